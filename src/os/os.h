@@ -1,0 +1,14 @@
+// The one include for operating-system services. On Windows the program
+// calls the real Win32 API; everywhere else it calls our POSIX-backed layer,
+// which offers the same narrow-character calls, types and error codes, so
+// the routines above this line never need to know where they run.
+#ifndef ZODERUDO_OS_OS_H_
+#define ZODERUDO_OS_OS_H_
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include "os/posix/win32-posix.h"
+#endif
+
+#endif  // ZODERUDO_OS_OS_H_

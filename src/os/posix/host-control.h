@@ -1,0 +1,52 @@
+// Settings of the Windows machine that the POSIX layer presents.
+//
+// A host process takes them from its environment the first time any call
+// of the layer needs them:
+//   ZODERUDO_DRIVE_<L>=<host folder>  maps drive letter L (A-Z) to a host
+//                                    folder. Without any setting Z: is the
+//                                    host root "/", as under Wine.
+//   ZODERUDO_WINVER=<version>        what GetVersionExA answers: nt40,
+//                                    win2k, winxp, win2003, win98, or
+//                                    PLATFORM.MAJOR.MINOR[.SUITEMASK] such
+//                                    as 2.5.0.0x80. Default: win2k.
+//   ZODERUDO_SYSTEM_DIR=<path>       what GetSystemDirectoryA answers.
+//                                    Default: C:\WINDOWS\system32.
+//
+// Tests change the machine in process through the calls below and never
+// need to touch the routines built on top of the layer.
+#ifndef ZODERUDO_OS_POSIX_HOST_CONTROL_H_
+#define ZODERUDO_OS_POSIX_HOST_CONTROL_H_
+
+#include <string>
+#include <vector>
+
+#include "os/posix/win32-posix.h"
+
+// Forgets every in-process change and takes the settings from the
+// environment again. Also clears injected failures and the trace.
+void HostResetMachine();
+
+// Maps a drive letter (either case) to a host folder; a null folder
+// removes the drive.
+void HostMapDrive(char letter, const char* host_folder);
+
+// What GetVersionExA answers: the record (its size field is ignored) and
+// whether the query succeeds when given the extended record (156 bytes)
+// and the plain one (148 bytes). A failing query sets
+// ERROR_INSUFFICIENT_BUFFER, as Windows does for a record it rejects.
+void HostSetVersion(const OSVERSIONINFOEXA& record, bool extended_ok,
+                    bool plain_ok);
+
+// Sets what GetSystemDirectoryA answers; a null path makes it fail.
+void HostSetSystemDirectory(const char* windows_path);
+
+// Makes the next `times` calls of the named function (for example
+// "GetCurrentDirectoryA") fail with `error`, without doing anything else.
+void HostFailCall(const char* function, DWORD error, int times);
+
+// Records, while on, one line per call of FindFirstFileA and CreateProcessA:
+// the function's name, one blank and the path or command line passed in.
+void HostTraceCalls(bool on);
+std::vector<std::string> HostTakeTrace();
+
+#endif  // ZODERUDO_OS_POSIX_HOST_CONTROL_H_

@@ -1,0 +1,59 @@
+#include "platform/run-update-command.h"
+
+#include <string.h>
+
+#include "os/os.h"
+
+namespace {
+
+const char kCommandPrefix[] = "cmd /d /c \"";
+const char kCommandSuffix[] = "\"";
+
+static_assert(sizeof kCommandPrefix - 1 + kLongestCommandName +
+                      sizeof kCommandSuffix - 1 + 1 == MAX_PATH,
+              "the longest command name fills the command line exactly");
+
+// The error of a call that just failed. A failure must never read as the
+// exit code 0, so a call that failed without saying why still gives one.
+uint32_t LastErrorOfFailure() {
+  DWORD error = GetLastError();
+  return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+}  // namespace
+
+uint32_t RunUpdateCommand(const char* name) {
+  if (strlen(name) > kLongestCommandName)
+    return ERROR_FILENAME_EXCED_RANGE;
+
+  STARTUPINFOA startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process;
+  memset(&process, 0, sizeof process);
+
+  char command_line[MAX_PATH];
+  memset(command_line, 0, sizeof command_line);
+  strcpy(command_line, kCommandPrefix);
+  strcat(command_line, name);
+  strcat(command_line, kCommandSuffix);
+
+  // No application name: the system finds `cmd` by its own search order.
+  // The child inherits our console, environment and current directory.
+  if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0,
+                      nullptr, nullptr, &startup, &process))
+    return LastErrorOfFailure();
+
+  DWORD exit_code = 0;
+  uint32_t result;
+  if (WaitForSingleObject(process.hProcess, INFINITE) != WAIT_OBJECT_0)
+    result = LastErrorOfFailure();
+  else if (!GetExitCodeProcess(process.hProcess, &exit_code))
+    result = LastErrorOfFailure();
+  else
+    result = exit_code;
+
+  CloseHandle(process.hProcess);
+  CloseHandle(process.hThread);
+  return result;
+}

@@ -1,0 +1,16 @@
+#ifndef ZODERUDO_PLATFORM_RUN_UPDATE_COMMAND_H_
+#define ZODERUDO_PLATFORM_RUN_UPDATE_COMMAND_H_
+
+#include <stdint.h>
+
+// The longest command name that fits the command-line buffer together with
+// `cmd /d /c "`, the closing quote and the terminating zero.
+const unsigned kLongestCommandName = 247;
+
+// Runs `cmd /d /c "<name>"` in the current directory, sharing the console
+// and environment, and waits for it without time limit. Returns the
+// interpreter's exit code with all its bits, or the platform's error number
+// (never 0) when it could not be started, waited for or asked for its code.
+uint32_t RunUpdateCommand(const char* name);
+
+#endif  // ZODERUDO_PLATFORM_RUN_UPDATE_COMMAND_H_

@@ -1,0 +1,10 @@
+#ifndef ZODERUDO_RUN_REPORT_LINE_H_
+#define ZODERUDO_RUN_REPORT_LINE_H_
+
+// Writes one console line: the text, the detail (if any) directly behind it,
+// and a line end, then flushes standard output so the line is out before the
+// program's next step (an update command may write to the same console).
+// Write failures are ignored: there is nowhere better to report them.
+void ReportLine(const char* text, const char* detail = nullptr);
+
+#endif  // ZODERUDO_RUN_REPORT_LINE_H_

@@ -1,0 +1,83 @@
+#include "support/host-machine.h"
+
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "os/posix/host-control.h"
+
+namespace fs = std::filesystem;
+
+void HostMachineTest::SetUp() {
+  HostResetMachine();
+  saved_cwd_ = fs::current_path().string();
+  std::string pattern = (fs::temp_directory_path() / "zoderudo-XXXXXX").string();
+  ASSERT_NE(mkdtemp(pattern.data()), nullptr);
+  drive_c_ = fs::canonical(pattern).string();
+  HostMapDrive('C', drive_c_.c_str());
+  HostSetSystemDirectory("C:\\WINDOWS\\system32");
+  MakeFolder("WINDOWS/system32/DRIVERS");
+  MakeFolder("pkg");
+  ASSERT_TRUE(SetCurrentDirectoryA("C:\\pkg"));
+}
+
+void HostMachineTest::TearDown() {
+  fs::current_path(saved_cwd_);
+  HostResetMachine();
+  std::error_code ignored;
+  fs::remove_all(drive_c_, ignored);
+}
+
+void HostMachineTest::SetWindows(DWORD platform, DWORD major, DWORD minor,
+                                 WORD suite) {
+  OSVERSIONINFOEXA record = {};
+  record.dwPlatformId = platform;
+  record.dwMajorVersion = major;
+  record.dwMinorVersion = minor;
+  record.wSuiteMask = suite;
+  HostSetVersion(record, true, true);
+}
+
+std::string HostMachineTest::HostPath(const std::string& below_c) const {
+  return drive_c_ + "/" + below_c;
+}
+
+void HostMachineTest::MakeFile(const std::string& below_c,
+                               const std::string& content) {
+  std::ofstream out(HostPath(below_c), std::ios::binary);
+  out << content;
+  ASSERT_TRUE(out.good()) << below_c;
+}
+
+void HostMachineTest::MakeFolder(const std::string& below_c) {
+  fs::create_directories(HostPath(below_c));
+}
+
+bool HostMachineTest::Exists(const std::string& below_c) const {
+  return fs::exists(HostPath(below_c));
+}
+
+std::string HostMachineTest::ReadFile(const std::string& below_c) const {
+  std::ifstream in(HostPath(below_c), std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+void HostMachineTest::MakeUpdateCommand(int exit_code) {
+  std::string record = HostPath("pkg/ran-in.txt");
+  MakeFile("pkg/ZELMOR_UPDATE", "#!/bin/sh\npwd -P > '" + record +
+                                    "'\nexit " + std::to_string(exit_code) +
+                                    "\n");
+  fs::permissions(HostPath("pkg/ZELMOR_UPDATE"), fs::perms::owner_all);
+}
+
+std::string HostMachineTest::UpdateRanIn() const {
+  std::string text = ReadFile("pkg/ran-in.txt");
+  if (!text.empty() && text.back() == '\n')
+    text.pop_back();
+  return text;
+}

@@ -1,0 +1,41 @@
+// A scratch Windows machine for host tests of the program's routines: drive
+// C: is a fresh temporary folder with a system32\DRIVERS folder and a
+// package folder C:\pkg, which is the current directory during the test.
+#ifndef ZODERUDO_TESTS_SUPPORT_HOST_MACHINE_H_
+#define ZODERUDO_TESTS_SUPPORT_HOST_MACHINE_H_
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "os/os.h"
+
+class HostMachineTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+
+  // What GetVersionExA answers; both record sizes are accepted.
+  void SetWindows(DWORD platform, DWORD major, DWORD minor, WORD suite = 0);
+
+  // Host paths below drive C:.
+  std::string HostPath(const std::string& below_c) const;
+  void MakeFile(const std::string& below_c, const std::string& content = "");
+  void MakeFolder(const std::string& below_c);
+  bool Exists(const std::string& below_c) const;
+  std::string ReadFile(const std::string& below_c) const;
+
+  // An update command in C:\pkg that records the folder it ran in (in
+  // C:\pkg\ran-in.txt, wherever it runs) and exits with `exit_code`.
+  void MakeUpdateCommand(int exit_code);
+  // The folder the update command ran in, as a host path; empty if it
+  // did not run.
+  std::string UpdateRanIn() const;
+
+  std::string drive_c_;
+
+ private:
+  std::string saved_cwd_;
+};
+
+#endif  // ZODERUDO_TESTS_SUPPORT_HOST_MACHINE_H_
