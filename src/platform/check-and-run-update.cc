@@ -14,11 +14,24 @@ const char kDriversFolder[] = "\\DRIVERS";
 const char kUpdateCommand[] = "ZELMOR_UPDATE";
 
 // Tested in this order; the first one present decides.
-const char* const kNt50Drivers[kDriverCount] = {
+constexpr const char* kNt50Drivers[kDriverCount] = {
     "\\tavixnt5.sys", "\\KELVONT5.SYS", "\\ovxfent5.sys"};
-const char* const kNt52Drivers[kDriverCount] = {
+constexpr const char* kNt52Drivers[kDriverCount] = {
     "\\tavix325.sys", "\\KELVO325.SYS", "\\notused.sys"};
 const unsigned kLongestDriverName = 13;
+
+constexpr bool AllNamesFit(const char* const* names) {
+  for (int i = 0; i < kDriverCount; ++i) {
+    unsigned length = 0;
+    while (names[i][length] != '\0')
+      ++length;
+    if (length > kLongestDriverName)
+      return false;
+  }
+  return true;
+}
+static_assert(AllNamesFit(kNt50Drivers) && AllNamesFit(kNt52Drivers),
+              "every driver name fits the room kept for it");
 
 static_assert(kLongestSystemDirectory + sizeof kDriversFolder - 1 +
                       kLongestDriverName + 1 == kDriverPathSize,

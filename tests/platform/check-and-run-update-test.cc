@@ -147,6 +147,7 @@ TEST_F(CheckAndRunUpdateTest, FailedSystemDirectoryIsReportedOnEveryPlatform) {
 
   // On 5.0 the paths then start at the root of the current drive.
   SetWindows(VER_PLATFORM_WIN32_NT, 5, 0);
+  MakeFolder("DRIVERS");
   MakeFile("DRIVERS/ovxfent5.sys");
   EXPECT_EQ(Check(), 7);
   EXPECT_EQ(trace_, Plus(Searches("\\DRIVERS", {"tavixnt5.sys", "KELVONT5.SYS",

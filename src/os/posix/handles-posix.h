@@ -1,0 +1,39 @@
+// Handles: heap objects tagged with their kind and registered while open,
+// so that a stale or made-up value is recognised without touching it.
+#ifndef ZODERUDO_OS_POSIX_HANDLES_POSIX_H_
+#define ZODERUDO_OS_POSIX_HANDLES_POSIX_H_
+
+#include <initializer_list>
+#include <memory>
+
+#include "os/posix/win32-posix.h"
+
+namespace os_posix {
+
+enum class HandleKind { kProcess, kThread, kSearch };
+
+class HandleObject {
+ public:
+  explicit HandleObject(HandleKind kind) : kind_(kind) {}
+  virtual ~HandleObject() = default;
+  HandleKind kind() const { return kind_; }
+
+ private:
+  HandleKind kind_;
+};
+
+// Registers the object; its address is the handle, never null nor
+// INVALID_HANDLE_VALUE.
+HANDLE OpenHandle(std::unique_ptr<HandleObject> object);
+
+// The open object of one of `kinds` behind the handle, else null.
+HandleObject* LookUpHandle(HANDLE handle,
+                           std::initializer_list<HandleKind> kinds);
+
+// Unregisters and returns the object if it is open and of one of `kinds`.
+std::unique_ptr<HandleObject> TakeHandle(
+    HANDLE handle, std::initializer_list<HandleKind> kinds);
+
+}  // namespace os_posix
+
+#endif  // ZODERUDO_OS_POSIX_HANDLES_POSIX_H_

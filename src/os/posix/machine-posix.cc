@@ -1,0 +1,227 @@
+// The machine state and the host-control hooks that change it.
+#include "os/posix/machine-posix.h"
+
+#include <ctype.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include <array>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "os/posix/host-control.h"
+#include "os/posix/version-posix.h"
+
+namespace {
+
+struct Machine {
+  std::array<std::string, 26> drives;  // host folder per letter, "" unmapped
+  OSVERSIONINFOEXA version;
+  bool extended_ok = true;
+  bool plain_ok = true;
+  std::optional<std::string> system_dir;
+  std::map<std::string, std::pair<DWORD, int>> failures;  // error, times
+  bool tracing = false;
+  std::vector<std::string> trace;
+  std::string cwd_windows;  // see RememberCurrentDirectory
+  std::string cwd_host;
+};
+
+std::mutex machine_mutex;
+std::optional<Machine> machine;
+
+// Drive folders are kept canonical so that they compare with getcwd().
+// A folder that does not exist is kept as given; lookups in it fail.
+std::string CanonicalFolder(const char* folder) {
+  char* real = realpath(folder, nullptr);
+  std::string result = real ? real : folder;
+  free(real);
+  while (result.size() > 1 && result.back() == '/') result.pop_back();
+  return result;
+}
+
+// Unknown ZODERUDO_WINVER values make every GetVersionExA call fail,
+// rather than quietly answering the default: a mistyped setting must not
+// pass for a working one.
+void LoadVersion(Machine* m) {
+  memset(&m->version, 0, sizeof m->version);
+  const char* setting = getenv("ZODERUDO_WINVER");
+  bool known =
+      os_posix::ParseWindowsVersion(setting ? setting : "win2k", &m->version);
+  m->extended_ok = known;
+  m->plain_ok = known;
+}
+
+// An empty ZODERUDO_SYSTEM_DIR stands for "no system folder", the
+// environment's way to say what HostSetSystemDirectory(nullptr) says.
+void LoadSystemDirectory(Machine* m) {
+  const char* setting = getenv("ZODERUDO_SYSTEM_DIR");
+  if (!setting) {
+    m->system_dir = "C:\\WINDOWS\\system32";
+  } else if (*setting) {
+    m->system_dir = setting;
+  }
+}
+
+// Z: is the host root, as under Wine, unless ZODERUDO_DRIVE_Z says
+// otherwise; an empty value leaves a drive unmapped.
+void LoadDrives(Machine* m) {
+  m->drives[25] = "/";
+  for (int i = 0; i < 26; ++i) {
+    std::string name = "ZODERUDO_DRIVE_";
+    name += static_cast<char>('A' + i);
+    const char* folder = getenv(name.c_str());
+    if (folder) m->drives[i] = *folder ? CanonicalFolder(folder) : "";
+  }
+}
+
+Machine FromEnvironment() {
+  Machine m;
+  LoadDrives(&m);
+  LoadVersion(&m);
+  LoadSystemDirectory(&m);
+  return m;
+}
+
+// Callers hold machine_mutex.
+Machine& Loaded() {
+  if (!machine) machine = FromEnvironment();
+  return *machine;
+}
+
+int DriveIndex(char letter) {
+  int upper = toupper(static_cast<unsigned char>(letter));
+  return upper >= 'A' && upper <= 'Z' ? upper - 'A' : -1;
+}
+
+}  // namespace
+
+namespace os_posix {
+
+std::string DriveFolder(char letter) {
+  int index = DriveIndex(letter);
+  if (index < 0) return "";
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  return Loaded().drives[index];
+}
+
+bool VersionFor(DWORD size, OSVERSIONINFOEXA* record) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  bool ok = (size == sizeof(OSVERSIONINFOEXA) && m.extended_ok) ||
+            (size == sizeof(OSVERSIONINFOA) && m.plain_ok);
+  if (ok) *record = m.version;
+  return ok;
+}
+
+bool SystemDirectory(std::string* windows_path) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  if (!m.system_dir) return false;
+  *windows_path = *m.system_dir;
+  return true;
+}
+
+bool TakeInjectedFailure(const char* function) {
+  DWORD error;
+  {
+    std::lock_guard<std::mutex> lock(machine_mutex);
+    Machine& m = Loaded();
+    auto it = m.failures.find(function);
+    if (it == m.failures.end()) return false;
+    error = it->second.first;
+    if (--it->second.second <= 0) m.failures.erase(it);
+  }
+  SetLastError(error);
+  return true;
+}
+
+void TraceCall(const char* function, const char* argument) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  if (!m.tracing) return;
+  std::string line = function;
+  line += ' ';
+  line += argument ? argument : "";
+  m.trace.push_back(std::move(line));
+}
+
+void RememberCurrentDirectory(const std::string& windows_path,
+                              const std::string& host_folder) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  m.cwd_windows = windows_path;
+  m.cwd_host = host_folder;
+}
+
+bool RememberedCurrentDirectory(const std::string& host_folder,
+                                std::string* windows_path) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  if (m.cwd_windows.empty() || m.cwd_host != host_folder) return false;
+  *windows_path = m.cwd_windows;
+  return true;
+}
+
+}  // namespace os_posix
+
+void HostResetMachine() {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  machine = FromEnvironment();
+}
+
+void HostMapDrive(char letter, const char* host_folder) {
+  int index = DriveIndex(letter);
+  if (index < 0) return;
+  std::string folder = host_folder ? CanonicalFolder(host_folder) : "";
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  m.drives[index] = folder;
+  m.cwd_windows.clear();  // its drive letter may no longer hold
+}
+
+void HostSetVersion(const OSVERSIONINFOEXA& record, bool extended_ok,
+                    bool plain_ok) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  m.version = record;
+  m.version.dwOSVersionInfoSize = sizeof(OSVERSIONINFOEXA);
+  m.extended_ok = extended_ok;
+  m.plain_ok = plain_ok;
+}
+
+void HostSetSystemDirectory(const char* windows_path) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  if (windows_path) {
+    m.system_dir = windows_path;
+  } else {
+    m.system_dir.reset();
+  }
+}
+
+void HostFailCall(const char* function, DWORD error, int times) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  if (times > 0) {
+    m.failures[function] = {error, times};
+  } else {
+    m.failures.erase(function);
+  }
+}
+
+void HostTraceCalls(bool on) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Loaded().tracing = on;
+}
+
+std::vector<std::string> HostTakeTrace() {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  std::vector<std::string> trace;
+  trace.swap(Loaded().trace);
+  return trace;
+}

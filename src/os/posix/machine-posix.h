@@ -1,0 +1,39 @@
+// The machine state behind the layer: drive map, version, system folder,
+// injected failures, call trace and the remembered current directory.
+// Loaded from the environment at first use; see host-control.h.
+#ifndef ZODERUDO_OS_POSIX_MACHINE_POSIX_H_
+#define ZODERUDO_OS_POSIX_MACHINE_POSIX_H_
+
+#include <string>
+
+#include "os/posix/win32-posix.h"
+
+namespace os_posix {
+
+// The host folder of a drive (either case), or "" when it is unmapped.
+std::string DriveFolder(char letter);
+
+// What GetVersionExA answers for a record of `size` bytes; false when
+// the machine rejects that size.
+bool VersionFor(DWORD size, OSVERSIONINFOEXA* record);
+
+// False when the machine has no system folder.
+bool SystemDirectory(std::string* windows_path);
+
+// True (and the error set) when the call is to fail by HostFailCall.
+bool TakeInjectedFailure(const char* function);
+
+// Adds "<function> <argument>" to the trace while tracing is on.
+void TraceCall(const char* function, const char* argument);
+
+// The Windows name last given to the current directory, which keeps the
+// letter case the caller used, as Windows does. Valid while the host cwd
+// is still `host_folder` and the drive map has not changed since.
+void RememberCurrentDirectory(const std::string& windows_path,
+                              const std::string& host_folder);
+bool RememberedCurrentDirectory(const std::string& host_folder,
+                                std::string* windows_path);
+
+}  // namespace os_posix
+
+#endif  // ZODERUDO_OS_POSIX_MACHINE_POSIX_H_

@@ -1,0 +1,187 @@
+// Mapping between Windows paths and host paths.
+#include "os/posix/paths-posix.h"
+
+#include <ctype.h>
+#include <dirent.h>
+#include <errno.h>
+#include <string.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+#include <vector>
+
+#include "os/posix/machine-posix.h"
+
+namespace {
+
+bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+
+bool IsFolder(const std::string& host_path) {
+  struct stat st;
+  return stat(host_path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+// Appends the components of `text` to `parts`, applying "." and "..";
+// doubled separators add nothing.
+void AppendComponents(const std::string& text,
+                      std::vector<std::string>* parts) {
+  size_t start = 0;
+  while (start <= text.size()) {
+    size_t end = text.find_first_of("\\/", start);
+    if (end == std::string::npos) end = text.size();
+    std::string part = text.substr(start, end - start);
+    if (part == "..") {
+      if (!parts->empty()) parts->pop_back();
+    } else if (!part.empty() && part != ".") {
+      parts->push_back(part);
+    }
+    start = end + 1;
+  }
+}
+
+// The drive letter and components of the path before any "." or "..".
+bool StartingPoint(const char* path, char* letter,
+                   std::vector<std::string>* parts, const char** rest) {
+  std::string cwd;
+  bool have_cwd = os_posix::CurrentWindowsDirectory(&cwd);
+  *rest = path;
+  if (isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
+    *letter = path[0];
+    *rest = path + 2;
+    // Another drive's own current folder is not kept: "X:rel" starts at
+    // the root of X unless X is the current drive.
+    bool current = have_cwd && toupper(static_cast<unsigned char>(cwd[0])) ==
+                                   toupper(static_cast<unsigned char>(path[0]));
+    if (!IsSeparator(**rest) && current) AppendComponents(cwd.substr(3), parts);
+    return true;
+  }
+  if (!have_cwd) return false;
+  *letter = cwd[0];
+  if (!IsSeparator(path[0])) AppendComponents(cwd.substr(3), parts);
+  return true;
+}
+
+std::string JoinWindows(char letter, const std::vector<std::string>& parts) {
+  std::string path(1, letter);
+  path += ":\\";
+  for (size_t i = 0; i < parts.size(); ++i) {
+    if (i) path += '\\';
+    path += parts[i];
+  }
+  return path;
+}
+
+}  // namespace
+
+namespace os_posix {
+
+std::string HostPath::Host() const {
+  return name.empty() ? folder : JoinHost(folder, name);
+}
+
+std::string JoinHost(const std::string& folder, const std::string& name) {
+  return folder == "/" ? "/" + name : folder + "/" + name;
+}
+
+std::string HostCurrentDirectory() {
+  std::vector<char> buffer(256);
+  while (!getcwd(buffer.data(), buffer.size())) {
+    if (errno != ERANGE) return "";
+    buffer.resize(buffer.size() * 2);
+  }
+  return buffer.data();
+}
+
+bool FindNameNoCase(const std::string& folder, const std::string& name,
+                    std::string* on_disk) {
+  struct stat st;
+  if (lstat(JoinHost(folder, name).c_str(), &st) == 0) {
+    *on_disk = name;
+    return true;
+  }
+  DIR* dir = opendir(folder.c_str());
+  if (!dir) return false;
+  std::string best;
+  while (struct dirent* entry = readdir(dir)) {
+    if (strcasecmp(entry->d_name, name.c_str()) == 0 &&
+        (best.empty() || best > entry->d_name)) {
+      best = entry->d_name;
+    }
+  }
+  closedir(dir);
+  if (best.empty()) return false;
+  *on_disk = best;
+  return true;
+}
+
+DWORD ResolveWindowsPath(const char* path, HostPath* out) {
+  *out = HostPath();
+  // UNC names (and the \\?\ and \\.\ forms) are not supported; Wine also
+  // answers ERROR_PATH_NOT_FOUND for a share it cannot reach.
+  if (!path || !*path || (IsSeparator(path[0]) && IsSeparator(path[1]))) {
+    return ERROR_PATH_NOT_FOUND;
+  }
+  char letter;
+  std::vector<std::string> parts;
+  const char* rest;
+  if (!StartingPoint(path, &letter, &parts, &rest)) return ERROR_PATH_NOT_FOUND;
+  AppendComponents(rest, &parts);
+  out->windows = JoinWindows(letter, parts);
+  out->trailing_separator = IsSeparator(path[strlen(path) - 1]);
+
+  std::string folder = DriveFolder(letter);
+  if (folder.empty() || !IsFolder(folder)) return ERROR_PATH_NOT_FOUND;
+  for (size_t i = 0; i + 1 < parts.size(); ++i) {
+    std::string name;
+    if (!FindNameNoCase(folder, parts[i], &name)) return ERROR_PATH_NOT_FOUND;
+    folder = JoinHost(folder, name);
+    if (!IsFolder(folder)) return ERROR_PATH_NOT_FOUND;
+  }
+  out->folder = folder;
+  out->in_drive_root = parts.size() <= 1;
+  if (parts.empty()) {
+    out->exists = true;
+  } else if (!FindNameNoCase(folder, parts.back(), &out->name)) {
+    out->name = parts.back();
+  } else {
+    out->exists = true;
+  }
+  return ERROR_SUCCESS;
+}
+
+bool WindowsPathOf(const std::string& host_path, std::string* windows_path) {
+  if (host_path.empty() || host_path[0] != '/') return false;
+  int best = -1;
+  size_t best_length = 0;
+  for (int i = 0; i < 26; ++i) {
+    std::string folder = DriveFolder(static_cast<char>('A' + i));
+    if (folder.empty()) continue;
+    size_t length = folder == "/" ? 0 : folder.size();
+    bool holds = length == 0 ||
+                 (host_path.compare(0, length, folder) == 0 &&
+                  (host_path.size() == length || host_path[length] == '/'));
+    if (holds && (best < 0 || length > best_length)) {
+      best = i;
+      best_length = length;
+    }
+  }
+  if (best < 0) return false;
+  std::string rest = host_path.substr(best_length);
+  if (!rest.empty() && rest[0] == '/') rest.erase(0, 1);
+  for (char& c : rest) {
+    if (c == '/') c = '\\';
+  }
+  *windows_path = std::string(1, static_cast<char>('A' + best)) + ":\\" + rest;
+  return true;
+}
+
+bool CurrentWindowsDirectory(std::string* windows_path) {
+  std::string host = HostCurrentDirectory();
+  if (host.empty()) return false;
+  return RememberedCurrentDirectory(host, windows_path) ||
+         WindowsPathOf(host, windows_path);
+}
+
+}  // namespace os_posix

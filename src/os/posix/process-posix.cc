@@ -1,0 +1,207 @@
+// CreateProcessA: finds the program as Windows would, then starts it as a
+// host program with the words of the command line as argv.
+#include "os/posix/process-posix.h"
+
+#include <errno.h>
+#include <limits.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "os/posix/command-line-posix.h"
+#include "os/posix/machine-posix.h"
+#include "os/posix/paths-posix.h"
+
+extern char** environ;
+
+namespace {
+
+bool IsProgramFile(const std::string& host_path) {
+  struct stat st;
+  return stat(host_path.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);
+}
+
+// Programs found are started only if the host lets us execute them.
+DWORD Runnable(const std::string& host_path, std::string* program) {
+  if (access(host_path.c_str(), X_OK) != 0) return ERROR_ACCESS_DENIED;
+  *program = host_path;
+  return ERROR_SUCCESS;
+}
+
+// A program named by a Windows path. Like Wine, a missing folder on the
+// way or a folder in the program's place counts as a missing file.
+DWORD ProgramAt(const char* windows_path, std::string* program) {
+  os_posix::HostPath where;
+  if (os_posix::ResolveWindowsPath(windows_path, &where) != ERROR_SUCCESS ||
+      !where.exists || !IsProgramFile(where.Host())) {
+    return ERROR_FILE_NOT_FOUND;
+  }
+  return Runnable(where.Host(), program);
+}
+
+std::string ApplicationFolder() {
+  static const std::string folder = [] {
+    char path[PATH_MAX];
+    ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+    if (length <= 0) return std::string();
+    std::string exe(path, static_cast<size_t>(length));
+    return exe.substr(0, exe.rfind('/'));
+  }();
+  return folder;
+}
+
+bool FoundNoCase(const std::string& folder, const std::string& name,
+                 std::string* host_path) {
+  std::string on_disk;
+  if (folder.empty() || !os_posix::FindNameNoCase(folder, name, &on_disk)) {
+    return false;
+  }
+  *host_path = os_posix::JoinHost(folder, on_disk);
+  return IsProgramFile(*host_path);
+}
+
+// The search order of Windows, with the host PATH in place of the system
+// folders and PATH: the application's folder, the current folder (names
+// regardless of case in both), then PATH (exact names).
+DWORD SearchProgram(const std::string& name, std::string* program) {
+  if (name.find_first_of("\\/:") != std::string::npos) {
+    return ProgramAt(name.c_str(), program);
+  }
+  std::string found;
+  if (FoundNoCase(ApplicationFolder(), name, &found) ||
+      FoundNoCase(os_posix::HostCurrentDirectory(), name, &found)) {
+    return Runnable(found, program);
+  }
+  const char* path = getenv("PATH");
+  std::string entries = path ? path : "";
+  size_t start = 0;
+  while (start <= entries.size()) {
+    size_t end = entries.find(':', start);
+    if (end == std::string::npos) end = entries.size();
+    std::string folder = entries.substr(start, end - start);
+    if (!folder.empty() && IsProgramFile(os_posix::JoinHost(folder, name))) {
+      return Runnable(os_posix::JoinHost(folder, name), program);
+    }
+    start = end + 1;
+  }
+  return ERROR_FILE_NOT_FOUND;
+}
+
+// Wine answers ERROR_DIRECTORY for a missing folder and for a file alike.
+DWORD StartingFolder(const char* windows_path, std::string* host_folder) {
+  os_posix::HostPath where;
+  struct stat st;
+  if (os_posix::ResolveWindowsPath(windows_path, &where) != ERROR_SUCCESS ||
+      !where.exists || stat(where.Host().c_str(), &st) != 0 ||
+      !S_ISDIR(st.st_mode)) {
+    return ERROR_DIRECTORY;
+  }
+  *host_folder = where.Host();
+  return ERROR_SUCCESS;
+}
+
+DWORD ErrorOfSpawn(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return ERROR_FILE_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+      return ERROR_ACCESS_DENIED;
+    case ENOEXEC:
+      return ERROR_BAD_EXE_FORMAT;
+    case ENOMEM:
+    case E2BIG:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+      return ERROR_GEN_FAILURE;
+  }
+}
+
+// posix_spawn reports a failed chdir or exec as its result, so no error
+// pipe is needed; a child that failed to start is collected by it.
+DWORD Spawn(const std::string& program, const std::vector<std::string>& words,
+            const std::string& folder, pid_t* pid) {
+  std::vector<char*> argv;
+  for (const std::string& word : words)
+    argv.push_back(const_cast<char*>(word.c_str()));
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (!folder.empty())
+    posix_spawn_file_actions_addchdir_np(&actions, folder.c_str());
+  // A new Windows process starts with no signals blocked.
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  int result = posix_spawn(pid, program.c_str(), &actions, &attributes,
+                           argv.data(), environ);
+  posix_spawnattr_destroy(&attributes);
+  posix_spawn_file_actions_destroy(&actions);
+  return result == 0 ? ERROR_SUCCESS : ErrorOfSpawn(result);
+}
+
+// An environment block is not supported (the program passes none); a
+// starting folder is. Standard handles, creation flags and inheritance are
+// not modelled: the child shares our stdio, environment and cwd.
+DWORD Start(LPCSTR application, LPCSTR command_line, LPVOID environment,
+            LPCSTR current_directory, LPPROCESS_INFORMATION info) {
+  if (!info || environment || (!application && !command_line)) {
+    return ERROR_INVALID_PARAMETER;
+  }
+  std::vector<std::string> words =
+      os_posix::SplitCommandLine(command_line ? command_line : "");
+  if (words.empty() && application) words.push_back(application);
+  if (words.empty()) return ERROR_FILE_NOT_FOUND;
+  std::string program;
+  DWORD error = application ? ProgramAt(application, &program)
+                            : SearchProgram(words[0], &program);
+  std::string folder;
+  if (error == ERROR_SUCCESS && current_directory) {
+    error = StartingFolder(current_directory, &folder);
+  }
+  pid_t pid = 0;
+  if (error == ERROR_SUCCESS) error = Spawn(program, words, folder, &pid);
+  if (error != ERROR_SUCCESS) return error;
+
+  auto child = std::make_shared<os_posix::Child>(pid);
+  info->hProcess = os_posix::OpenHandle(std::make_unique<os_posix::ChildHandle>(
+      os_posix::HandleKind::kProcess, child));
+  info->hThread = os_posix::OpenHandle(std::make_unique<os_posix::ChildHandle>(
+      os_posix::HandleKind::kThread, child));
+  // The main thread of a Linux process has the process's id.
+  info->dwProcessId = static_cast<DWORD>(pid);
+  info->dwThreadId = static_cast<DWORD>(pid);
+  return ERROR_SUCCESS;
+}
+
+}  // namespace
+
+BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
+                           LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
+                           DWORD, LPVOID environment, LPCSTR current_directory,
+                           LPSTARTUPINFOA,
+                           LPPROCESS_INFORMATION process_information) {
+  // Traced even when made to fail: the trace shows what was attempted.
+  os_posix::TraceCall("CreateProcessA",
+                      command_line ? command_line : application);
+  if (os_posix::TakeInjectedFailure("CreateProcessA")) return FALSE;
+  os_posix::SweepOrphans();
+  DWORD error = Start(application, command_line, environment, current_directory,
+                      process_information);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return FALSE;
+  }
+  return TRUE;
+}

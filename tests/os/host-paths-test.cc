@@ -1,0 +1,113 @@
+// Drive letters, path forms and names regardless of case on the host.
+#include <unistd.h>
+
+#include <string>
+
+#include "host-scratch.h"
+
+namespace {
+
+using HostPaths = HostScratch;
+namespace fs = std::filesystem;
+
+DWORD SetError(const char* path) {
+  SetLastError(0);
+  return SetCurrentDirectoryA(path) ? 0 : GetLastError();
+}
+
+TEST_F(HostPaths, DrivesMapFromTheEnvironmentThroughLinks) {
+  std::string windows = "Z:" + root_;
+  for (char& c : windows) c = c == '/' ? '\\' : c;
+  EXPECT_EQ(Cwd(), windows);
+  fs::create_directory(Path("real"));
+  fs::create_directory_symlink(Path("real"), Path("link"));
+  setenv("ZODERUDO_DRIVE_C", Path("link").c_str(), 1);
+  setenv("ZODERUDO_DRIVE_Z", "", 1);
+  HostResetMachine();
+  ASSERT_EQ(chdir(Path("real").c_str()), 0);
+  EXPECT_EQ(Cwd(), "C:\\");
+  ASSERT_EQ(chdir(root_.c_str()), 0);  // under no drive now
+  EXPECT_EQ(Cwd(), "");
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
+  EXPECT_EQ(SetError("Z:\\"), DWORD{ERROR_PATH_NOT_FOUND});
+}
+
+TEST_F(HostPaths, LongestMappedFolderNamesTheDrive) {
+  fs::create_directories(Path("sub/inner"));
+  fs::create_directory(Path("subway"));
+  HostMapDrive('c', root_.c_str());
+  HostMapDrive('D', Path("sub").c_str());
+  struct Case {
+    std::string host, windows;
+  } cases[] = {
+      {Path("sub/inner"), "D:\\inner"},
+      {Path("sub"), "D:\\"},
+      {Path("subway"), "C:\\subway"},
+      {root_, "C:\\"},
+      {"/", "Z:\\"},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(chdir(c.host.c_str()), 0);
+    EXPECT_EQ(Cwd(), c.windows) << c.host;
+  }
+  HostMapDrive('D', nullptr);
+  ASSERT_EQ(chdir(Path("sub").c_str()), 0);
+  EXPECT_EQ(Cwd(), "C:\\sub");
+}
+
+TEST_F(HostPaths, NamesResolveRegardlessOfCase) {
+  fs::create_directories(Path("Sub/LEAF"));
+  fs::create_directory(Path("abc"));
+  fs::create_directory(Path("ABC"));
+  HostMapDrive('C', root_.c_str());
+  ASSERT_TRUE(SetCurrentDirectoryA("c:\\SUB\\leaf"));
+  EXPECT_EQ(HostCwd(), Path("Sub/LEAF"));
+  ASSERT_EQ(chdir(".."), 0);  // behind the layer's back: named as on disk
+  EXPECT_EQ(Cwd(), "C:\\Sub");
+  ASSERT_TRUE(SetCurrentDirectoryA("C:\\abc"));
+  EXPECT_EQ(HostCwd(), Path("abc"));
+  ASSERT_TRUE(SetCurrentDirectoryA("C:\\Abc"));
+  EXPECT_EQ(HostCwd(), Path("ABC"));  // the first in byte order
+}
+
+TEST_F(HostPaths, PathFormsStartFromTheRightFolder) {
+  fs::create_directories(Path("c/sub"));
+  fs::create_directories(Path("d/x"));
+  HostMapDrive('C', Path("c").c_str());
+  HostMapDrive('D', Path("d").c_str());
+  struct Step {
+    const char* path;
+    std::string host;
+  } steps[] = {
+      {"C:\\sub", Path("c/sub")}, {"\\", Path("c")},
+      {"D:x", Path("d/x")},  // not the current drive: from its root
+      {"C:sub", Path("c/sub")},   {"C:\\..\\..\\SUB\\..\\sub", Path("c/sub")},
+  };
+  for (const Step& step : steps) {
+    EXPECT_TRUE(SetCurrentDirectoryA(step.path)) << step.path;
+    EXPECT_EQ(HostCwd(), step.host) << step.path;
+  }
+  EXPECT_EQ(SetError("//server/share"), DWORD{ERROR_PATH_NOT_FOUND});
+}
+
+TEST_F(HostPaths, FindFirstFileSortsAndHidesLikeWine) {
+  MakeFile("b.txt", "");
+  MakeFile("A.txt", "");
+  MakeFile(".cfg", "");
+  HostMapDrive('C', root_.c_str());
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("C:\\?.TXT", &found);  // no dots at a root
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_STREQ(found.cFileName, "A.txt");
+  FindClose(search);
+  search = FindFirstFileA("C:\\.CFG", &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(found.dwFileAttributes,
+            DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE});
+  EXPECT_NE(found.ftLastWriteTime.dwHighDateTime, 0u);
+  FindClose(search);
+  EXPECT_EQ(FindFirstFileA("C:\\", &found), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
+}
+
+}  // namespace

@@ -1,0 +1,333 @@
+// The Win32 calls the program relies on, as the real ones behave. Built
+// both against our POSIX layer and for Windows (run under Wine), with the
+// same assertions: where the two disagree, the layer is wrong.
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "os/os.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const DWORD kNoFailure = 0xFFFFFFFF;
+
+// Clears the last error on the way into a call.
+template <typename T>
+T Cleared(T argument) {
+  SetLastError(0);
+  return argument;
+}
+
+// The error of a call that failed; kNoFailure when it did not.
+DWORD ErrorIf(bool failed) { return failed ? GetLastError() : kNoFailure; }
+
+std::string Cwd() {
+  char buffer[MAX_PATH];
+  DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
+  return std::string(buffer, length < MAX_PATH ? length : 0);
+}
+
+void WriteFile(const std::string& path, const std::string& text) {
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+// cmd runs NAME.cmd under Windows and the file NAME on the host.
+void WriteExitScripts(const std::string& name, int code) {
+  WriteFile(name + ".cmd", "@exit " + std::to_string(code) + "\r\n");
+  WriteFile(name, "exit " + std::to_string(code) + "\n");
+}
+
+BOOL Start(const char* command, PROCESS_INFORMATION* process,
+           const char* folder = nullptr) {
+  char line[MAX_PATH];
+  strcpy(line, command);
+  STARTUPINFOA startup;
+  memset(&startup, 0, sizeof startup);
+  startup.cb = sizeof startup;
+  return CreateProcessA(nullptr, line, nullptr, nullptr, FALSE, 0, nullptr,
+                        folder, &startup, process);
+}
+
+// Both directory queries: the length without the NUL when the string fits,
+// else the size needed with it and nothing written.
+template <typename Query>
+void ExpectBufferRules(Query query) {
+  DWORD needed = query(nullptr, 0);
+  ASSERT_GT(needed, 3u);
+  char buffer[MAX_PATH];
+  memset(buffer, '#', sizeof buffer);
+  EXPECT_EQ(query(buffer, needed - 1), needed);
+  EXPECT_EQ(buffer[0], '#');
+  EXPECT_EQ(query(buffer, needed), needed - 1);
+  EXPECT_EQ(strlen(buffer), needed - 1);
+  EXPECT_EQ(std::string(buffer + 1, 2), ":\\");
+}
+
+// Each test works in a fresh folder of its own below the current one.
+class Win32 : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    folder_ = std::string("w32-") +
+              ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    RemoveFolder();
+    fs::create_directory(folder_);
+    ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, home_), 0u);
+    ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
+    here_ = Cwd();
+    drive_ = here_.substr(0, 2);
+  }
+
+  void TearDown() override {
+    EXPECT_TRUE(SetCurrentDirectoryA(home_));
+    RemoveFolder();
+  }
+
+  std::string here_;   // as GetCurrentDirectoryA names it
+  std::string drive_;  // "X:"
+
+ private:
+  // Windows removes no read-only file.
+  void RemoveFolder() {
+    std::error_code ignored;
+    for (const auto& entry :
+         fs::recursive_directory_iterator(folder_, ignored)) {
+      fs::permissions(entry.path(), fs::perms::owner_write,
+                      fs::perm_options::add, ignored);
+    }
+    fs::remove_all(folder_, ignored);
+  }
+
+  std::string folder_;
+  char home_[MAX_PATH];
+};
+
+TEST_F(Win32, DirectoryQueriesFollowBufferRules) {
+  ExpectBufferRules([](char* buffer, DWORD size) {
+    return GetCurrentDirectoryA(size, buffer);
+  });
+  ExpectBufferRules([](char* buffer, DWORD size) {
+    return static_cast<DWORD>(GetSystemDirectoryA(buffer, size));
+  });
+}
+
+TEST_F(Win32, CurrentDirectoryRoundTripsKeepTheCaseGiven) {
+  fs::create_directories("sub/inner");
+  struct Step {
+    std::string path, then;
+  } steps[] = {
+      {"SUB", here_ + "\\SUB"},
+      {"..", here_},
+      {"sub\\INNER\\", here_ + "\\sub\\INNER"},
+      {"..\\..", here_},
+      {"sub//./inner", here_ + "\\sub\\inner"},
+      {here_, here_},
+      {drive_ + "sub", here_ + "\\sub"},  // relative on the current drive
+      {"\\", drive_ + "\\"},
+      {"..", drive_ + "\\"},
+      {here_, here_},
+  };
+  for (const Step& step : steps) {
+    EXPECT_TRUE(SetCurrentDirectoryA(step.path.c_str())) << step.path;
+    EXPECT_EQ(Cwd(), step.then) << step.path;
+  }
+}
+
+TEST_F(Win32, SetCurrentDirectoryFailuresLeaveItUnchanged) {
+  WriteFile("file.txt", "x");
+  struct Case {
+    const char* path;
+    DWORD error;
+  } cases[] = {
+      {"missing", ERROR_FILE_NOT_FOUND},
+      {"missing\\deeper", ERROR_PATH_NOT_FOUND},
+      {"file.txt", ERROR_DIRECTORY},
+      {"", ERROR_INVALID_NAME},
+      {"Q:\\", ERROR_PATH_NOT_FOUND},
+      {"\\\\no-such-server\\share", ERROR_PATH_NOT_FOUND},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ErrorIf(!SetCurrentDirectoryA(Cleared(c.path))), c.error)
+        << c.path;
+  }
+  EXPECT_EQ(Cwd(), here_);
+}
+
+TEST_F(Win32, FindFirstFileMatchesRegardlessOfCase) {
+  WriteFile("Data.TXT", "hello");
+  WriteFile("noext", "");
+  WriteFile("locked", "");
+  fs::permissions(
+      "locked",
+      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+      fs::perm_options::remove);
+  const DWORD kKnown = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
+                       FILE_ATTRIBUTE_ARCHIVE;
+  struct Case {
+    const char* pattern;
+    const char* name;
+    DWORD attributes, size;
+  } cases[] = {
+      {"data.txt", "Data.TXT", FILE_ATTRIBUTE_ARCHIVE, 5},
+      {"*.txt", "Data.TXT", FILE_ATTRIBUTE_ARCHIVE, 5},
+      {"DATA.T?T", "Data.TXT", FILE_ATTRIBUTE_ARCHIVE, 5},
+      {"NOEXT.*", "noext", FILE_ATTRIBUTE_ARCHIVE, 0},
+      {"Locked", "locked", FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_READONLY, 0},
+  };
+  for (const Case& c : cases) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(c.pattern, &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << c.pattern;
+    EXPECT_STREQ(found.cFileName, c.name) << c.pattern;
+    EXPECT_EQ(found.dwFileAttributes & kKnown, c.attributes) << c.pattern;
+    EXPECT_EQ(found.nFileSizeLow, c.size) << c.pattern;
+    EXPECT_EQ(found.nFileSizeHigh, 0u) << c.pattern;
+    EXPECT_TRUE(FindClose(search));
+  }
+}
+
+TEST_F(Win32, FindFirstFileInFoldersAndDriveRoots) {
+  fs::create_directory("dir");
+  WriteFile("dir/f.bin", "x");
+  struct Case {
+    std::string pattern;
+    bool dots;  // "." comes first
+  } cases[] = {
+      {"dir\\*", true}, {"DIR\\*.*", true},      {"dir/*", true},
+      {"Dir", false},   {drive_ + "\\*", false},
+  };
+  for (const Case& c : cases) {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(c.pattern.c_str(), &found);
+    ASSERT_NE(search, INVALID_HANDLE_VALUE) << c.pattern;
+    if (c.dots) {
+      EXPECT_STREQ(found.cFileName, ".");
+      EXPECT_EQ(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY,
+                DWORD{FILE_ATTRIBUTE_DIRECTORY});
+    } else {
+      EXPECT_STRNE(found.cFileName, ".") << c.pattern;
+      EXPECT_STRNE(found.cFileName, "..") << c.pattern;
+    }
+    EXPECT_TRUE(FindClose(search));
+  }
+}
+
+TEST_F(Win32, FindFirstFileTellsMissingFilesFromMissingFolders) {
+  fs::create_directory("dir");
+  struct Case {
+    const char* pattern;
+    DWORD error;
+  } cases[] = {
+      {"nofile.txt", ERROR_FILE_NOT_FOUND},
+      {"*.none", ERROR_FILE_NOT_FOUND},
+      {"dir\\", ERROR_FILE_NOT_FOUND},
+      {"nodir\\*", ERROR_PATH_NOT_FOUND},
+      {"nodir\\x.txt", ERROR_PATH_NOT_FOUND},
+      {"", ERROR_PATH_NOT_FOUND},
+  };
+  WIN32_FIND_DATAA found;
+  for (const Case& c : cases) {
+    EXPECT_EQ(ErrorIf(FindFirstFileA(Cleared(c.pattern), &found) ==
+                      INVALID_HANDLE_VALUE),
+              c.error)
+        << c.pattern;
+  }
+  EXPECT_EQ(ErrorIf(!FindClose(Cleared(INVALID_HANDLE_VALUE))),
+            DWORD{ERROR_INVALID_HANDLE});
+  // A search handle is no handle for CloseHandle.
+  HANDLE search = FindFirstFileA("dir", &found);
+  EXPECT_EQ(ErrorIf(!CloseHandle(Cleared(search))),
+            DWORD{ERROR_INVALID_HANDLE});
+  EXPECT_TRUE(FindClose(search));
+}
+
+TEST_F(Win32, VersionRecordsOfBothSizesAgree) {
+  OSVERSIONINFOEXA extended;
+  memset(&extended, 0, sizeof extended);
+  extended.dwOSVersionInfoSize = sizeof extended;
+  ASSERT_TRUE(GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&extended)));
+  OSVERSIONINFOEXA plain;
+  memset(&plain, 0x5A, sizeof plain);
+  plain.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+  ASSERT_TRUE(GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&plain)));
+  EXPECT_EQ(plain.dwOSVersionInfoSize, sizeof(OSVERSIONINFOA));
+  EXPECT_EQ(plain.dwMajorVersion, extended.dwMajorVersion);
+  EXPECT_EQ(plain.dwMinorVersion, extended.dwMinorVersion);
+  EXPECT_EQ(plain.dwBuildNumber, extended.dwBuildNumber);
+  EXPECT_EQ(plain.dwPlatformId, extended.dwPlatformId);
+  EXPECT_STREQ(plain.szCSDVersion, extended.szCSDVersion);
+  EXPECT_EQ(plain.wServicePackMajor, 0x5A5A);  // past the plain record
+  for (DWORD size : {0u, 147u, 149u, 155u, 157u}) {
+    extended.dwOSVersionInfoSize = size;
+    EXPECT_EQ(ErrorIf(!GetVersionExA(
+                  Cleared(reinterpret_cast<OSVERSIONINFOA*>(&extended)))),
+              DWORD{ERROR_INSUFFICIENT_BUFFER})
+        << size;
+  }
+}
+
+TEST_F(Win32, CreateProcessFailures) {
+  fs::create_directory("zoderudo-folder");
+  WriteFile("file.txt", "");
+  PROCESS_INFORMATION process;
+  struct Case {
+    const char* command;
+    const char* folder;
+    DWORD error;
+  } cases[] = {
+      {"zoderudo-no-such-program", nullptr, ERROR_FILE_NOT_FOUND},
+      {".\\no-such.exe", nullptr, ERROR_FILE_NOT_FOUND},
+      {"nodir\\prog.exe", nullptr, ERROR_FILE_NOT_FOUND},
+      {"zoderudo-folder", nullptr, ERROR_FILE_NOT_FOUND},
+      {"cmd /d /c \"x\"", "nodir", ERROR_DIRECTORY},
+      {"cmd /d /c \"x\"", "file.txt", ERROR_DIRECTORY},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ErrorIf(!Start(Cleared(c.command), &process, c.folder)), c.error)
+        << c.command << " in " << (c.folder ? c.folder : ".");
+  }
+  DWORD code;
+  EXPECT_EQ(ErrorIf(WaitForSingleObject(Cleared(nullptr), 0) == WAIT_FAILED),
+            DWORD{ERROR_INVALID_HANDLE});
+  EXPECT_EQ(ErrorIf(!GetExitCodeProcess(Cleared(nullptr), &code)),
+            DWORD{ERROR_INVALID_HANDLE});
+  EXPECT_EQ(ErrorIf(!CloseHandle(Cleared(nullptr))),
+            DWORD{ERROR_INVALID_HANDLE});
+}
+
+TEST_F(Win32, ExitCodeOfAChildComesBackThroughCmd) {
+  fs::create_directory("sub");
+  WriteExitScripts("child", 7);
+  WriteExitScripts("sub/inner", 12);
+  struct Case {
+    const char* command;
+    const char* folder;
+    DWORD code;
+  } cases[] = {
+      {"cmd /d /c \"Child\"", nullptr, 7},
+      {"cmd /d /c \"inner\"", "SUB", 12},
+  };
+  for (const Case& c : cases) {
+    PROCESS_INFORMATION process;
+    ASSERT_TRUE(Start(c.command, &process, c.folder)) << c.command;
+    EXPECT_NE(process.hProcess, INVALID_HANDLE_VALUE);
+    EXPECT_NE(process.dwProcessId, 0u);
+    EXPECT_EQ(WaitForSingleObject(process.hProcess, INFINITE), WAIT_OBJECT_0);
+    DWORD code = 0;
+    EXPECT_TRUE(GetExitCodeProcess(process.hProcess, &code));
+    EXPECT_EQ(code, c.code) << c.command;
+    // Only the process handle gives an exit code.
+    EXPECT_EQ(ErrorIf(!GetExitCodeProcess(Cleared(process.hThread), &code)),
+              DWORD{ERROR_INVALID_HANDLE});
+    EXPECT_TRUE(CloseHandle(process.hThread));
+    EXPECT_TRUE(CloseHandle(process.hProcess));
+    EXPECT_EQ(ErrorIf(!CloseHandle(Cleared(process.hProcess))),
+              DWORD{ERROR_INVALID_HANDLE});
+  }
+}
+
+}  // namespace
