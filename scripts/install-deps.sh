@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Installs what building and testing zoderudo needs, only what is missing:
+# the host toolchain and GoogleTest, the mingw-w64 cross compiler for
+# 32-bit Windows, and 32-bit Wine to run the Windows tests. Quiet when all
+# is there. Runs apt as root, or through sudo otherwise.
+set -eu
+
+as_root() {
+  if [ "$(id -u)" -eq 0 ]; then
+    "$@"
+  elif command -v sudo >/dev/null 2>&1; then
+    sudo "$@"
+  else
+    echo "install-deps: need root or sudo to run: $*" >&2
+    exit 1
+  fi
+}
+
+installed() {
+  [ "$(dpkg-query -W -f='${Status}' "$1" 2>/dev/null)" = "install ok installed" ]
+}
+
+# Wine for 32-bit programs comes from the i386 architecture.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+  echo "install-deps: adding the i386 architecture"
+  as_root dpkg --add-architecture i386
+fi
+
+wanted=(cmake g++ make googletest libgtest-dev
+        g++-mingw-w64-i686 wine wine32:i386)
+missing=()
+for p in "${wanted[@]}"; do
+  installed "$p" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+as_root apt-get update -q </dev/null
+as_root apt-get install -y -q "${missing[@]}" </dev/null

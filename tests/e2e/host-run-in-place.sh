@@ -1,0 +1,68 @@
+#!/usr/bin/env bash
+# The host build of zoderudo, end to end: the POSIX layer presents a
+# Windows machine whose drive C: is a temp folder, and the host stand-in
+# for cmd runs the package's ZELMOR_UPDATE script.
+# Usage: host-run-in-place.sh ZODERUDO
+set -u
+# Only the settings given per case may shape the machine.
+for v in $(compgen -e | grep '^ZODERUDO_'); do unset "$v"; done
+exe=$(realpath "$1")
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+passed=0 failed=0
+
+# run_case VERSION DRIVER: a fresh drive C: holding DRIVER, a package whose
+# update prints a line, records its working folder and exits 7; runs the
+# program from the package folder.
+run_case() {
+  case_dir=$(mktemp -d "$tmp/case.XXXXXX")
+  package="$case_dir/pkg dir"
+  record=$case_dir/update-ran-in.txt
+  mkdir -p "$case_dir/c/WINDOWS/system32/DRIVERS" "$package"
+  : >"$case_dir/c/WINDOWS/system32/DRIVERS/$2"
+  printf '#!/bin/sh\necho update ran\npwd -P > "%s"\nexit 7\n' "$record" \
+    >"$package/ZELMOR_UPDATE"
+  chmod +x "$package/ZELMOR_UPDATE"
+  (cd "$package" &&
+     ZODERUDO_DRIVE_C=$case_dir/c ZODERUDO_WINVER=$1 \
+       "$exe" >"$case_dir/stdout" 2>"$case_dir/stderr")
+  status=$?
+  problems=()
+}
+
+problem() { problems+=("$1"); }
+
+report() {
+  if [ ${#problems[@]} -eq 0 ]; then
+    passed=$((passed + 1))
+    echo "ok: $1"
+  else
+    failed=$((failed + 1))
+    echo "FAILED: $1"
+    printf '  %s\n' "${problems[@]}"
+    echo "  stdout: $(cat "$case_dir/stdout")"
+    echo "  stderr: $(cat "$case_dir/stderr")"
+  fi
+}
+
+run_case win2k ovxfent5.sys
+[ $status -eq 7 ] || problem "exit code $status, expected 7"
+if [ ! -f "$record" ]; then
+  problem "the update did not run"
+elif [ "$(cat "$record")" != "$(cd "$package" && pwd -P)" ]; then
+  problem "the update ran in $(cat "$record"), not in the package folder"
+fi
+[ "$(cat "$case_dir/stdout")" = "update ran" ] ||
+  problem "stdout is not just the update's line"
+[ ! -s "$case_dir/stderr" ] || problem "unexpected stderr"
+report "win2k with ovxfent5.sys: the update runs in place, its code is the program's"
+
+run_case winxp ovxfent5.sys
+[ $status -eq 99 ] || problem "exit code $status, expected 99"
+[ ! -e "$record" ] || problem "the update ran"
+[ ! -s "$case_dir/stdout" ] || problem "the program printed something"
+[ ! -s "$case_dir/stderr" ] || problem "unexpected stderr"
+report "winxp with ovxfent5.sys: 99 and the update does not run"
+
+echo "$passed passed, $failed failed"
+[ $failed -eq 0 ]
