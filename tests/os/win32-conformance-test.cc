@@ -10,36 +10,17 @@
 
 #include "os/os.h"
 
+#include "conformance.h"
+
 namespace fs = std::filesystem;
+using namespace conformance;
 
 namespace {
 
-const DWORD kNoFailure = 0xFFFFFFFF;
-
-// Clears the last error on the way into a call.
-template <typename T>
-T Cleared(T argument) {
-  SetLastError(0);
-  return argument;
-}
-
-// The error of a call that failed; kNoFailure when it did not.
-DWORD ErrorIf(bool failed) { return failed ? GetLastError() : kNoFailure; }
-
-std::string Cwd() {
-  char buffer[MAX_PATH];
-  DWORD length = GetCurrentDirectoryA(MAX_PATH, buffer);
-  return std::string(buffer, length < MAX_PATH ? length : 0);
-}
-
-void WriteFile(const std::string& path, const std::string& text) {
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 // cmd runs NAME.cmd under Windows and the file NAME on the host.
 void WriteExitScripts(const std::string& name, int code) {
-  WriteFile(name + ".cmd", "@exit " + std::to_string(code) + "\r\n");
-  WriteFile(name, "exit " + std::to_string(code) + "\n");
+  WriteText(name + ".cmd", "@exit " + std::to_string(code) + "\r\n");
+  WriteText(name, "exit " + std::to_string(code) + "\n");
 }
 
 BOOL Start(const char* command, PROCESS_INFORMATION* process,
@@ -68,43 +49,7 @@ void ExpectBufferRules(Query query) {
   EXPECT_EQ(std::string(buffer + 1, 2), ":\\");
 }
 
-// Each test works in a fresh folder of its own below the current one.
-class Win32 : public ::testing::Test {
- protected:
-  void SetUp() override {
-    folder_ = std::string("w32-") +
-              ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    RemoveFolder();
-    fs::create_directory(folder_);
-    ASSERT_GT(GetCurrentDirectoryA(MAX_PATH, home_), 0u);
-    ASSERT_TRUE(SetCurrentDirectoryA(folder_.c_str()));
-    here_ = Cwd();
-    drive_ = here_.substr(0, 2);
-  }
-
-  void TearDown() override {
-    EXPECT_TRUE(SetCurrentDirectoryA(home_));
-    RemoveFolder();
-  }
-
-  std::string here_;   // as GetCurrentDirectoryA names it
-  std::string drive_;  // "X:"
-
- private:
-  // Windows removes no read-only file.
-  void RemoveFolder() {
-    std::error_code ignored;
-    for (const auto& entry :
-         fs::recursive_directory_iterator(folder_, ignored)) {
-      fs::permissions(entry.path(), fs::perms::owner_write,
-                      fs::perm_options::add, ignored);
-    }
-    fs::remove_all(folder_, ignored);
-  }
-
-  std::string folder_;
-  char home_[MAX_PATH];
-};
+}  // namespace
 
 TEST_F(Win32, DirectoryQueriesFollowBufferRules) {
   ExpectBufferRules([](char* buffer, DWORD size) {
@@ -138,7 +83,7 @@ TEST_F(Win32, CurrentDirectoryRoundTripsKeepTheCaseGiven) {
 }
 
 TEST_F(Win32, SetCurrentDirectoryFailuresLeaveItUnchanged) {
-  WriteFile("file.txt", "x");
+  WriteText("file.txt", "x");
   struct Case {
     const char* path;
     DWORD error;
@@ -158,9 +103,9 @@ TEST_F(Win32, SetCurrentDirectoryFailuresLeaveItUnchanged) {
 }
 
 TEST_F(Win32, FindFirstFileMatchesRegardlessOfCase) {
-  WriteFile("Data.TXT", "hello");
-  WriteFile("noext", "");
-  WriteFile("locked", "");
+  WriteText("Data.TXT", "hello");
+  WriteText("noext", "");
+  WriteText("locked", "");
   fs::permissions(
       "locked",
       fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
@@ -192,7 +137,7 @@ TEST_F(Win32, FindFirstFileMatchesRegardlessOfCase) {
 
 TEST_F(Win32, FindFirstFileInFoldersAndDriveRoots) {
   fs::create_directory("dir");
-  WriteFile("dir/f.bin", "x");
+  WriteText("dir/f.bin", "x");
   struct Case {
     std::string pattern;
     bool dots;  // "." comes first
@@ -272,7 +217,7 @@ TEST_F(Win32, VersionRecordsOfBothSizesAgree) {
 
 TEST_F(Win32, CreateProcessFailures) {
   fs::create_directory("zoderudo-folder");
-  WriteFile("file.txt", "");
+  WriteText("file.txt", "");
   PROCESS_INFORMATION process;
   struct Case {
     const char* command;
@@ -330,4 +275,29 @@ TEST_F(Win32, ExitCodeOfAChildComesBackThroughCmd) {
   }
 }
 
-}  // namespace
+TEST_F(Win32, CreateDirectoryMakesOneLevel) {
+  EXPECT_EQ(ErrorIf(!CreateDirectoryA(Cleared("made"), nullptr)), kNoFailure);
+  EXPECT_TRUE(fs::is_directory("made"));
+  // A trailing backslash names the same folder.
+  EXPECT_EQ(ErrorIf(!CreateDirectoryA(Cleared("made\\inner\\"), nullptr)),
+            kNoFailure);
+  EXPECT_TRUE(fs::is_directory("made/inner"));
+  EXPECT_EQ(ErrorIf(!CreateDirectoryA(Cleared((here_ + "\\MADE\\x").c_str()),
+                                      nullptr)),
+            kNoFailure);
+  EXPECT_TRUE(fs::is_directory("made/x"));
+}
+
+TEST_F(Win32, CreateDirectoryFailures) {
+  fs::create_directory("there");
+  WriteText("file", "x");
+  EXPECT_EQ(ErrorIf(!CreateDirectoryA(Cleared("there"), nullptr)),
+            DWORD{ERROR_ALREADY_EXISTS});
+  EXPECT_EQ(ErrorIf(!CreateDirectoryA(Cleared("THERE\\"), nullptr)),
+            DWORD{ERROR_ALREADY_EXISTS});
+  EXPECT_EQ(ErrorIf(!CreateDirectoryA(Cleared("file"), nullptr)),
+            DWORD{ERROR_ALREADY_EXISTS});
+  EXPECT_EQ(ErrorIf(!CreateDirectoryA(Cleared("missing\\new"), nullptr)),
+            DWORD{ERROR_PATH_NOT_FOUND});
+  EXPECT_FALSE(fs::exists("missing"));
+}

@@ -62,8 +62,10 @@ typedef uint32_t UINT;
 #define ERROR_INVALID_DRIVE 15
 #define ERROR_NO_MORE_FILES 18
 #define ERROR_GEN_FAILURE 31
+#define ERROR_HANDLE_DISK_FULL 39
 #define ERROR_FILE_EXISTS 80
 #define ERROR_INVALID_PARAMETER 87
+#define ERROR_DISK_FULL 112
 #define ERROR_INSUFFICIENT_BUFFER 122
 #define ERROR_INVALID_NAME 123
 #define ERROR_DIR_NOT_EMPTY 145
@@ -161,6 +163,9 @@ void WINAPI SetLastError(DWORD error);
 DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer);
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR path);
 UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
+
+// Folders.
+BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES attributes);
 
 // Directory search.
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
