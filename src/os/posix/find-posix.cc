@@ -1,5 +1,6 @@
-// FindFirstFileA and FindClose. A search handle holds every match, so
-// that FindNextFileA only has to hand them out.
+// FindFirstFileA, FindNextFileA and FindClose. A search handle holds every
+// match, so that FindNextFileA only has to hand them out: entries removed
+// or added while a search is open do not change what it delivers.
 #include <ctype.h>
 #include <dirent.h>
 #include <errno.h>
@@ -13,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "os/posix/attributes-posix.h"
 #include "os/posix/handles-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/paths-posix.h"
@@ -24,11 +26,16 @@ class Search : public os_posix::HandleObject {
   explicit Search(std::vector<WIN32_FIND_DATAA> matches)
       : HandleObject(os_posix::HandleKind::kSearch),
         matches_(std::move(matches)) {}
-  const std::vector<WIN32_FIND_DATAA>& matches() const { return matches_; }
-  size_t next = 1;  // the first match goes out with FindFirstFileA
+  // The next match not yet handed out; false when none is left.
+  bool TakeNext(WIN32_FIND_DATAA* data) {
+    if (next_ >= matches_.size()) return false;
+    *data = matches_[next_++];
+    return true;
+  }
 
  private:
   std::vector<WIN32_FIND_DATAA> matches_;
+  size_t next_ = 1;  // the first match goes out with FindFirstFileA
 };
 
 bool HasWildcard(const std::string& name) {
@@ -79,18 +86,6 @@ FILETIME FileTimeOf(const struct timespec& t) {
   return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-// Attributes as Wine gives them for host files: a folder or an archived
-// file, read-only when the owner may not write, hidden for dot names.
-DWORD AttributesOf(const char* name, const struct stat& st) {
-  DWORD attributes =
-      S_ISDIR(st.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_ARCHIVE;
-  if (!(st.st_mode & S_IWUSR)) attributes |= FILE_ATTRIBUTE_READONLY;
-  if (name[0] == '.' && strcmp(name, ".") != 0 && strcmp(name, "..") != 0) {
-    attributes |= FILE_ATTRIBUTE_HIDDEN;
-  }
-  return attributes;
-}
-
 // False when the entry vanished or its name does not fit.
 bool Describe(const std::string& host_path, const char* name,
               WIN32_FIND_DATAA* data) {
@@ -100,7 +95,7 @@ bool Describe(const std::string& host_path, const char* name,
     return false;
   }
   memset(data, 0, sizeof *data);
-  data->dwFileAttributes = AttributesOf(name, st);
+  data->dwFileAttributes = os_posix::AttributesOf(name, st);
   // The host keeps no creation time that stat reports; use the last write.
   data->ftCreationTime = FileTimeOf(st.st_mtim);
   data->ftLastAccessTime = FileTimeOf(st.st_atim);
@@ -114,12 +109,32 @@ bool Describe(const std::string& host_path, const char* name,
   return true;
 }
 
+// Only a folder that is not there is "not found": a caller must be able to
+// tell a folder it cannot read from one that is gone.
+DWORD ErrorOfOpendir(int error) {
+  switch (error) {
+    case ENOENT:
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case EACCES:
+    case EPERM:
+      return ERROR_ACCESS_DENIED;
+    case EMFILE:
+    case ENFILE:
+      return ERROR_TOO_MANY_OPEN_FILES;
+    case ENOMEM:
+      return ERROR_NOT_ENOUGH_MEMORY;
+    default:
+      return ERROR_GEN_FAILURE;
+  }
+}
+
 // The folder's entries matching the pattern: "." and ".." first (never
 // at a drive root), then the rest in case-insensitive name order.
 DWORD ListMatches(const os_posix::HostPath& where,
                   std::vector<WIN32_FIND_DATAA>* matches) {
   DIR* dir = opendir(where.folder.c_str());
-  if (!dir) return errno == EACCES ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+  if (!dir) return ErrorOfOpendir(errno);
   std::vector<std::string> names;
   while (struct dirent* entry = readdir(dir)) {
     if (strcmp(entry->d_name, ".") != 0 && strcmp(entry->d_name, "..") != 0 &&
@@ -181,6 +196,25 @@ HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data) {
   }
   *data = matches[0];
   return os_posix::OpenHandle(std::make_unique<Search>(std::move(matches)));
+}
+
+BOOL WINAPI FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA data) {
+  if (os_posix::TakeInjectedFailure("FindNextFileA")) return FALSE;
+  auto* open = static_cast<Search*>(
+      os_posix::LookUpHandle(search, {os_posix::HandleKind::kSearch}));
+  if (!open) {
+    SetLastError(ERROR_INVALID_HANDLE);
+    return FALSE;
+  }
+  if (!data) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  if (!open->TakeNext(data)) {
+    SetLastError(ERROR_NO_MORE_FILES);
+    return FALSE;
+  }
+  return TRUE;
 }
 
 BOOL WINAPI FindClose(HANDLE search) {

@@ -1,6 +1,7 @@
 // Creating and removing folders.
 #include <errno.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -26,6 +27,43 @@ DWORD ErrorOfMkdir(int error) {
   }
 }
 
+DWORD ErrorOfRmdir(int error) {
+  switch (error) {
+    case ENOTEMPTY:
+    case EEXIST:
+      return ERROR_DIR_NOT_EMPTY;
+    case ENOTDIR:
+      return ERROR_DIRECTORY;
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case EBUSY:
+      return ERROR_SHARING_VIOLATION;
+    default:
+      return ERROR_ACCESS_DENIED;
+  }
+}
+
+// Windows keeps the current folder open, so it cannot be removed.
+bool IsCurrentFolder(const struct stat& st) {
+  struct stat current;
+  return stat(".", &current) == 0 && current.st_dev == st.st_dev &&
+         current.st_ino == st.st_ino;
+}
+
+DWORD RemoveFolder(const char* path) {
+  os_posix::HostPath target;
+  DWORD error = os_posix::ResolveWindowsPath(path, &target);
+  if (error != ERROR_SUCCESS) return error;
+  if (target.name.empty()) return ERROR_ACCESS_DENIED;  // a drive root
+  if (!target.exists) return ERROR_FILE_NOT_FOUND;
+  std::string host = target.Host();
+  struct stat st;
+  if (lstat(host.c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;
+  if (!S_ISDIR(st.st_mode)) return ERROR_DIRECTORY;
+  if (IsCurrentFolder(st)) return ERROR_SHARING_VIOLATION;
+  return rmdir(host.c_str()) == 0 ? ERROR_SUCCESS : ErrorOfRmdir(errno);
+}
+
 }  // namespace
 
 // Security attributes are accepted and ignored: the host folder gets the
@@ -44,6 +82,20 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
     error = ERROR_ALREADY_EXISTS;
   else if (error == ERROR_SUCCESS && mkdir(target.Host().c_str(), 0777) != 0)
     error = ErrorOfMkdir(errno);
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
+  if (os_posix::TakeInjectedFailure("RemoveDirectoryA")) return FALSE;
+  if (!path) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  DWORD error = RemoveFolder(path);
   if (error != ERROR_SUCCESS) {
     SetLastError(error);
     return FALSE;

@@ -53,4 +53,9 @@ std::unique_ptr<HandleObject> TakeHandle(
   return object;
 }
 
+size_t CountOpenHandles() {
+  std::lock_guard<std::mutex> lock(table_mutex);
+  return Table().size();
+}
+
 }  // namespace os_posix

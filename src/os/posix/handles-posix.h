@@ -3,6 +3,8 @@
 #ifndef ZODERUDO_OS_POSIX_HANDLES_POSIX_H_
 #define ZODERUDO_OS_POSIX_HANDLES_POSIX_H_
 
+#include <stddef.h>
+
 #include <initializer_list>
 #include <memory>
 
@@ -33,6 +35,9 @@ HandleObject* LookUpHandle(HANDLE handle,
 // Unregisters and returns the object if it is open and of one of `kinds`.
 std::unique_ptr<HandleObject> TakeHandle(
     HANDLE handle, std::initializer_list<HandleKind> kinds);
+
+// How many handles are open.
+size_t CountOpenHandles();
 
 }  // namespace os_posix
 

@@ -11,11 +11,18 @@
 //                                    as 2.5.0.0x80. Default: win2k.
 //   ZODERUDO_SYSTEM_DIR=<path>       what GetSystemDirectoryA answers.
 //                                    Default: C:\WINDOWS\system32.
+//   ZODERUDO_FREE_SPACE=<s>,<b>,<f>,<t>  what GetDiskFreeSpaceA answers for
+//                                    every drive: sectors per cluster,
+//                                    bytes per sector, free and total
+//                                    clusters; empty or malformed makes it
+//                                    fail. Default: the host's figures.
 //
 // Tests change the machine in process through the calls below and never
 // need to touch the routines built on top of the layer.
 #ifndef ZODERUDO_OS_POSIX_HOST_CONTROL_H_
 #define ZODERUDO_OS_POSIX_HOST_CONTROL_H_
+
+#include <stddef.h>
 
 #include <string>
 #include <vector>
@@ -40,9 +47,18 @@ void HostSetVersion(const OSVERSIONINFOEXA& record, bool extended_ok,
 // Sets what GetSystemDirectoryA answers; a null path makes it fail.
 void HostSetSystemDirectory(const char* windows_path);
 
+// Fixes what GetDiskFreeSpaceA answers for every existing drive. To make
+// it fail, use HostFailCall("GetDiskFreeSpaceA", ...).
+void HostSetFreeSpace(DWORD sectors_per_cluster, DWORD bytes_per_sector,
+                      DWORD free_clusters, DWORD total_clusters);
+
 // Makes the next `times` calls of the named function (for example
 // "GetCurrentDirectoryA") fail with `error`, without doing anything else.
 void HostFailCall(const char* function, DWORD error, int times);
+
+// How many handles (processes, threads, searches) are open: a test can
+// check that a routine closed every one it opened.
+size_t HostOpenHandleCount();
 
 // Records, while on, one line per call of FindFirstFileA and CreateProcessA:
 // the function's name, one blank and the path or command line passed in.

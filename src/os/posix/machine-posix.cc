@@ -2,6 +2,7 @@
 #include "os/posix/machine-posix.h"
 
 #include <ctype.h>
+#include <errno.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -13,6 +14,7 @@
 #include <utility>
 #include <vector>
 
+#include "os/posix/handles-posix.h"
 #include "os/posix/host-control.h"
 #include "os/posix/version-posix.h"
 
@@ -29,6 +31,9 @@ struct Machine {
   std::vector<std::string> trace;
   std::string cwd_windows;  // see RememberCurrentDirectory
   std::string cwd_host;
+  os_posix::FreeSpaceSource free_space_source =
+      os_posix::FreeSpaceSource::kHost;
+  os_posix::FreeSpace free_space = {};
 };
 
 std::mutex machine_mutex;
@@ -79,11 +84,36 @@ void LoadDrives(Machine* m) {
   }
 }
 
+// "SECTORS,BYTES,FREE,TOTAL", four decimal numbers. Anything else, an
+// empty value included, makes the query fail.
+void LoadFreeSpace(Machine* m) {
+  const char* setting = getenv("ZODERUDO_FREE_SPACE");
+  if (!setting) return;
+  m->free_space_source = os_posix::FreeSpaceSource::kFails;
+  DWORD* fields[] = {&m->free_space.sectors_per_cluster,
+                     &m->free_space.bytes_per_sector,
+                     &m->free_space.free_clusters,
+                     &m->free_space.total_clusters};
+  const char* p = setting;
+  for (size_t i = 0; i < 4; ++i) {
+    if (!isdigit(static_cast<unsigned char>(*p))) return;
+    char* end;
+    errno = 0;
+    unsigned long long value = strtoull(p, &end, 10);
+    if (errno != 0 || value > 0xFFFFFFFFull) return;
+    *fields[i] = static_cast<DWORD>(value);
+    p = end;
+    if (i < 3 && *p++ != ',') return;
+  }
+  if (*p == '\0') m->free_space_source = os_posix::FreeSpaceSource::kFixed;
+}
+
 Machine FromEnvironment() {
   Machine m;
   LoadDrives(&m);
   LoadVersion(&m);
   LoadSystemDirectory(&m);
+  LoadFreeSpace(&m);
   return m;
 }
 
@@ -124,6 +154,13 @@ bool SystemDirectory(std::string* windows_path) {
   if (!m.system_dir) return false;
   *windows_path = *m.system_dir;
   return true;
+}
+
+FreeSpaceSource FixedFreeSpace(FreeSpace* space) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  *space = m.free_space;
+  return m.free_space_source;
 }
 
 bool TakeInjectedFailure(const char* function) {
@@ -204,6 +241,15 @@ void HostSetSystemDirectory(const char* windows_path) {
   }
 }
 
+void HostSetFreeSpace(DWORD sectors_per_cluster, DWORD bytes_per_sector,
+                      DWORD free_clusters, DWORD total_clusters) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  m.free_space = {sectors_per_cluster, bytes_per_sector, free_clusters,
+                  total_clusters};
+  m.free_space_source = os_posix::FreeSpaceSource::kFixed;
+}
+
 void HostFailCall(const char* function, DWORD error, int times) {
   std::lock_guard<std::mutex> lock(machine_mutex);
   Machine& m = Loaded();
@@ -213,6 +259,8 @@ void HostFailCall(const char* function, DWORD error, int times) {
     m.failures.erase(function);
   }
 }
+
+size_t HostOpenHandleCount() { return os_posix::CountOpenHandles(); }
 
 void HostTraceCalls(bool on) {
   std::lock_guard<std::mutex> lock(machine_mutex);

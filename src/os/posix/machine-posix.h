@@ -20,6 +20,15 @@ bool VersionFor(DWORD size, OSVERSIONINFOEXA* record);
 // False when the machine has no system folder.
 bool SystemDirectory(std::string* windows_path);
 
+// What GetDiskFreeSpaceA answers for every drive when the machine fixes
+// it (HostSetFreeSpace, ZODERUDO_FREE_SPACE): sectors per cluster, bytes
+// per sector, free clusters, total clusters.
+struct FreeSpace {
+  DWORD sectors_per_cluster, bytes_per_sector, free_clusters, total_clusters;
+};
+enum class FreeSpaceSource { kHost, kFixed, kFails };
+FreeSpaceSource FixedFreeSpace(FreeSpace* space);
+
 // True (and the error set) when the call is to fail by HostFailCall.
 bool TakeInjectedFailure(const char* function);
 

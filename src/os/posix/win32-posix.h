@@ -55,16 +55,20 @@ typedef uint32_t UINT;
 #define ERROR_INVALID_FUNCTION 1
 #define ERROR_FILE_NOT_FOUND 2
 #define ERROR_PATH_NOT_FOUND 3
+#define ERROR_TOO_MANY_OPEN_FILES 4
 #define ERROR_ACCESS_DENIED 5
 #define ERROR_INVALID_HANDLE 6
 #define ERROR_NOT_ENOUGH_MEMORY 8
 #define ERROR_BAD_FORMAT 11
+#define ERROR_NOT_READY 21
 #define ERROR_INVALID_DRIVE 15
 #define ERROR_NO_MORE_FILES 18
 #define ERROR_GEN_FAILURE 31
+#define ERROR_SHARING_VIOLATION 32
 #define ERROR_HANDLE_DISK_FULL 39
 #define ERROR_FILE_EXISTS 80
 #define ERROR_INVALID_PARAMETER 87
+#define ERROR_BUFFER_OVERFLOW 111
 #define ERROR_DISK_FULL 112
 #define ERROR_INSUFFICIENT_BUFFER 122
 #define ERROR_INVALID_NAME 123
@@ -166,9 +170,23 @@ UINT WINAPI GetSystemDirectoryA(LPSTR buffer, UINT size);
 
 // Folders.
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES attributes);
+BOOL WINAPI RemoveDirectoryA(LPCSTR path);
+
+// Files by name.
+BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR new_name, BOOL fail_if_exists);
+BOOL WINAPI DeleteFileA(LPCSTR path);
+BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes);
+UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique,
+                             LPSTR buffer);
+
+// Disks.
+BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectors_per_cluster,
+                              LPDWORD bytes_per_sector,
+                              LPDWORD free_clusters, LPDWORD total_clusters);
 
 // Directory search.
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
+BOOL WINAPI FindNextFileA(HANDLE search, LPWIN32_FIND_DATAA data);
 BOOL WINAPI FindClose(HANDLE search);
 
 // Version.

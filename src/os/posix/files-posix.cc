@@ -1,0 +1,83 @@
+// Deleting files and setting their attributes, by name.
+#include <errno.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "os/posix/attributes-posix.h"
+#include "os/posix/machine-posix.h"
+#include "os/posix/paths-posix.h"
+
+namespace {
+
+DWORD ErrorOfUnlink(int error) {
+  switch (error) {
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case EBUSY:
+      return ERROR_SHARING_VIOLATION;
+    default:
+      return ERROR_ACCESS_DENIED;
+  }
+}
+
+// The existing entry at `path`, its status not following a final link.
+DWORD FindEntry(const char* path, std::string* host, struct stat* st) {
+  if (!path) return ERROR_INVALID_PARAMETER;
+  os_posix::HostPath target;
+  DWORD error = os_posix::ResolveWindowsPath(path, &target);
+  if (error != ERROR_SUCCESS) return error;
+  if (!target.exists) return ERROR_FILE_NOT_FOUND;
+  *host = target.Host();
+  return lstat(host->c_str(), st) == 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
+}
+
+// Windows deletes neither a folder nor a read-only file, whoever asks; the
+// host would let its superuser do both.
+DWORD DeleteEntry(const char* path) {
+  std::string host;
+  struct stat st;
+  DWORD error = FindEntry(path, &host, &st);
+  if (error != ERROR_SUCCESS) return error;
+  if (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && os_posix::IsReadOnly(st)))
+    return ERROR_ACCESS_DENIED;
+  return unlink(host.c_str()) == 0 ? ERROR_SUCCESS : ErrorOfUnlink(errno);
+}
+
+// Only read-only is kept, as the owner's write permission, and only for
+// files (a link's target). Clearing it gives the owner write permission
+// back and leaves the other permissions as they are.
+DWORD SetAttributes(const char* path, DWORD attributes) {
+  std::string host;
+  struct stat st;
+  DWORD error = FindEntry(path, &host, &st);
+  if (error != ERROR_SUCCESS) return error;
+  if (stat(host.c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;  // dangling
+  if (S_ISDIR(st.st_mode)) return ERROR_SUCCESS;
+  mode_t mode = st.st_mode & 07777;
+  mode_t wanted = (attributes & FILE_ATTRIBUTE_READONLY)
+                      ? mode & ~(S_IWUSR | S_IWGRP | S_IWOTH)
+                      : mode | S_IWUSR;
+  if (wanted != mode && chmod(host.c_str(), wanted) != 0)
+    return ERROR_ACCESS_DENIED;
+  return ERROR_SUCCESS;
+}
+
+BOOL Done(DWORD error) {
+  if (error == ERROR_SUCCESS) return TRUE;
+  SetLastError(error);
+  return FALSE;
+}
+
+}  // namespace
+
+BOOL WINAPI DeleteFileA(LPCSTR path) {
+  if (os_posix::TakeInjectedFailure("DeleteFileA")) return FALSE;
+  return Done(DeleteEntry(path));
+}
+
+BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
+  if (os_posix::TakeInjectedFailure("SetFileAttributesA")) return FALSE;
+  return Done(SetAttributes(path, attributes));
+}

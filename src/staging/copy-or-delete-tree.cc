@@ -1,0 +1,180 @@
+#include "staging/copy-or-delete-tree.h"
+
+#include <string.h>
+
+#include "os/os.h"
+#include "run/report-line.h"
+
+static_assert(kTreePathSize == MAX_PATH, "the system's own path size");
+
+namespace {
+
+const char kAllEntries[] = "*.*";
+const char kSeparator[] = "\\";
+
+const char kCannotCreateFolder[] = "Unable to create temporary sub-directory!";
+const char kCannotCopyFolder[] =
+    "Unable to copy sub-directory update files to the hard drive.";
+const char kCannotCopyFile[] = "Unable to copy files from ZR CD to hard drive.";
+const char kCannotEmptyFolder[] =
+    "Unable to delete files from temporary sub-directory.";
+const char kCannotRemoveFolder[] = "Could not remove temporary sub-directory.";
+const char kCannotRemoveFile[] = "Unable to remove temp file ";
+
+// Fills a zero-filled path buffer with the parts one after the other;
+// false, with the buffer left empty, when they do not fit.
+bool FormPath(char* path, const char* first, const char* second,
+              const char* third = "") {
+  memset(path, 0, kTreePathSize);
+  size_t a = strlen(first), b = strlen(second), c = strlen(third);
+  if (a + b + c >= kTreePathSize)
+    return false;
+  memcpy(path, first, a);
+  memcpy(path + a, second, b);
+  memcpy(path + a + b, third, c);
+  return true;
+}
+
+// A folder path that the walk of that folder can lengthen by its backslash
+// and search pattern.
+bool FolderFits(const char* folder) {
+  return strlen(folder) + strlen(kSeparator) + strlen(kAllEntries) <
+         kTreePathSize;
+}
+
+bool IsDotEntry(const char* name) {
+  return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
+}
+
+// The search found nothing to walk: an empty drive root, or no folder.
+bool NothingThere(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_NO_MORE_FILES;
+}
+
+int CopyFolderEntry(const char* source, const char* destination,
+                    const char* name) {
+  char folder[kTreePathSize];      // destination, name and backslash
+  char sub_source[kTreePathSize];  // source and name; the walk adds "\"
+  if (!FormPath(folder, destination, name, kSeparator) ||
+      !FormPath(sub_source, source, name) || !FolderFits(sub_source) ||
+      !CreateDirectoryA(folder, nullptr)) {
+    ReportLine(kCannotCreateFolder);
+    return 1;
+  }
+  if (CopyOrDeleteTree(sub_source, folder) != 0) {
+    ReportLine(kCannotCopyFolder);
+    return 1;
+  }
+  return 0;
+}
+
+// The copy carries no read-only, hidden or system attribute of its source;
+// should that fail, the copy is still whole, so it is not a failure.
+int CopyFileEntry(const char* source, const char* destination,
+                  const char* name) {
+  char from[kTreePathSize];
+  char to[kTreePathSize];
+  if (!FormPath(from, source, name) || !FormPath(to, destination, name) ||
+      !CopyFileA(from, to, FALSE)) {
+    ReportLine(kCannotCopyFile);
+    return 1;
+  }
+  SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL);
+  return 0;
+}
+
+int DeleteFolderEntry(const char* source, const char* name) {
+  char sub_source[kTreePathSize];
+  if (!FormPath(sub_source, source, name) || !FolderFits(sub_source) ||
+      CopyOrDeleteTree(sub_source, nullptr) != 0) {
+    ReportLine(kCannotEmptyFolder);
+    return 1;
+  }
+  if (!RemoveDirectoryA(sub_source)) {
+    ReportLine(kCannotRemoveFolder);
+    return 1;
+  }
+  return 0;
+}
+
+int DeleteFileEntry(const char* source, const char* name) {
+  char path[kTreePathSize];
+  if (FormPath(path, source, name)) {
+    if (DeleteFileA(path))
+      return 0;
+    ReportLine(kCannotRemoveFile, path);
+    return 1;
+  }
+  // Too long to remove, but still named in full in its message.
+  char long_path[2 * kTreePathSize];
+  memset(long_path, 0, sizeof long_path);
+  strcat(long_path, source);
+  strcat(long_path, name);
+  ReportLine(kCannotRemoveFile, long_path);
+  return 1;
+}
+
+int WalkEntry(const char* source, const char* destination,
+              const WIN32_FIND_DATAA& entry) {
+  bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  if (destination != nullptr) {
+    return folder ? CopyFolderEntry(source, destination, entry.cFileName)
+                  : CopyFileEntry(source, destination, entry.cFileName);
+  }
+  return folder ? DeleteFolderEntry(source, entry.cFileName)
+                : DeleteFileEntry(source, entry.cFileName);
+}
+
+// A source that cannot be walked at all: in copy mode the copy would be
+// missing whatever it holds.
+int Unwalkable(bool copying) {
+  if (copying)
+    ReportLine(kCannotCopyFile);
+  return 1;
+}
+
+}  // namespace
+
+int CopyOrDeleteTree(char* source, const char* destination) {
+  bool copying = destination != nullptr;
+  // An empty source would become "\", the root of the current drive.
+  size_t length = strlen(source);
+  if (length == 0)
+    return Unwalkable(copying);
+  if (source[length - 1] != '\\') {
+    if (!FolderFits(source))
+      return Unwalkable(copying);
+    strcat(source, kSeparator);
+  }
+
+  char pattern[kTreePathSize];
+  if (!FormPath(pattern, source, kAllEntries))
+    return Unwalkable(copying);
+  WIN32_FIND_DATAA entry;
+  memset(&entry, 0, sizeof entry);
+  HANDLE search = FindFirstFileA(pattern, &entry);
+  if (search == INVALID_HANDLE_VALUE) {
+    if (!copying || NothingThere(GetLastError()))
+      return 0;
+    return Unwalkable(copying);
+  }
+
+  int result = 0;
+  do {
+    if (IsDotEntry(entry.cFileName))
+      continue;
+    if (WalkEntry(source, destination, entry) != 0) {
+      result = 1;
+      if (copying)
+        break;
+    }
+  } while (FindNextFileA(search, &entry));
+  // A listing that broke off is an incomplete copy.
+  if (copying && result == 0 && GetLastError() != ERROR_NO_MORE_FILES) {
+    ReportLine(kCannotCopyFile);
+    result = 1;
+  }
+  FindClose(search);
+  return result;
+}

@@ -1,0 +1,30 @@
+#ifndef ZODERUDO_STAGING_COPY_OR_DELETE_TREE_H_
+#define ZODERUDO_STAGING_COPY_OR_DELETE_TREE_H_
+
+// Size of each path buffer of the walker, the terminating zero included.
+const unsigned kTreePathSize = 260;
+
+// One walker, two modes.
+//
+// Copy mode (`destination` given; it must end with a backslash): makes the
+// tree under `source` again inside `destination`, folders first, then their
+// contents; every file is copied over whatever has its name and left with
+// no attribute but normal. The first failure stops the walk: its message,
+// then "Unable to copy sub-directory update files to the hard drive." for
+// each folder level it lies below `source`, and the result 1. What was
+// copied stays.
+//
+// Delete mode (`destination` null): removes everything under `source`,
+// contents before their folder, reporting each removal that fails and going
+// on. The result is 1 when anything under `source` could not be removed;
+// `source` itself always stays.
+//
+// `source` gets a backslash appended in place when it lacks one, so its
+// buffer needs room for one more character. A folder that is not there, or
+// holds nothing, gives 0 in both modes; one that cannot be read is a
+// failure in copy mode (the copy would be incomplete) and is left alone in
+// delete mode. A path that would not fit its buffer of kTreePathSize is a
+// failure of the entry it names, never cut short.
+int CopyOrDeleteTree(char* source, const char* destination);
+
+#endif  // ZODERUDO_STAGING_COPY_OR_DELETE_TREE_H_

@@ -1,0 +1,34 @@
+#ifndef ZODERUDO_STAGING_STAGING_AREA_H_
+#define ZODERUDO_STAGING_STAGING_AREA_H_
+
+// Size of the staging path buffer, the terminating zero included.
+const unsigned kStagingPathSize = 260;
+
+// The prefix of staging names; only its first three characters, ZRT, enter
+// the name.
+const char kStagingPrefix[] = "ZRTEMP\\";
+
+// The least free space, in bytes, on the drive of the staging directory.
+const unsigned long kFreeSpaceNeeded = 2000000;
+
+// Fills `staging_path`, the caller's buffer of kStagingPathSize characters,
+// with a name in `directory` that the system chose and under which nothing
+// exists: PREuuuu.TMP, PRE being the first three characters of `prefix`
+// and uuuu a hexadecimal number. The system reserves the name by creating
+// an empty file, which is deleted again at once. When no name can be had
+// the buffer is left empty. Nothing is reported.
+//
+// The caller owns the buffer, so nothing is allocated and nothing needs
+// freeing on any way out of the run; it has room to append one backslash.
+void MakeStagingPath(const char* directory, const char* prefix,
+                     char* staging_path);
+
+// Checks that the drive of `root` has kFreeSpaceNeeded bytes free, creates
+// the directory `staging_path` (ending with a backslash) and copies the
+// tree under `package_directory` into it (which gets a backslash appended
+// in place when it lacks one). Returns 0, or 1 after reporting the cause;
+// a failed copy leaves the staging directory and what it holds.
+int StageFiles(const char* root, char* package_directory,
+               const char* staging_path);
+
+#endif  // ZODERUDO_STAGING_STAGING_AREA_H_

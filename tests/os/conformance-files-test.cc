@@ -1,0 +1,266 @@
+// The calls that copy, remove and name files and folders, as the real ones
+// behave; built and asserted alike against our layer and under Wine.
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <string.h>
+#include <strings.h>
+
+#include <filesystem>
+#include <set>
+#include <string>
+
+#include "os/os.h"
+
+#include "conformance.h"
+
+namespace fs = std::filesystem;
+using namespace conformance;
+
+namespace {
+
+const DWORD kNoEntry = 0xFFFFFFFF;
+
+// The attributes that a search shows for `path`; kNoEntry if none.
+DWORD AttributesOf(const std::string& path) {
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(path.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return kNoEntry;
+  FindClose(search);
+  return found.dwFileAttributes;
+}
+
+bool IsReadOnly(const std::string& path) {
+  return (AttributesOf(path) & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+void MakeReadOnly(const std::string& path) {
+  fs::permissions(
+      path,
+      fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+      fs::perm_options::remove);
+}
+
+// Every name a search of `pattern` delivers, in order; the search is
+// expected to end with ERROR_NO_MORE_FILES, also when asked once more.
+std::vector<std::string> ListAll(const std::string& pattern) {
+  std::vector<std::string> names;
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(pattern.c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return names;
+  do {
+    names.push_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_NO_MORE_FILES}) << pattern;
+  EXPECT_EQ(ErrorIf(!FindNextFileA(Cleared(search), &found)),
+            DWORD{ERROR_NO_MORE_FILES});
+  EXPECT_TRUE(FindClose(search));
+  EXPECT_EQ(ErrorIf(!FindNextFileA(Cleared(search), &found)),
+            DWORD{ERROR_INVALID_HANDLE});
+  return names;
+}
+
+}  // namespace
+
+TEST_F(Win32, FindNextFileDeliversEveryEntryAfterTheDots) {
+  fs::create_directories("dir/sub");
+  WriteText("dir/a.txt", "a");
+  WriteText("dir/noext", "");
+  WriteText("dir/.dotted", "");
+  WriteText("dir/two.dots.x", "");
+  std::vector<std::string> names = ListAll("dir\\*.*");
+  ASSERT_GE(names.size(), 2u);
+  EXPECT_EQ(names[0], ".");
+  EXPECT_EQ(names[1], "..");
+  EXPECT_EQ(std::set<std::string>(names.begin() + 2, names.end()),
+            (std::set<std::string>{"a.txt", "noext", ".dotted", "two.dots.x",
+                                   "sub"}));
+  EXPECT_EQ(names.size(), 7u);
+  EXPECT_EQ(ListAll("dir\\sub\\*.*"), (std::vector<std::string>{".", ".."}));
+  // A drive root has neither, all the way through.
+  for (const std::string& name : ListAll(drive_ + "\\*.*")) {
+    EXPECT_NE(name, ".");
+    EXPECT_NE(name, "..");
+  }
+}
+
+TEST_F(Win32, DotNamesAreHiddenAndWriteProtectionIsReadOnly) {
+  fs::create_directory("dir");
+  WriteText(".dotted", "");
+  WriteText("locked", "");
+  MakeReadOnly("locked");
+  const DWORD kKnown = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY |
+                       FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE;
+  EXPECT_EQ(AttributesOf(".dotted") & kKnown,
+            DWORD{FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_ARCHIVE});
+  EXPECT_EQ(AttributesOf("locked") & kKnown,
+            DWORD{FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_ARCHIVE});
+  EXPECT_EQ(AttributesOf("dir") & kKnown, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+}
+
+TEST_F(Win32, SetFileAttributesKeepsReadOnlyForFiles) {
+  fs::create_directory("dir");
+  WriteText("file", "x");
+  EXPECT_TRUE(SetFileAttributesA("file", FILE_ATTRIBUTE_READONLY));
+  EXPECT_TRUE(IsReadOnly("file"));
+  EXPECT_TRUE(SetFileAttributesA("FILE", FILE_ATTRIBUTE_NORMAL));
+  EXPECT_FALSE(IsReadOnly("file"));
+  EXPECT_TRUE(DeleteFileA("file"));
+  // Accepted for a folder, and not kept.
+  EXPECT_TRUE(SetFileAttributesA("dir", FILE_ATTRIBUTE_READONLY));
+  EXPECT_EQ(AttributesOf("dir") & FILE_ATTRIBUTE_READONLY, 0u);
+  EXPECT_EQ(ErrorIf(!SetFileAttributesA(Cleared("missing"),
+                                        FILE_ATTRIBUTE_NORMAL)),
+            DWORD{ERROR_FILE_NOT_FOUND});
+  EXPECT_EQ(ErrorIf(!SetFileAttributesA(Cleared("nodir\\x"),
+                                        FILE_ATTRIBUTE_NORMAL)),
+            DWORD{ERROR_PATH_NOT_FOUND});
+}
+
+TEST_F(Win32, CopyFileCopiesAndReplaces) {
+  std::string big(3 * 1024 * 1024 + 17, '\0');
+  for (size_t i = 0; i < big.size(); ++i) big[i] = static_cast<char>(i * 7);
+  WriteText("big.bin", big);
+  WriteText("empty", "");
+  WriteText("source", "new text");
+  WriteText("target", "old text that is longer");
+  WriteText("locked", "locked text");
+  MakeReadOnly("locked");
+  EXPECT_TRUE(CopyFileA("big.bin", "big copy", TRUE));
+  EXPECT_EQ(ReadText("big copy"), big);
+  EXPECT_TRUE(CopyFileA("empty", "empty copy", TRUE));
+  EXPECT_TRUE(fs::exists("empty copy"));
+  EXPECT_EQ(fs::file_size("empty copy"), 0u);
+  EXPECT_TRUE(CopyFileA("source", "TARGET", FALSE));
+  EXPECT_EQ(ReadText("target"), "new text");
+  // The copy of a read-only file is read-only, and keeps the last write.
+  EXPECT_TRUE(CopyFileA("locked", "locked copy", TRUE));
+  EXPECT_EQ(ReadText("locked copy"), "locked text");
+  EXPECT_TRUE(IsReadOnly("locked copy"));
+  EXPECT_EQ(fs::last_write_time("locked copy"), fs::last_write_time("locked"));
+}
+
+TEST_F(Win32, CopyFileFailures) {
+  fs::create_directory("dir");
+  WriteText("source", "source");
+  WriteText("there", "there");
+  struct Case {
+    const char *from, *to;
+    BOOL fail_if_exists;
+    DWORD error;
+  } cases[] = {
+      {"source", "there", TRUE, ERROR_FILE_EXISTS},
+      {"source", "SOURCE", FALSE, ERROR_SHARING_VIOLATION},
+      {"missing", "new", FALSE, ERROR_FILE_NOT_FOUND},
+      {"nodir\\source", "new", FALSE, ERROR_PATH_NOT_FOUND},
+      {"source", "nodir\\new", FALSE, ERROR_PATH_NOT_FOUND},
+      {"dir", "new", FALSE, ERROR_ACCESS_DENIED},
+      {"source", "dir", FALSE, ERROR_ACCESS_DENIED},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ErrorIf(!CopyFileA(Cleared(c.from), c.to, c.fail_if_exists)),
+              c.error)
+        << c.from << " to " << c.to;
+  }
+  EXPECT_EQ(ReadText("source"), "source");
+  EXPECT_EQ(ReadText("there"), "there");
+  EXPECT_FALSE(fs::exists("new"));
+}
+
+TEST_F(Win32, DeleteFileRemovesFilesOnly) {
+  fs::create_directory("dir");
+  WriteText(".dotted", "");
+  WriteText("locked", "");
+  MakeReadOnly("locked");
+  EXPECT_EQ(ErrorIf(!DeleteFileA(Cleared(".DOTTED"))), kNoFailure);
+  EXPECT_FALSE(fs::exists(".dotted"));
+  struct Case {
+    const char* path;
+    DWORD error;
+  } cases[] = {
+      {"locked", ERROR_ACCESS_DENIED},
+      {"dir", ERROR_ACCESS_DENIED},
+      {"missing", ERROR_FILE_NOT_FOUND},
+      {"nodir\\x", ERROR_PATH_NOT_FOUND},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ErrorIf(!DeleteFileA(Cleared(c.path))), c.error) << c.path;
+  }
+  EXPECT_TRUE(fs::exists("locked"));
+  EXPECT_TRUE(fs::exists("dir"));
+}
+
+TEST_F(Win32, RemoveDirectoryRemovesEmptyFoldersOnly) {
+  fs::create_directories("full/inner");
+  fs::create_directory("empty");
+  fs::create_directory("current");
+  WriteText("file", "");
+  EXPECT_EQ(ErrorIf(!RemoveDirectoryA(Cleared("EMPTY\\"))), kNoFailure);
+  EXPECT_FALSE(fs::exists("empty"));
+  struct Case {
+    std::string path;
+    DWORD error;
+  } cases[] = {
+      {"full", ERROR_DIR_NOT_EMPTY},
+      {"file", ERROR_DIRECTORY},
+      {"missing", ERROR_FILE_NOT_FOUND},
+      {"nodir\\x", ERROR_PATH_NOT_FOUND},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(ErrorIf(!RemoveDirectoryA(Cleared(c.path.c_str()))), c.error)
+        << c.path;
+  }
+  // The process holds its current folder.
+  ASSERT_TRUE(SetCurrentDirectoryA("current"));
+  EXPECT_EQ(ErrorIf(!RemoveDirectoryA(Cleared((here_ + "\\current").c_str()))),
+            DWORD{ERROR_SHARING_VIOLATION});
+  ASSERT_TRUE(SetCurrentDirectoryA(here_.c_str()));
+  EXPECT_TRUE(fs::exists("full/inner"));
+  EXPECT_TRUE(fs::exists("current"));
+}
+
+TEST_F(Win32, GetTempFileNameMakesAFreshEmptyFile) {
+  fs::create_directory("dir");
+  char first[MAX_PATH];
+  char second[MAX_PATH];
+  UINT number = GetTempFileNameA("dir", "ZRTEMP\\", 0, first);
+  ASSERT_NE(number, 0u);
+  EXPECT_LE(number, 0xFFFFu);
+  char expected[MAX_PATH];
+  snprintf(expected, sizeof expected, "dir\\ZRT%X.TMP", number);
+  EXPECT_EQ(strcasecmp(first, expected), 0) << first;
+  EXPECT_EQ(AttributesOf(first) & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_EQ(fs::file_size(fs::path("dir") / (first + 4)), 0u);
+  ASSERT_NE(GetTempFileNameA("dir\\", "Z", 0, second), 0u);
+  EXPECT_EQ(strncasecmp(second, "dir\\Z", 5), 0) << second;
+  EXPECT_STRNE(first, second);
+  EXPECT_EQ(ListAll("dir\\*").size(), 4u);
+  // Given a number, only the name is formed.
+  ASSERT_EQ(GetTempFileNameA(".", "AB", 0x1ABCD, first), 0xABCDu);
+  EXPECT_EQ(strcasecmp(first, ".\\ABABCD.TMP"), 0) << first;
+  EXPECT_EQ(AttributesOf(first), kNoEntry);
+
+  WriteText("file", "");
+  for (const char* folder : {"missing", "file"}) {
+    EXPECT_EQ(ErrorIf(GetTempFileNameA(Cleared(folder), "ZRT", 0, first) == 0),
+              DWORD{ERROR_DIRECTORY})
+        << folder;
+  }
+}
+
+TEST_F(Win32, GetDiskFreeSpaceMeasuresTheFolderDrive) {
+  DWORD sectors = 0, bytes = 0, free_clusters = 0, total = 0;
+  ASSERT_TRUE(GetDiskFreeSpaceA((here_ + "\\").c_str(), &sectors, &bytes,
+                                &free_clusters, &total));
+  EXPECT_GT(sectors, 0u);
+  EXPECT_GT(bytes, 0u);
+  EXPECT_LE(free_clusters, total);
+  double measured = double(sectors) * bytes * free_clusters;
+  double expected = double(fs::space(".").available);
+  EXPECT_NEAR(measured, expected, expected * 0.05 + 1e8);
+  DWORD again = 0;
+  EXPECT_TRUE(GetDiskFreeSpaceA(nullptr, nullptr, nullptr, &again, nullptr));
+  EXPECT_GT(again, 0u);
+  EXPECT_EQ(ErrorIf(!GetDiskFreeSpaceA(Cleared("Q:\\"), &sectors, &bytes,
+                                       &free_clusters, &total)),
+            DWORD{ERROR_PATH_NOT_FOUND});
+}

@@ -1,0 +1,109 @@
+// What the layer does with files where Wine cannot be the judge: Windows
+// refusals that Wine run by the superuser does not make, and the free
+// space that the machine settings fix.
+#include <stdlib.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <string>
+
+#include "host-scratch.h"
+
+namespace {
+
+using HostFiles = HostScratch;
+
+DWORD CopyError(const char* from, const char* to) {
+  SetLastError(0);
+  return CopyFileA(from, to, FALSE) ? 0 : GetLastError();
+}
+
+// Windows never replaces a read-only or a hidden file, whoever asks; the
+// host's superuser could write to either.
+TEST_F(HostFiles, CopyFileRefusesReadOnlyAndHiddenTargets) {
+  MakeFile("source", "new");
+  MakeFile(".hidden-source", "new");
+  MakeFile("locked", "old");
+  ASSERT_EQ(chmod(Path("locked").c_str(), 0444), 0);
+  MakeFile(".hidden", "old");
+  EXPECT_EQ(CopyError("source", "locked"), DWORD{ERROR_ACCESS_DENIED});
+  EXPECT_EQ(CopyError("source", ".hidden"), DWORD{ERROR_ACCESS_DENIED});
+  EXPECT_EQ(CopyError(".hidden-source", ".HIDDEN"), DWORD{ERROR_ACCESS_DENIED});
+  EXPECT_EQ(ReadFile("locked"), "old");
+  EXPECT_EQ(ReadFile(".hidden"), "old");
+  // Once it is writable again, the copy replaces it.
+  EXPECT_TRUE(SetFileAttributesA("locked", FILE_ATTRIBUTE_NORMAL));
+  EXPECT_EQ(CopyError("source", "locked"), 0u);
+  EXPECT_EQ(ReadFile("locked"), "new");
+}
+
+struct Space {
+  DWORD sectors, bytes, free_clusters, total;
+};
+
+DWORD QuerySpace(const char* root, Space* space) {
+  *space = {0, 0, 0, 0};
+  SetLastError(0);
+  return GetDiskFreeSpaceA(root, &space->sectors, &space->bytes,
+                           &space->free_clusters, &space->total)
+             ? 0
+             : GetLastError();
+}
+
+TEST_F(HostFiles, FreeSpaceComesFromTheMachine) {
+  Space space;
+  ASSERT_EQ(QuerySpace(nullptr, &space), 0u);
+  EXPECT_EQ(space.bytes, 512u);
+  HostSetFreeSpace(1, 2, 3, 4);
+  EXPECT_EQ(QuerySpace("Z:\\", &space), 0u);
+  EXPECT_EQ(space.sectors, 1u);
+  EXPECT_EQ(space.bytes, 2u);
+  EXPECT_EQ(space.free_clusters, 3u);
+  EXPECT_EQ(space.total, 4u);
+  // The fixed answer is for drives that exist.
+  EXPECT_EQ(QuerySpace("Q:\\", &space), DWORD{ERROR_PATH_NOT_FOUND});
+  HostFailCall("GetDiskFreeSpaceA", ERROR_NOT_READY, 1);
+  EXPECT_EQ(QuerySpace("Z:\\", &space), DWORD{ERROR_NOT_READY});
+  EXPECT_EQ(QuerySpace("Z:\\", &space), 0u);
+}
+
+TEST_F(HostFiles, FreeSpaceSettingMustBeFourNumbers) {
+  setenv("ZODERUDO_FREE_SPACE", "8,512,4294967295,4294967295", 1);
+  HostResetMachine();
+  Space space;
+  ASSERT_EQ(QuerySpace("Z:\\", &space), 0u);
+  EXPECT_EQ(space.sectors, 8u);
+  EXPECT_EQ(space.free_clusters, 0xFFFFFFFFu);
+  for (const char* setting : {"", "1,2,3", "1,2,3,4,5", "1,2,3,4294967296",
+                              "a,b,c,d", "1, 2,3,4", "1,2,3,4 ", "-1,2,3,4"}) {
+    setenv("ZODERUDO_FREE_SPACE", setting, 1);
+    HostResetMachine();
+    EXPECT_EQ(QuerySpace("Z:\\", &space), DWORD{ERROR_NOT_READY})
+        << "'" << setting << "'";
+  }
+  unsetenv("ZODERUDO_FREE_SPACE");
+}
+
+TEST_F(HostFiles, TemporaryNamesNeedRoomInAPath) {
+  char name[MAX_PATH];
+  UINT number = GetTempFileNameA(".", "ZRTEMP\\", 0, name);
+  ASSERT_NE(number, 0u);
+  char expected[MAX_PATH];
+  snprintf(expected, sizeof expected, ".\\ZRT%X.TMP", number);
+  EXPECT_STREQ(name, expected);
+  // A folder may have up to 246 characters (MAX_PATH - 14).
+  std::string windows = "Z:" + root_;
+  for (char& c : windows) c = c == '/' ? '\\' : c;
+  for (size_t length : {246u, 247u}) {
+    std::string folder(length - windows.size() - 1, length == 246 ? 'a' : 'b');
+    ASSERT_EQ(mkdir(Path(folder).c_str(), 0777), 0);
+    std::string path = windows + "\\" + folder;
+    ASSERT_EQ(path.size(), length);
+    SetLastError(0);
+    UINT made = GetTempFileNameA(path.c_str(), "ZRT", 0, name);
+    EXPECT_EQ(made != 0, length == 246) << length;
+    EXPECT_EQ(GetLastError(), length == 246 ? 0 : DWORD{ERROR_BUFFER_OVERFLOW});
+  }
+}
+
+}  // namespace

@@ -1,0 +1,259 @@
+// The walker on real trees below a scratch drive C:, with failures made by
+// the tree itself or by the host layer.
+#include "staging/copy-or-delete-tree.h"
+
+#include <gtest/gtest.h>
+#include <string.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <map>
+#include <string>
+
+#include "os/posix/host-control.h"
+#include "support/host-machine.h"
+#include "tree-snapshot.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tree_snapshot::Build;
+using tree_snapshot::kFolder;
+using tree_snapshot::Snapshot;
+using Tree = std::map<std::string, std::string>;
+
+const char kCannotCreateFolder[] =
+    "Unable to create temporary sub-directory!\n";
+const char kCascade[] =
+    "Unable to copy sub-directory update files to the hard drive.\n";
+const char kCannotCopyFile[] =
+    "Unable to copy files from ZR CD to hard drive.\n";
+const char kCannotEmptyFolder[] =
+    "Unable to delete files from temporary sub-directory.\n";
+const char kCannotRemoveFolder[] =
+    "Could not remove temporary sub-directory.\n";
+
+class TreeWalkTest : public HostMachineTest {
+ protected:
+  // Walks `source`, given in a buffer of the walker's size; every search
+  // the walk opens must be closed again, whatever happened.
+  int Walk(const std::string& source, const char* destination) {
+    char buffer[kTreePathSize];
+    memset(buffer, 0, sizeof buffer);
+    EXPECT_LT(source.size(), sizeof buffer);
+    memcpy(buffer, source.c_str(), source.size());
+    size_t handles = HostOpenHandleCount();
+    int result = -1;
+    console_ = tree_snapshot::Console(
+        [&] { result = CopyOrDeleteTree(buffer, destination); });
+    EXPECT_EQ(HostOpenHandleCount(), handles) << source;
+    walked_ = buffer;
+    return result;
+  }
+
+  Tree SnapshotOf(const std::string& below_c) const {
+    return Snapshot(HostPath(below_c));
+  }
+
+  void MakeReadOnly(const std::string& below_c) {
+    ASSERT_EQ(chmod(HostPath(below_c).c_str(), 0444), 0);
+  }
+
+  bool Writable(const std::string& below_c) const {
+    struct stat st;
+    return stat(HostPath(below_c).c_str(), &st) == 0 && (st.st_mode & S_IWUSR);
+  }
+
+  std::string console_;
+  std::string walked_;  // the source buffer after the walk
+};
+
+const Tree kFourLevels = {
+    {"top.txt", "top"},
+    {"no extension", ""},
+    {"a/a.bin", std::string(100000, 'a')},
+    {"a/b/b.txt", "b"},
+    {"a/b/c/c.txt", "c"},
+    {"a/b/c/d.txt", "d"},
+    {"a/empty", kFolder},
+    {"other/x.y.z", "xyz"},
+};
+
+TEST_F(TreeWalkTest, CopyReproducesATreeOfSeveralLevels) {
+  Build(HostPath("src"), kFourLevels);
+  for (const char* source : {"C:\\src", "C:\\src\\"}) {
+    fs::remove_all(HostPath("copy"));
+    MakeFolder("copy");
+    EXPECT_EQ(Walk(source, "C:\\copy\\"), 0) << source;
+    EXPECT_EQ(console_, "");
+    EXPECT_EQ(walked_, "C:\\src\\");
+    EXPECT_EQ(SnapshotOf("copy"), SnapshotOf("src")) << source;
+  }
+  EXPECT_EQ(SnapshotOf("src").size(), kFourLevels.size() + 4);  // + folders
+}
+
+TEST_F(TreeWalkTest, ReadOnlyAndHiddenFilesAreCopiedAndEndUpNormal) {
+  Build(HostPath("src"), {{"locked", "l"},
+                          {".hidden", "h"},
+                          {"sub/.hidden-locked", "hl"}});
+  MakeReadOnly("src/locked");
+  MakeReadOnly("src/sub/.hidden-locked");
+  MakeFolder("copy");
+  EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 0);
+  EXPECT_EQ(SnapshotOf("copy"), SnapshotOf("src"));
+  for (const char* copy : {"copy/locked", "copy/sub/.hidden-locked"})
+    EXPECT_TRUE(Writable(copy)) << copy;
+  EXPECT_FALSE(Writable("src/locked"));
+  // Hidden stays with the dot name, the only way the host shows it.
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA("C:\\copy\\sub\\.hidden-locked", &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  FindClose(search);
+  EXPECT_EQ(found.dwFileAttributes,
+            DWORD{FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN});
+}
+
+TEST_F(TreeWalkTest, ExistingFilesAreReplacedUnlessReadOnly) {
+  Build(HostPath("src"), {{"a.txt", "new"}, {"locked", "new"}});
+  Build(HostPath("copy"), {{"a.txt", "old and longer"}});
+  EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 0);
+  EXPECT_EQ(ReadFile("copy/a.txt"), "new");
+
+  MakeFile("copy/locked", "old");
+  MakeReadOnly("copy/locked");
+  EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 1);
+  EXPECT_EQ(console_, kCannotCopyFile);
+  EXPECT_EQ(ReadFile("copy/locked"), "old");
+}
+
+TEST_F(TreeWalkTest, ExistingSubDirectoryStopsTheCopy) {
+  Build(HostPath("src"), {{"sub/a.txt", "a"}});
+  MakeFolder("copy/sub");
+  EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 1);
+  EXPECT_EQ(console_, kCannotCreateFolder);
+  EXPECT_FALSE(Exists("copy/sub/a.txt"));
+}
+
+TEST_F(TreeWalkTest, FileThatCannotBeCopiedTwoLevelsDownCascades) {
+  Build(HostPath("src"), {{"a/b/first", "1"}, {"a/b/second", "2"}});
+  MakeFolder("copy");
+  HostFailCall("CopyFileA", ERROR_ACCESS_DENIED, 1);
+  EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 1);
+  EXPECT_EQ(console_, std::string(kCannotCopyFile) + kCascade + kCascade);
+  EXPECT_EQ(SnapshotOf("copy"), (Tree{{"a", kFolder}, {"a/b", kFolder}}));
+}
+
+TEST_F(TreeWalkTest, SourcesWithNothingToWalkGiveZero) {
+  MakeFolder("empty");
+  MakeFolder("copy");
+  for (const char* source : {"C:\\empty", "C:\\missing", "C:\\no\\such"}) {
+    EXPECT_EQ(Walk(source, "C:\\copy\\"), 0) << source;
+    EXPECT_EQ(console_, "") << source;
+    EXPECT_EQ(Walk(source, nullptr), 0) << source;
+    EXPECT_EQ(console_, "") << source;
+  }
+  EXPECT_TRUE(SnapshotOf("copy").empty());
+  EXPECT_TRUE(Exists("empty"));
+}
+
+TEST_F(TreeWalkTest, SourceThatCannotBeReadFailsOnlyACopy) {
+  Build(HostPath("src"), {{"a.txt", "a"}, {"b.txt", "b"}});
+  MakeFolder("copy");
+  HostFailCall("FindFirstFileA", ERROR_ACCESS_DENIED, 1);
+  EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 1);
+  EXPECT_EQ(console_, kCannotCopyFile);
+  HostFailCall("FindFirstFileA", ERROR_ACCESS_DENIED, 1);
+  EXPECT_EQ(Walk("C:\\src", nullptr), 0);
+  EXPECT_EQ(console_, "");
+  // A listing that breaks off is no complete copy either.
+  HostFailCall("FindNextFileA", ERROR_GEN_FAILURE, 1);
+  EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 1);
+  EXPECT_EQ(console_, kCannotCopyFile);
+  EXPECT_EQ(SnapshotOf("src").size(), 2u);
+}
+
+TEST_F(TreeWalkTest, DeleteEmptiesTheTreeButKeepsItsRoot) {
+  Build(HostPath("stage"), kFourLevels);
+  EXPECT_EQ(Walk("C:\\stage\\", nullptr), 0);
+  EXPECT_EQ(console_, "");
+  EXPECT_TRUE(fs::is_directory(HostPath("stage")));
+  EXPECT_TRUE(SnapshotOf("stage").empty());
+}
+
+TEST_F(TreeWalkTest, FilesAndFoldersThatStayAreReportedAndTheWalkGoesOn) {
+  Build(HostPath("stage"),
+        {{"a.txt", "a"}, {"locked", "l"}, {"sub/x", "x"}, {"z.txt", "z"}});
+  MakeReadOnly("stage/locked");
+  HostFailCall("RemoveDirectoryA", ERROR_ACCESS_DENIED, 1);
+  EXPECT_EQ(Walk("C:\\stage", nullptr), 1);
+  EXPECT_EQ(console_, std::string("Unable to remove temp file C:\\stage\\locked\n") +
+                          kCannotRemoveFolder);
+  EXPECT_EQ(SnapshotOf("stage"), (Tree{{"locked", "l"}, {"sub", kFolder}}));
+}
+
+TEST_F(TreeWalkTest, EmptySourceIsNoDriveRoot) {
+  EXPECT_EQ(Walk("", nullptr), 1);
+  EXPECT_EQ(Walk("", "C:\\pkg\\"), 1);
+  EXPECT_EQ(console_, kCannotCopyFile);
+  EXPECT_TRUE(Exists("pkg"));
+  EXPECT_TRUE(Exists("WINDOWS/system32/DRIVERS"));
+}
+
+// Paths one character too long for the walker's buffers.
+class TreeWalkLongPathTest : public TreeWalkTest {
+ protected:
+  // A folder right below C:\ whose path, with "C:\" and a final backslash,
+  // is `length` characters long; its name in the result.
+  std::string LongFolder(size_t length, char letter) {
+    std::string name(length - strlen("C:\\") - 1, letter);
+    MakeFolder(name);
+    return name;
+  }
+};
+
+TEST_F(TreeWalkLongPathTest, SubDirectoryWhoseCopyWouldNotFitFails) {
+  std::string target = LongFolder(254, 't');  // + "abcde\" makes 260
+  Build(HostPath("src"), {{"abcde/f", "f"}});
+  EXPECT_EQ(Walk("C:\\src", ("C:\\" + target + "\\").c_str()), 1);
+  EXPECT_EQ(console_, kCannotCreateFolder);
+  EXPECT_TRUE(SnapshotOf(target).empty());
+}
+
+TEST_F(TreeWalkLongPathTest, SubDirectoryThatCouldNotBeSearchedFails) {
+  std::string source = LongFolder(254, 's');  // + "ab\*.*" makes 260
+  Build(HostPath(source), {{"ab/f", "f"}});
+  MakeFolder("copy");
+  EXPECT_EQ(Walk("C:\\" + source, "C:\\copy\\"), 1);
+  EXPECT_EQ(console_, kCannotCreateFolder);
+  EXPECT_TRUE(SnapshotOf("copy").empty());
+  // Removing it is no more possible.
+  EXPECT_EQ(Walk("C:\\" + source, nullptr), 1);
+  EXPECT_EQ(console_, kCannotEmptyFolder);
+  EXPECT_TRUE(Exists(source + "/ab/f"));
+}
+
+TEST_F(TreeWalkLongPathTest, FileTooLongToRemoveIsNamedInFull) {
+  std::string folder = LongFolder(204, 'd');
+  std::string name(60, 'n');
+  Build(HostPath(folder), {{name, "stays"}, {"short.txt", "goes"}});
+  EXPECT_EQ(Walk("C:\\" + folder, nullptr), 1);
+  EXPECT_EQ(console_,
+            "Unable to remove temp file C:\\" + folder + "\\" + name + "\n");
+  EXPECT_EQ(SnapshotOf(folder), (Tree{{name, "stays"}}));
+}
+
+TEST_F(TreeWalkLongPathTest, SourceWithNoRoomForItsBackslashIsNotWalked) {
+  std::string source = "C:\\" + std::string(200, 'a') + "\\" +
+                       std::string(55, 'b');  // 259 characters
+  MakeFolder(source.substr(3, 200) + "/" + source.substr(204));
+  MakeFile(source.substr(3, 200) + "/" + source.substr(204) + "/f", "f");
+  MakeFolder("copy");
+  EXPECT_EQ(Walk(source, "C:\\copy\\"), 1);
+  EXPECT_EQ(console_, kCannotCopyFile);
+  EXPECT_EQ(walked_, source);
+  EXPECT_EQ(Walk(source, nullptr), 1);
+  EXPECT_EQ(console_, "");
+  EXPECT_TRUE(SnapshotOf("copy").empty());
+}
+
+}  // namespace

@@ -1,0 +1,147 @@
+// The staging name, the free-space check and the staging of a package,
+// below a scratch drive C: whose free space the host layer reports.
+#include "staging/staging-area.h"
+
+#include <gtest/gtest.h>
+#include <string.h>
+
+#include <filesystem>
+#include <map>
+#include <regex>
+#include <string>
+
+#include "os/posix/host-control.h"
+#include "support/host-machine.h"
+#include "tree-snapshot.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tree_snapshot::Snapshot;
+
+const char kCannotMeasure[] =
+    "Unable to determine if enough free space to copy files.\n";
+const char kNotEnoughSpace[] = "Not enough disk space to copy necessary files.\n";
+const char kCannotCreate[] = "Unable to create temporary directory!\n";
+const char kCannotCopy[] = "Unable to copy update files to the hard drive.\n";
+
+class StagingAreaTest : public HostMachineTest {
+ protected:
+  void SetUp() override {
+    HostMachineTest::SetUp();
+    tree_snapshot::Build(HostPath("pkg"), {{"version.id", "1\n2\n"},
+                                           {"ZELMOR_UPDATE", "exit 0\n"},
+                                           {"drivers/a.sys", "a"}});
+    HostSetFreeSpace(8, 512, 1000000, 2000000);
+  }
+
+  // Stages C:\pkg into `staging` (below C:, without the final backslash).
+  int Stage(const std::string& staging) {
+    char package[261] = "C:\\pkg";
+    std::string path = "C:\\" + staging + "\\";
+    int result = -1;
+    console_ = tree_snapshot::Console(
+        [&] { result = StageFiles("C:\\", package, path.c_str()); });
+    return result;
+  }
+
+  bool StagedInFull(const std::string& staging) const {
+    return Snapshot(HostPath(staging)) == Snapshot(HostPath("pkg"));
+  }
+
+  std::string console_;
+};
+
+TEST_F(StagingAreaTest, StagingNameIsFreeAndInTheRoot) {
+  std::map<std::string, std::string> before = Snapshot(drive_c_);
+  char first[kStagingPathSize];
+  char second[kStagingPathSize];
+  MakeStagingPath("C:\\", kStagingPrefix, first);
+  MakeStagingPath("C:\\", kStagingPrefix, second);
+  const std::regex kName(R"(C:\\ZRT[0-9A-F]{1,4}\.TMP)");
+  EXPECT_TRUE(std::regex_match(first, kName)) << first;
+  EXPECT_TRUE(std::regex_match(second, kName)) << second;
+  EXPECT_EQ(Snapshot(drive_c_), before);  // the placeholders are gone
+  // Staged into, the name becomes the staging directory.
+  std::string name = first + strlen("C:\\");
+  strcat(first, "\\");
+  char package[261] = "C:\\pkg";
+  EXPECT_EQ(StageFiles("C:\\", package, first), 0);
+  EXPECT_STREQ(package, "C:\\pkg\\");
+  EXPECT_TRUE(StagedInFull(name));
+}
+
+TEST_F(StagingAreaTest, NoStagingNameLeavesTheBufferEmpty) {
+  char path[kStagingPathSize];
+  memset(path, 'x', sizeof path);
+  MakeStagingPath("Q:\\", kStagingPrefix, path);
+  EXPECT_STREQ(path, "");
+  HostFailCall("GetTempFileNameA", ERROR_ACCESS_DENIED, 1);
+  MakeStagingPath("C:\\", kStagingPrefix, path);
+  EXPECT_STREQ(path, "");
+}
+
+TEST_F(StagingAreaTest, FreeSpaceIsTheExactProductOfThreeFigures) {
+  struct Case {
+    DWORD sectors, bytes, clusters;
+    bool enough;
+  } cases[] = {
+      {1, 1, 1999999, false},
+      {1, 1, 2000000, true},
+      {4, 500, 1000, true},  // exactly 2,000,000
+      {4, 500, 999, false},
+      {8, 512, 1048577, true},  // 4 GiB + 4 KiB: 4 KiB in 32 bits
+      {0xFFFFFFFF, 0xFFFFFFFF, 0xFFFFFFFF, true},  // more than 64 bits
+      {0, 512, 0xFFFFFFFF, false},
+      {8, 512, 0, false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    HostSetFreeSpace(c.sectors, c.bytes, c.clusters, 0xFFFFFFFF);
+    std::string staging = "stage" + std::to_string(n++);
+    std::string what = std::to_string(c.sectors) + " x " +
+                       std::to_string(c.bytes) + " x " +
+                       std::to_string(c.clusters);
+    if (c.enough) {
+      EXPECT_EQ(Stage(staging), 0) << what;
+      EXPECT_EQ(console_, "") << what;
+      EXPECT_TRUE(StagedInFull(staging)) << what;
+    } else {
+      EXPECT_EQ(Stage(staging), 1) << what;
+      EXPECT_EQ(console_, kNotEnoughSpace) << what;
+      EXPECT_FALSE(Exists(staging)) << what;
+    }
+  }
+}
+
+TEST_F(StagingAreaTest, UnknownFreeSpaceStopsBeforeAnythingIsMade) {
+  HostFailCall("GetDiskFreeSpaceA", ERROR_NOT_READY, 1);
+  EXPECT_EQ(Stage("stage"), 1);
+  EXPECT_EQ(console_, kCannotMeasure);
+  EXPECT_FALSE(Exists("stage"));
+}
+
+TEST_F(StagingAreaTest, ExistingStagingNameCopiesNothing) {
+  MakeFolder("stage");
+  MakeFile("stage/mine", "mine");
+  MakeFile("file", "");
+  for (const char* staging : {"stage", "file"}) {
+    EXPECT_EQ(Stage(staging), 1) << staging;
+    EXPECT_EQ(console_, kCannotCreate) << staging;
+  }
+  EXPECT_EQ(Snapshot(HostPath("stage")),
+            (std::map<std::string, std::string>{{"mine", "mine"}}));
+}
+
+TEST_F(StagingAreaTest, FailedCopyIsReportedAfterTheWalkerAndStays) {
+  HostFailCall("CopyFileA", ERROR_DISK_FULL, 1);
+  EXPECT_EQ(Stage("stage"), 1);
+  EXPECT_EQ(console_,
+            std::string("Unable to copy files from ZR CD to hard drive.\n") +
+                "Unable to copy sub-directory update files to the hard "
+                "drive.\n" +
+                kCannotCopy);
+  EXPECT_TRUE(Exists("stage/drivers"));
+}
+
+}  // namespace
