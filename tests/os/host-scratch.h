@@ -88,6 +88,7 @@ class HostScratch : public ::testing::Test {
   static void ClearSettings() {
     unsetenv("ZODERUDO_WINVER");
     unsetenv("ZODERUDO_SYSTEM_DIR");
+    unsetenv("ZODERUDO_LOCAL_TIME");
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
       unsetenv((std::string("ZODERUDO_DRIVE_") + letter).c_str());
     }

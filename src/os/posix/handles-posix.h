@@ -10,7 +10,7 @@
 
 namespace os_posix {
 
-enum class HandleKind { kProcess, kThread, kSearch };
+enum class HandleKind { kProcess, kThread, kSearch, kFile };
 
 class HandleObject {
  public:

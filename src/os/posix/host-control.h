@@ -11,6 +11,13 @@
 //                                    as 2.5.0.0x80. Default: win2k.
 //   ZODERUDO_SYSTEM_DIR=<path>       what GetSystemDirectoryA answers.
 //                                    Default: C:\WINDOWS\system32.
+//   ZODERUDO_LOCAL_TIME=YYYY-MM-DD HH:MM:SS
+//                                    fixes what GetLocalTime answers (an
+//                                    unreadable value gives all zeros).
+//                                    Default: the host clock, local zone.
+//
+// The machine's environment is the process's own; GetEnvironmentVariableA
+// finds a name in any letter case ("systemdrive" finds SystemDrive).
 //
 // Tests change the machine in process through the calls below and never
 // need to touch the routines built on top of the layer.
@@ -39,6 +46,9 @@ void HostSetVersion(const OSVERSIONINFOEXA& record, bool extended_ok,
 
 // Sets what GetSystemDirectoryA answers; a null path makes it fail.
 void HostSetSystemDirectory(const char* windows_path);
+
+// Fixes what GetLocalTime answers; null goes back to the host clock.
+void HostSetLocalTime(const SYSTEMTIME* time);
 
 // Makes the next `times` calls of the named function (for example
 // "GetCurrentDirectoryA") fail with `error`, without doing anything else.

@@ -2,6 +2,7 @@
 #include "os/posix/machine-posix.h"
 
 #include <ctype.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -24,6 +25,7 @@ struct Machine {
   bool extended_ok = true;
   bool plain_ok = true;
   std::optional<std::string> system_dir;
+  std::optional<SYSTEMTIME> local_time;  // unset: the host clock
   std::map<std::string, std::pair<DWORD, int>> failures;  // error, times
   bool tracing = false;
   std::vector<std::string> trace;
@@ -67,6 +69,39 @@ void LoadSystemDirectory(Machine* m) {
   }
 }
 
+// Sunday 0 (Sakamoto's method, Gregorian calendar).
+WORD DayOfWeek(int year, int month, int day) {
+  static const int kOffsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  if (month < 3) year -= 1;
+  return static_cast<WORD>(
+      (year + year / 4 - year / 100 + year / 400 + kOffsets[month - 1] + day) %
+      7);
+}
+
+// "YYYY-MM-DD HH:MM:SS" fixes the clock. A value that does not read so
+// gives an all-zero time, which no record can pass for a real one.
+void LoadLocalTime(Machine* m) {
+  const char* setting = getenv("ZODERUDO_LOCAL_TIME");
+  if (!setting) return;
+  SYSTEMTIME time = {};
+  int year, month, day, hour, minute, second;
+  char end;
+  if (sscanf(setting, "%4d-%2d-%2d %2d:%2d:%2d%c", &year, &month, &day, &hour,
+             &minute, &second, &end) == 6 &&
+      year >= 1601 && month >= 1 && month <= 12 && day >= 1 && day <= 31 &&
+      hour <= 23 && minute <= 59 && second <= 59 && hour >= 0 &&
+      minute >= 0 && second >= 0) {
+    time.wYear = static_cast<WORD>(year);
+    time.wMonth = static_cast<WORD>(month);
+    time.wDay = static_cast<WORD>(day);
+    time.wDayOfWeek = DayOfWeek(year, month, day);
+    time.wHour = static_cast<WORD>(hour);
+    time.wMinute = static_cast<WORD>(minute);
+    time.wSecond = static_cast<WORD>(second);
+  }
+  m->local_time = time;
+}
+
 // Z: is the host root, as under Wine, unless ZODERUDO_DRIVE_Z says
 // otherwise; an empty value leaves a drive unmapped.
 void LoadDrives(Machine* m) {
@@ -84,6 +119,7 @@ Machine FromEnvironment() {
   LoadDrives(&m);
   LoadVersion(&m);
   LoadSystemDirectory(&m);
+  LoadLocalTime(&m);
   return m;
 }
 
@@ -123,6 +159,14 @@ bool SystemDirectory(std::string* windows_path) {
   Machine& m = Loaded();
   if (!m.system_dir) return false;
   *windows_path = *m.system_dir;
+  return true;
+}
+
+bool FixedLocalTime(SYSTEMTIME* time) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  if (!m.local_time) return false;
+  *time = *m.local_time;
   return true;
 }
 
@@ -201,6 +245,16 @@ void HostSetSystemDirectory(const char* windows_path) {
     m.system_dir = windows_path;
   } else {
     m.system_dir.reset();
+  }
+}
+
+void HostSetLocalTime(const SYSTEMTIME* time) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  if (time) {
+    m.local_time = *time;
+  } else {
+    m.local_time.reset();
   }
 }
 
