@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing zoderudo needs, only what is missing:
-# the host toolchain and GoogleTest, the mingw-w64 cross compiler for
-# 32-bit Windows, and 32-bit Wine to run the Windows tests. Quiet when all
-# is there. Runs apt as root, or through sudo otherwise.
+# the host toolchain and GoogleTest, clang (for libFuzzer), the mingw-w64
+# cross compiler for 32-bit Windows, and 32-bit Wine to run the Windows
+# tests. Quiet when all is there. Runs apt as root, or through sudo
+# otherwise.
 set -eu
 
 as_root() {
@@ -26,7 +27,7 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
 
-wanted=(cmake g++ make googletest libgtest-dev
+wanted=(cmake g++ make googletest libgtest-dev clang
         g++-mingw-w64-i686 wine wine32:i386)
 missing=()
 for p in "${wanted[@]}"; do

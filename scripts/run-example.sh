@@ -48,5 +48,10 @@ echo "----"
 output=$(wine cmd /d /c "$(winpath "$run/run.bat")" </dev/null | tr -d '\r')
 printf '%s\n' "$output"
 echo "----"
+log=$WINEPREFIX/drive_c/ZRLOG/ZR.log
+if [ -f "$log" ]; then
+  echo "Last line of its log, C:\\ZRLOG\\ZR.log:"
+  tail -n 1 "$log" | tr -d '\r'
+fi
 code=$(printf '%s\n' "$output" | sed -n 's/^zoderudo exit code: //p' | tail -n 1)
 [ "$code" = 0 ]

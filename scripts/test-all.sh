@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # Builds and tests everything: the host build, the host build with
-# sanitizers, and the Windows build with its tests under Wine. Runs all
-# three even when one fails, and fails if any did.
+# sanitizers, the Windows build with its tests under Wine, and the fuzz
+# targets (clang) for a bounded number of inputs. Runs all four even when
+# one fails, and fails if any did.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root" || exit 1
 "$root/scripts/install-deps.sh" || exit 1
 
 failed=()
-for preset in host sanitize windows; do
+for preset in host sanitize windows fuzz; do
   echo "=== workflow $preset"
   start=$SECONDS
   if cmake --workflow --preset "$preset"; then

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "log/log-result.h"
 #include "os/os.h"
 #include "platform/check-and-run-update.h"
 #include "run/report-line.h"
@@ -23,12 +24,16 @@ int RunUpdate(int argc, char** argv) {
                                       starting_directory);
   if (length == 0 || length >= sizeof starting_directory) {
     ReportLine("Unable to determine current directory.  Aborting update!");
+    LogResult(1);
     return 1;
   }
 
   memcpy(run_directory, starting_directory, sizeof run_directory);
   SetCurrentDirectoryA(run_directory);
   int32_t result = CheckAndRunUpdate();
+  // Recorded while the run directory is current: its version file counts.
+  // What LogResult returns changes nothing here.
+  LogResult(result);
   SetCurrentDirectoryA(starting_directory);
   return result;
 }

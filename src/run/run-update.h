@@ -6,8 +6,8 @@
 const unsigned long kRunDirectorySize = 261;
 
 // One whole run, given the command line split into words (the program's own
-// name counted). Runs the check and the update in the current directory and
-// returns the exit code of the process. The current directory is the same
+// name counted). Runs the check and the update in the current directory,
+// records the result in the log and returns the exit code of the process. The current directory is the same
 // on return as on entry.
 int RunUpdate(int argc, char** argv);
 

@@ -5,7 +5,7 @@
 # Usage: host-run-in-place.sh ZODERUDO
 set -u
 # Only the settings given per case may shape the machine.
-for v in $(compgen -e | grep '^ZODERUDO_'); do unset "$v"; done
+for v in $(compgen -e | grep -i '^ZODERUDO_\|^systemdrive$'); do unset "$v"; done
 exe=$(realpath "$1")
 tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
@@ -23,6 +23,7 @@ run_case() {
   printf '#!/bin/sh\necho update ran\npwd -P > "%s"\nexit 7\n' "$record" \
     >"$package/ZELMOR_UPDATE"
   chmod +x "$package/ZELMOR_UPDATE"
+  printf '1.0\r\n2.0\r\n' >"$package/version.id"
   (cd "$package" &&
      ZODERUDO_DRIVE_C=$case_dir/c ZODERUDO_WINVER=$1 \
        "$exe" >"$case_dir/stdout" 2>"$case_dir/stderr")

@@ -4,7 +4,7 @@
 # with e2e_case; end with e2e_finish.
 #
 # Each case starts from a clean machine: none of the six driver names in the
-# prefix's drivers folder, a new package folder. The Windows version is set
+# prefix's drivers folder, no result log (C:\ZRLOG), a new package folder. The Windows version is set
 # per case in Wine's registry for zoderudo.exe only. Both are shared by all
 # users of the prefix, so the tests hold a CTest resource lock.
 #
@@ -26,6 +26,8 @@ e2e_init() {
   local root=$2
   : "${WINEPREFIX:?WINEPREFIX must be set}"
   E2E_DRIVERS=$WINEPREFIX/drive_c/windows/system32/drivers
+  # Wine sets SystemDrive=C: for every process: the log lives here.
+  E2E_LOG_DIR=$WINEPREFIX/drive_c/ZRLOG
   [ -f "$E2E_EXE" ] || { echo "no exe at $E2E_EXE"; exit 1; }
   [ -d "$E2E_DRIVERS" ] || { echo "no drivers folder at $E2E_DRIVERS"; exit 1; }
   mkdir -p "$root"
@@ -34,11 +36,23 @@ e2e_init() {
   trap e2e_cleanup EXIT
   trap 'exit 130' INT TERM
   e2e_clear_drivers
+  e2e_clear_log
 }
 
 e2e_cleanup() {
   e2e_clear_drivers
+  e2e_clear_log
   rm -rf "$E2E_TMP"
+}
+
+# Removes the log folder, in whatever letter case it was made.
+e2e_clear_log() {
+  local entry base
+  for entry in "$WINEPREFIX"/drive_c/*; do
+    base=${entry##*/}
+    [ "${base,,}" = zrlog ] && rm -rf -- "$entry"
+  done
+  return 0
 }
 
 # Removes every entry a case placed, and every entry named like one of the
@@ -80,29 +94,38 @@ add_system_file() { place "$E2E_DRIVERS/../$1" file; }
 set_version() { CASE_VERSION=$1; }
 
 # Makes the package folder (its name has a blank on purpose) with an update
-# that writes one line, records its working folder and exits with CODE.
+# that writes one line, records its working folder and exits with CODE,
+# and a version file of the two lines 1.0 and 2.0.
 make_package() {
   local code=$1
   mkdir -p "$CASE_PACKAGE"
   printf '@echo off\r\necho update ran\r\ncd > "%s"\r\nexit /b %s\r\n' \
     "$(winpath "$CASE_RECORD")" "$code" >"$CASE_PACKAGE/ZELMOR_UPDATE.cmd"
+  printf '1.0\r\n2.0\r\n' >"$CASE_PACKAGE/version.id"
 }
 
 # Runs the exe with ARGS from the package folder through a batch file that
 # then writes %ERRORLEVEL% (the exit code with all 32 bits; Wine's own exit
 # status keeps only 8). Output goes to $CASE_DIR/stdout and stderr.
 run_program() {
-  local args="" a
+  write_run_bat "$CASE_DIR/run.bat" "$CASE_PACKAGE" "$@"
+  wine cmd /d /c "$(winpath "$CASE_DIR/run.bat")" \
+    </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
+  CASE_END=$(date +%s)
+}
+
+# write_run_bat BAT PACKAGE [ARGS...]: the batch file run_program runs.
+write_run_bat() {
+  local bat=$1 package=$2 args="" a
+  shift 2
   for a in "$@"; do args+=" $a"; done
   printf '%s\r\n' \
     '@echo off' \
     "reg add \"HKCU\\Software\\Wine\\AppDefaults\\zoderudo.exe\" /v Version /d $CASE_VERSION /f >nul" \
     'if errorlevel 1 echo reg add failed' \
-    "cd /d \"$(winpath "$CASE_PACKAGE")\"" \
+    "cd /d \"$(winpath "$package")\"" \
     "\"$(winpath "$E2E_EXE")\"$args" \
-    'echo %ERRORLEVEL%' >"$CASE_DIR/run.bat"
-  wine cmd /d /c "$(winpath "$CASE_DIR/run.bat")" \
-    </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
+    'echo %ERRORLEVEL%' >"$bat"
 }
 
 # --- checking a case ---------------------------------------------------------
@@ -172,7 +195,9 @@ e2e_case() {
   CASE_PACKAGE="$CASE_DIR/pkg dir"
   CASE_RECORD=$CASE_DIR/update-ran-in.txt
   CASE_VERSION=win2k
+  CASE_START=$(date +%s) CASE_END=
   e2e_clear_drivers
+  e2e_clear_log
   if ("$@"); then
     E2E_PASSED=$((E2E_PASSED + 1))
     echo "ok: $description"
@@ -181,6 +206,7 @@ e2e_case() {
     echo "FAILED: $description"
   fi
   e2e_clear_drivers
+  e2e_clear_log
 }
 
 e2e_finish() {

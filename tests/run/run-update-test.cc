@@ -14,6 +14,7 @@ namespace {
 
 const char kCannotReadDirectory[] =
     "Unable to determine current directory.  Aborting update!\n";
+const char kCannotReadVersion[] = "zoDerudo: Cannot Read Version.id file\n";
 
 class RunUpdateTest : public HostMachineTest {
  protected:
@@ -22,6 +23,16 @@ class RunUpdateTest : public HostMachineTest {
     SetWindows(VER_PLATFORM_WIN32_NT, 5, 0);
     MakeFile("WINDOWS/system32/DRIVERS/tavixnt5.sys");
     MakeUpdateCommand(7);
+    MakeFile("pkg/version.id", "1.0\n2.0\n");
+  }
+
+  // The fields of the log's one record from "Status=" on; "" without one.
+  std::string LoggedResult() const {
+    std::string log = ReadFile("ZRLOG/ZR.log");
+    size_t status = log.find(",Status=");
+    if (status == std::string::npos || log.find('\n') + 1 != log.size())
+      return "";
+    return log.substr(status + 1);
   }
 
   int Run(std::vector<std::string> words) {
@@ -46,6 +57,20 @@ TEST_F(RunUpdateTest, RunsInPlaceAndComesBackToTheStartingFolder) {
   EXPECT_EQ(UpdateRanIn(), HostPath("pkg"));
   EXPECT_EQ(std::filesystem::current_path().string(), HostPath("pkg"));
   EXPECT_EQ(console_, "");
+  EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=7 \r\n");
+}
+
+TEST_F(RunUpdateTest, TheVersionFileIsReadInTheRunDirectory) {
+  std::filesystem::remove(HostPath("pkg/version.id"));
+  MakeFile("version.id", "elsewhere\n");  // C:\, not the package
+  EXPECT_EQ(Run({"zoderudo"}), 7);
+  EXPECT_EQ(console_, kCannotReadVersion);
+  EXPECT_FALSE(Exists("ZRLOG"));
+}
+
+TEST_F(RunUpdateTest, AFailedLogEndsTheRunWithOne) {
+  MakeFolder("ZRLOG/ZR.log");
+  EXPECT_EXIT(Run({"zoderudo"}), testing::ExitedWithCode(1), "");
 }
 
 TEST_F(RunUpdateTest, TwoOrMoreArgumentsAreIgnored) {
@@ -59,6 +84,7 @@ TEST_F(RunUpdateTest, NotApplicableIsTheExitCode) {
   SetWindows(VER_PLATFORM_WIN32_NT, 5, 1);
   EXPECT_EQ(Run({"zoderudo"}), 99);
   EXPECT_EQ(UpdateRanIn(), "");
+  EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=99 \r\n");
 }
 
 TEST_F(RunUpdateTest, UnreadableStartingFolderStopsBeforeTheCheck) {
@@ -67,6 +93,7 @@ TEST_F(RunUpdateTest, UnreadableStartingFolderStopsBeforeTheCheck) {
   EXPECT_EQ(console_, kCannotReadDirectory);
   EXPECT_TRUE(trace_.empty());
   EXPECT_EQ(UpdateRanIn(), "");
+  EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
 }
 
 TEST_F(RunUpdateTest, StartingFolderTooLongForItsBufferStopsBeforeTheCheck) {
@@ -81,7 +108,8 @@ TEST_F(RunUpdateTest, StartingFolderTooLongForItsBufferStopsBeforeTheCheck) {
   ASSERT_EQ(chdir(HostPath(below).c_str()), 0);
 
   EXPECT_EQ(Run({"zoderudo"}), 1);
-  EXPECT_EQ(console_, kCannotReadDirectory);
+  // The result 1 is still recorded; no version file is there.
+  EXPECT_EQ(console_, std::string(kCannotReadDirectory) + kCannotReadVersion);
   EXPECT_TRUE(trace_.empty());
 }
 

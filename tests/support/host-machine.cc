@@ -13,6 +13,8 @@ namespace fs = std::filesystem;
 
 void HostMachineTest::SetUp() {
   HostResetMachine();
+  // The log's drive comes from the system directory unless a test says.
+  SetEnvironmentVariableA("systemdrive", nullptr);
   saved_cwd_ = fs::current_path().string();
   std::string pattern = (fs::temp_directory_path() / "zoderudo-XXXXXX").string();
   ASSERT_NE(mkdtemp(pattern.data()), nullptr);

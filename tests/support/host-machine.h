@@ -1,6 +1,7 @@
 // A scratch Windows machine for host tests of the program's routines: drive
 // C: is a fresh temporary folder with a system32\DRIVERS folder and a
 // package folder C:\pkg, which is the current directory during the test.
+// No systemdrive variable is set, so the result log goes to C:\ZRLOG.
 #ifndef ZODERUDO_TESTS_SUPPORT_HOST_MACHINE_H_
 #define ZODERUDO_TESTS_SUPPORT_HOST_MACHINE_H_
 

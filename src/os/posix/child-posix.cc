@@ -130,7 +130,8 @@ BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exit_code) {
 BOOL WINAPI CloseHandle(HANDLE handle) {
   if (os_posix::TakeInjectedFailure("CloseHandle")) return FALSE;
   if (!os_posix::TakeHandle(handle, {os_posix::HandleKind::kProcess,
-                                     os_posix::HandleKind::kThread})) {
+                                     os_posix::HandleKind::kThread,
+                                     os_posix::HandleKind::kFile})) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }

@@ -12,7 +12,7 @@
 
 namespace os_posix {
 
-enum class HandleKind { kProcess, kThread, kSearch };
+enum class HandleKind { kProcess, kThread, kSearch, kFile };
 
 class HandleObject {
  public:

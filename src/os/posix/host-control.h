@@ -16,6 +16,13 @@
 //                                    bytes per sector, free and total
 //                                    clusters; empty or malformed makes it
 //                                    fail. Default: the host's figures.
+//   ZODERUDO_LOCAL_TIME=YYYY-MM-DD HH:MM:SS
+//                                    fixes what GetLocalTime answers (an
+//                                    unreadable value gives all zeros).
+//                                    Default: the host clock, local zone.
+//
+// The machine's environment is the process's own; GetEnvironmentVariableA
+// finds a name in any letter case ("systemdrive" finds SystemDrive).
 //
 // Tests change the machine in process through the calls below and never
 // need to touch the routines built on top of the layer.
@@ -51,6 +58,8 @@ void HostSetSystemDirectory(const char* windows_path);
 // it fail, use HostFailCall("GetDiskFreeSpaceA", ...).
 void HostSetFreeSpace(DWORD sectors_per_cluster, DWORD bytes_per_sector,
                       DWORD free_clusters, DWORD total_clusters);
+// Fixes what GetLocalTime answers; null goes back to the host clock.
+void HostSetLocalTime(const SYSTEMTIME* time);
 
 // Makes the next `times` calls of the named function (for example
 // "GetCurrentDirectoryA") fail with `error`, without doing anything else.

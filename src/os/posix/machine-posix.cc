@@ -3,6 +3,7 @@
 
 #include <ctype.h>
 #include <errno.h>
+#include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
 
@@ -26,6 +27,7 @@ struct Machine {
   bool extended_ok = true;
   bool plain_ok = true;
   std::optional<std::string> system_dir;
+  std::optional<SYSTEMTIME> local_time;  // unset: the host clock
   std::map<std::string, std::pair<DWORD, int>> failures;  // error, times
   bool tracing = false;
   std::vector<std::string> trace;
@@ -72,6 +74,39 @@ void LoadSystemDirectory(Machine* m) {
   }
 }
 
+// Sunday 0 (Sakamoto's method, Gregorian calendar).
+WORD DayOfWeek(int year, int month, int day) {
+  static const int kOffsets[] = {0, 3, 2, 5, 0, 3, 5, 1, 4, 6, 2, 4};
+  if (month < 3) year -= 1;
+  return static_cast<WORD>(
+      (year + year / 4 - year / 100 + year / 400 + kOffsets[month - 1] + day) %
+      7);
+}
+
+// "YYYY-MM-DD HH:MM:SS" fixes the clock. A value that does not read so
+// gives an all-zero time, which no record can pass for a real one.
+void LoadLocalTime(Machine* m) {
+  const char* setting = getenv("ZODERUDO_LOCAL_TIME");
+  if (!setting) return;
+  SYSTEMTIME time = {};
+  int year, month, day, hour, minute, second;
+  char end;
+  if (sscanf(setting, "%4d-%2d-%2d %2d:%2d:%2d%c", &year, &month, &day, &hour,
+             &minute, &second, &end) == 6 &&
+      year >= 1601 && month >= 1 && month <= 12 && day >= 1 && day <= 31 &&
+      hour <= 23 && minute <= 59 && second <= 59 && hour >= 0 &&
+      minute >= 0 && second >= 0) {
+    time.wYear = static_cast<WORD>(year);
+    time.wMonth = static_cast<WORD>(month);
+    time.wDay = static_cast<WORD>(day);
+    time.wDayOfWeek = DayOfWeek(year, month, day);
+    time.wHour = static_cast<WORD>(hour);
+    time.wMinute = static_cast<WORD>(minute);
+    time.wSecond = static_cast<WORD>(second);
+  }
+  m->local_time = time;
+}
+
 // Z: is the host root, as under Wine, unless ZODERUDO_DRIVE_Z says
 // otherwise; an empty value leaves a drive unmapped.
 void LoadDrives(Machine* m) {
@@ -114,6 +149,7 @@ Machine FromEnvironment() {
   LoadVersion(&m);
   LoadSystemDirectory(&m);
   LoadFreeSpace(&m);
+  LoadLocalTime(&m);
   return m;
 }
 
@@ -161,6 +197,12 @@ FreeSpaceSource FixedFreeSpace(FreeSpace* space) {
   Machine& m = Loaded();
   *space = m.free_space;
   return m.free_space_source;
+bool FixedLocalTime(SYSTEMTIME* time) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  if (!m.local_time) return false;
+  *time = *m.local_time;
+  return true;
 }
 
 bool TakeInjectedFailure(const char* function) {
@@ -248,6 +290,14 @@ void HostSetFreeSpace(DWORD sectors_per_cluster, DWORD bytes_per_sector,
   m.free_space = {sectors_per_cluster, bytes_per_sector, free_clusters,
                   total_clusters};
   m.free_space_source = os_posix::FreeSpaceSource::kFixed;
+void HostSetLocalTime(const SYSTEMTIME* time) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  if (time) {
+    m.local_time = *time;
+  } else {
+    m.local_time.reset();
+  }
 }
 
 void HostFailCall(const char* function, DWORD error, int times) {

@@ -1,5 +1,5 @@
 // The machine state behind the layer: drive map, version, system folder,
-// injected failures, call trace and the remembered current directory.
+// fixed local time, injected failures, call trace and the remembered current directory.
 // Loaded from the environment at first use; see host-control.h.
 #ifndef ZODERUDO_OS_POSIX_MACHINE_POSIX_H_
 #define ZODERUDO_OS_POSIX_MACHINE_POSIX_H_
@@ -28,6 +28,8 @@ struct FreeSpace {
 };
 enum class FreeSpaceSource { kHost, kFixed, kFails };
 FreeSpaceSource FixedFreeSpace(FreeSpace* space);
+// True, with the time filled in, when the machine's clock is fixed.
+bool FixedLocalTime(SYSTEMTIME* time);
 
 // True (and the error set) when the call is to fail by HostFailCall.
 bool TakeInjectedFailure(const char* function);

@@ -23,6 +23,9 @@ typedef void* HANDLE;
 typedef void* LPVOID;
 typedef DWORD* LPDWORD;
 typedef uint32_t UINT;
+typedef int32_t LONG;
+typedef LONG* PLONG;
+typedef const void* LPCVOID;
 
 #ifndef TRUE
 #define TRUE 1
@@ -78,6 +81,40 @@ typedef uint32_t UINT;
 #define ERROR_BAD_EXE_FORMAT 193
 #define ERROR_FILENAME_EXCED_RANGE 206
 #define ERROR_DIRECTORY 267
+
+// Files, the environment and the clock (the result log).
+#define GENERIC_READ 0x80000000u
+#define GENERIC_WRITE 0x40000000u
+#define FILE_READ_DATA 0x0001
+#define FILE_WRITE_DATA 0x0002
+#define FILE_APPEND_DATA 0x0004
+#define FILE_SHARE_READ 0x00000001
+#define FILE_SHARE_WRITE 0x00000002
+#define OPEN_EXISTING 3
+#define OPEN_ALWAYS 4
+#define FILE_BEGIN 0
+#define FILE_CURRENT 1
+#define FILE_END 2
+#define INVALID_SET_FILE_POINTER ((DWORD)-1)
+#define INVALID_FILE_SIZE ((DWORD)0xFFFFFFFF)
+#define ERROR_LOCK_VIOLATION 33
+#define ERROR_NEGATIVE_SEEK 131
+#define ERROR_NOT_LOCKED 158
+#define ERROR_ENVVAR_NOT_FOUND 203
+
+typedef struct _SYSTEMTIME {
+  WORD wYear;
+  WORD wMonth;
+  WORD wDayOfWeek;
+  WORD wDay;
+  WORD wHour;
+  WORD wMinute;
+  WORD wSecond;
+  WORD wMilliseconds;
+} SYSTEMTIME, *LPSYSTEMTIME;
+
+// Overlapped I/O is not offered: every pointer of this type must be null.
+typedef struct _OVERLAPPED OVERLAPPED, *LPOVERLAPPED;
 
 typedef struct _FILETIME {
   DWORD dwLowDateTime;
@@ -203,5 +240,30 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
 DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exit_code);
 BOOL WINAPI CloseHandle(HANDLE handle);
+
+// Files (handles of kind kFile; CloseHandle closes them).
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode,
+                          LPSECURITY_ATTRIBUTES attributes, DWORD disposition,
+                          DWORD flags, HANDLE template_file);
+BOOL WINAPI ReadFile(HANDLE file, LPVOID buffer, DWORD size, LPDWORD read,
+                     LPOVERLAPPED overlapped);
+BOOL WINAPI WriteFile(HANDLE file, LPCVOID buffer, DWORD size,
+                      LPDWORD written, LPOVERLAPPED overlapped);
+DWORD WINAPI SetFilePointer(HANDLE file, LONG distance, PLONG distance_high,
+                            DWORD method);
+BOOL WINAPI SetEndOfFile(HANDLE file);
+DWORD WINAPI GetFileSize(HANDLE file, LPDWORD size_high);
+BOOL WINAPI LockFile(HANDLE file, DWORD offset_low, DWORD offset_high,
+                     DWORD length_low, DWORD length_high);
+BOOL WINAPI UnlockFile(HANDLE file, DWORD offset_low, DWORD offset_high,
+                       DWORD length_low, DWORD length_high);
+
+// Environment: names match regardless of letter case.
+DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
+BOOL WINAPI SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
+
+// Time.
+void WINAPI GetLocalTime(LPSYSTEMTIME time);
+void WINAPI Sleep(DWORD milliseconds);
 
 #endif  // ZODERUDO_OS_POSIX_WIN32_POSIX_H_

@@ -1,0 +1,24 @@
+#ifndef ZODERUDO_LOG_LOG_FILE_H_
+#define ZODERUDO_LOG_LOG_FILE_H_
+
+#include "os/os.h"
+
+// Opens the log file, %systemdrive%\ZRLOG\ZR.log, for appending: the folder
+// is created when missing (an existing one is left as it is), the file is
+// created when missing, and an end-of-file mark 0x1A that ends the file is
+// cut off so that the next record follows the last line. Every write to
+// the handle goes to the end of the file in one piece, so records of runs
+// that overlap in time never mix.
+//
+// Runs serialise on a lock that the handle holds until CloseLogFile: the
+// mark may only be cut while no other run is appending. A run that cannot
+// get the lock within a few seconds still appends, and leaves any mark.
+//
+// When the file cannot be opened, reports "Log File Creation Failed!" and
+// ends the process with exit code 1; it never returns without a handle.
+HANDLE OpenLogFile();
+
+// Gives up the lock and closes the handle.
+void CloseLogFile(HANDLE log);
+
+#endif  // ZODERUDO_LOG_LOG_FILE_H_

@@ -1,0 +1,39 @@
+#include "log/log-result.h"
+
+#include "log/log-file.h"
+#include "log/result-record.h"
+#include "log/version-file.h"
+#include "log/version-text.h"
+#include "os/os.h"
+#include "run/report-line.h"
+
+int32_t LogResult(int32_t result) {
+  // The time of the result, taken before anything else.
+  SYSTEMTIME now;
+  GetLocalTime(&now);
+
+  char update[kVersionValueSize];
+  char new_version[kVersionValueSize];
+  if (!ReadVersionFile(update, new_version)) {
+    ReportLine("zoDerudo: Cannot Read Version.id file");
+    return 1;
+  }
+
+  char time_text[kTripleSize];
+  char date_text[kTripleSize];
+  FormatTriple(now.wHour, now.wMinute, now.wSecond, 0, time_text);
+  FormatTriple(now.wMonth, now.wDay, now.wYear, 1, date_text);
+  WriteLogRecord(date_text, time_text, update, new_version, result);
+  return 0;
+}
+
+void WriteLogRecord(const char* date, const char* time, const char* update,
+                    const char* new_version, int32_t result) {
+  HANDLE log = OpenLogFile();
+  char record[kRecordSize];
+  DWORD length =
+      BuildLogRecord(date, time, update, new_version, result, record);
+  DWORD written = 0;
+  WriteFile(log, record, length, &written, nullptr);
+  CloseLogFile(log);
+}

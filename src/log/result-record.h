@@ -1,0 +1,30 @@
+#ifndef ZODERUDO_LOG_RESULT_RECORD_H_
+#define ZODERUDO_LOG_RESULT_RECORD_H_
+
+#include <stdint.h>
+
+// Size of a date or time text: three values of up to 65535, two
+// separators and the terminating zero.
+const unsigned kTripleSize = 18;
+
+// Size of the buffer a result record is built in.
+const unsigned kRecordSize = 512;
+
+// Writes three values, each with at least two digits (a leading zero below
+// 10), joined by "-" when `dashes` is non-zero and by ":" when it is zero,
+// into `text` (kTripleSize characters). Month, day, year with dashes give
+// the date text (03-07-2005); hour, minute, second without give the time
+// text (09:05:41).
+void FormatTriple(uint16_t first, uint16_t second, uint16_t third,
+                  uint8_t dashes, char* text);
+
+// Builds the result record in `record` (kRecordSize characters, zero-filled
+// first) and returns its length:
+//   DATE TIME,Update=UPDATE,New=NEW,Status=STATUS,ReturnCode=CODE CR LF
+// with one blank before CR LF. STATUS is Success for the result 0 and
+// Unknown for every other; CODE is the result as a signed decimal number.
+// Texts too long for the buffer are cut short; the line end always stays.
+unsigned BuildLogRecord(const char* date, const char* time, const char* update,
+                        const char* new_version, int32_t result, char* record);
+
+#endif  // ZODERUDO_LOG_RESULT_RECORD_H_

@@ -1,0 +1,300 @@
+// File handles: opening, reading, writing, the file pointer, the size and
+// byte-range locks.
+//
+// Access rights map to the open mode: FILE_APPEND_DATA without
+// FILE_WRITE_DATA opens with O_APPEND, so every write lands at the end in
+// one step, as Windows does for such a handle. Share modes are accepted
+// and not enforced. Locks are open-file-description locks, so that two
+// handles of one process exclude each other as on Windows; they are
+// advisory (reads and writes of a locked range by others still succeed),
+// and a handle without write access takes a shared lock. Only the
+// dispositions the program uses are offered: OPEN_EXISTING, OPEN_ALWAYS.
+#include <errno.h>
+#include <fcntl.h>
+#include <stdint.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "os/posix/handles-posix.h"
+#include "os/posix/machine-posix.h"
+#include "os/posix/paths-posix.h"
+
+namespace {
+
+class File : public os_posix::HandleObject {
+ public:
+  File(int fd, bool readable, bool writable, bool appendable)
+      : HandleObject(os_posix::HandleKind::kFile),
+        fd(fd),
+        readable(readable),
+        writable(writable),
+        appendable(appendable) {}
+  // Closing the descriptor also drops its locks.
+  ~File() override { close(fd); }
+
+  const int fd;
+  const bool readable;
+  const bool writable;    // may write anywhere, and cut the file
+  const bool appendable;  // may add at the end
+  std::vector<std::pair<uint64_t, uint64_t>> locks;  // offset, length
+};
+
+File* FileOf(HANDLE handle) {
+  return static_cast<File*>(
+      os_posix::LookUpHandle(handle, {os_posix::HandleKind::kFile}));
+}
+
+DWORD ErrorOfOpen(int error) {
+  switch (error) {
+    case ENOENT:
+      return ERROR_FILE_NOT_FOUND;
+    case ENOTDIR:
+      return ERROR_PATH_NOT_FOUND;
+    case ENAMETOOLONG:
+      return ERROR_FILENAME_EXCED_RANGE;
+    case ENOSPC:
+      return ERROR_DISK_FULL;
+    default:  // EACCES, EPERM, EROFS, EISDIR, ...
+      return ERROR_ACCESS_DENIED;
+  }
+}
+
+DWORD ErrorOfIo(int error) {
+  switch (error) {
+    case EBADF:
+      return ERROR_ACCESS_DENIED;
+    case ENOSPC:
+    case EFBIG:
+      return ERROR_DISK_FULL;
+    default:
+      return ERROR_GEN_FAILURE;
+  }
+}
+
+template <typename T>
+T Fail(DWORD error, T result) {
+  SetLastError(error);
+  return result;
+}
+
+// OPEN_ALWAYS tells whether the file was there: O_EXCL first, then the
+// plain open.
+int OpenHost(const std::string& path, int flags, DWORD disposition,
+             bool* existed) {
+  *existed = true;
+  if (disposition == OPEN_EXISTING) return open(path.c_str(), flags);
+  int fd = open(path.c_str(), flags | O_CREAT | O_EXCL, 0666);
+  if (fd >= 0 || errno != EEXIST) {
+    *existed = false;
+    return fd;
+  }
+  return open(path.c_str(), flags);
+}
+
+bool ToRange(DWORD low, DWORD high, DWORD length_low, DWORD length_high,
+             uint64_t* offset, uint64_t* length) {
+  *offset = (static_cast<uint64_t>(high) << 32) | low;
+  *length = (static_cast<uint64_t>(length_high) << 32) | length_low;
+  // fcntl takes signed offsets and reads a zero length as "to the end".
+  return *length != 0 && *offset <= INT64_MAX && *length <= INT64_MAX - *offset;
+}
+
+bool SetLock(int fd, short type, uint64_t offset, uint64_t length) {
+  struct flock lock = {};
+  lock.l_type = type;
+  lock.l_whence = SEEK_SET;
+  lock.l_start = static_cast<off_t>(offset);
+  lock.l_len = static_cast<off_t>(length);
+  int result;
+  do {
+    result = fcntl(fd, F_OFD_SETLK, &lock);
+  } while (result < 0 && errno == EINTR);
+  return result == 0;
+}
+
+}  // namespace
+
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD,
+                          LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
+                          HANDLE) {
+  if (os_posix::TakeInjectedFailure("CreateFileA")) return INVALID_HANDLE_VALUE;
+  if (!name || (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS))
+    return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  os_posix::HostPath target;
+  DWORD error = os_posix::ResolveWindowsPath(name, &target);
+  if (error != ERROR_SUCCESS) return Fail(error, INVALID_HANDLE_VALUE);
+  if (target.name.empty()) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+
+  bool readable = access & (GENERIC_READ | FILE_READ_DATA);
+  bool writable = access & (GENERIC_WRITE | FILE_WRITE_DATA);
+  bool appendable = writable || (access & FILE_APPEND_DATA);
+  int flags = O_CLOEXEC;  // Windows handles are not inherited unless asked
+  if (readable && appendable) {
+    flags |= O_RDWR;
+  } else if (appendable) {
+    flags |= O_WRONLY;
+  } else {
+    flags |= O_RDONLY;
+  }
+  if (appendable && !writable) flags |= O_APPEND;
+
+  bool existed;
+  int fd = OpenHost(target.Host(), flags, disposition, &existed);
+  if (fd < 0) return Fail(ErrorOfOpen(errno), INVALID_HANDLE_VALUE);
+  struct stat st;
+  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Linux opens folders
+    close(fd);
+    return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+  }
+  SetLastError(disposition == OPEN_ALWAYS && existed ? ERROR_ALREADY_EXISTS
+                                                     : ERROR_SUCCESS);
+  return os_posix::OpenHandle(
+      std::make_unique<File>(fd, readable, writable, appendable));
+}
+
+BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD read,
+                     LPOVERLAPPED overlapped) {
+  if (os_posix::TakeInjectedFailure("ReadFile")) return FALSE;
+  File* file = FileOf(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!read || overlapped || (!buffer && size))
+    return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  *read = 0;
+  if (!file->readable) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  ssize_t got;
+  do {
+    got = ::read(file->fd, buffer, size);
+  } while (got < 0 && errno == EINTR);
+  if (got < 0) return Fail(ErrorOfIo(errno), FALSE);
+  *read = static_cast<DWORD>(got);
+  return TRUE;
+}
+
+BOOL WINAPI WriteFile(HANDLE handle, LPCVOID buffer, DWORD size,
+                      LPDWORD written, LPOVERLAPPED overlapped) {
+  if (os_posix::TakeInjectedFailure("WriteFile")) return FALSE;
+  File* file = FileOf(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!written || overlapped || (!buffer && size))
+    return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  *written = 0;
+  if (!file->appendable) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  // A file takes the whole buffer, as on Windows; with O_APPEND each
+  // write() goes to the end at once.
+  const char* at = static_cast<const char*>(buffer);
+  while (*written < size) {
+    ssize_t put = write(file->fd, at + *written, size - *written);
+    if (put < 0 && errno == EINTR) continue;
+    if (put < 0) return Fail(ErrorOfIo(errno), FALSE);
+    *written += static_cast<DWORD>(put);
+  }
+  return TRUE;
+}
+
+DWORD WINAPI SetFilePointer(HANDLE handle, LONG distance, PLONG distance_high,
+                            DWORD method) {
+  if (os_posix::TakeInjectedFailure("SetFilePointer"))
+    return INVALID_SET_FILE_POINTER;
+  File* file = FileOf(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, INVALID_SET_FILE_POINTER);
+  // Without a high part the distance is a signed 32-bit value.
+  int64_t move = distance_high
+                     ? static_cast<int64_t>(
+                           (static_cast<uint64_t>(
+                                static_cast<uint32_t>(*distance_high))
+                            << 32) |
+                           static_cast<uint32_t>(distance))
+                     : distance;
+  int whence = method == FILE_BEGIN     ? SEEK_SET
+               : method == FILE_CURRENT ? SEEK_CUR
+               : method == FILE_END     ? SEEK_END
+                                        : -1;
+  if (whence < 0) return Fail(ERROR_INVALID_PARAMETER, INVALID_SET_FILE_POINTER);
+  off_t position = lseek(file->fd, static_cast<off_t>(move), whence);
+  if (position < 0) {
+    return Fail(errno == EINVAL ? ERROR_NEGATIVE_SEEK : ERROR_GEN_FAILURE,
+                INVALID_SET_FILE_POINTER);
+  }
+  uint64_t at = static_cast<uint64_t>(position);
+  if (distance_high) *distance_high = static_cast<LONG>(at >> 32);
+  // The low part may equal INVALID_SET_FILE_POINTER: a cleared error
+  // tells success apart.
+  if (static_cast<DWORD>(at) == INVALID_SET_FILE_POINTER)
+    SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(at);
+}
+
+BOOL WINAPI SetEndOfFile(HANDLE handle) {
+  if (os_posix::TakeInjectedFailure("SetEndOfFile")) return FALSE;
+  File* file = FileOf(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  // An append-only handle may not cut what is already there.
+  if (!file->writable) return Fail(ERROR_ACCESS_DENIED, FALSE);
+  off_t position = lseek(file->fd, 0, SEEK_CUR);
+  if (position < 0 || ftruncate(file->fd, position) != 0)
+    return Fail(ErrorOfIo(errno), FALSE);
+  return TRUE;
+}
+
+DWORD WINAPI GetFileSize(HANDLE handle, LPDWORD size_high) {
+  if (os_posix::TakeInjectedFailure("GetFileSize")) return INVALID_FILE_SIZE;
+  File* file = FileOf(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, INVALID_FILE_SIZE);
+  struct stat st;
+  if (fstat(file->fd, &st) != 0)
+    return Fail(ErrorOfIo(errno), INVALID_FILE_SIZE);
+  uint64_t size = static_cast<uint64_t>(st.st_size);
+  if (size_high) *size_high = static_cast<DWORD>(size >> 32);
+  if (static_cast<DWORD>(size) == INVALID_FILE_SIZE)
+    SetLastError(ERROR_SUCCESS);
+  return static_cast<DWORD>(size);
+}
+
+BOOL WINAPI LockFile(HANDLE handle, DWORD offset_low, DWORD offset_high,
+                     DWORD length_low, DWORD length_high) {
+  if (os_posix::TakeInjectedFailure("LockFile")) return FALSE;
+  File* file = FileOf(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  uint64_t offset, length;
+  if (!ToRange(offset_low, offset_high, length_low, length_high, &offset,
+               &length)) {
+    return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  }
+  // A lock is exclusive on Windows even against its own handle; the host
+  // would merge the two quietly.
+  for (const auto& held : file->locks) {
+    if (offset < held.first + held.second && held.first < offset + length)
+      return Fail(ERROR_LOCK_VIOLATION, FALSE);
+  }
+  short type = file->appendable ? F_WRLCK : F_RDLCK;
+  if (!SetLock(file->fd, type, offset, length)) {
+    return Fail(errno == EAGAIN || errno == EACCES ? ERROR_LOCK_VIOLATION
+                                                   : ERROR_GEN_FAILURE,
+                FALSE);
+  }
+  file->locks.emplace_back(offset, length);
+  return TRUE;
+}
+
+BOOL WINAPI UnlockFile(HANDLE handle, DWORD offset_low, DWORD offset_high,
+                       DWORD length_low, DWORD length_high) {
+  if (os_posix::TakeInjectedFailure("UnlockFile")) return FALSE;
+  File* file = FileOf(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  uint64_t offset, length;
+  ToRange(offset_low, offset_high, length_low, length_high, &offset, &length);
+  // Only a range locked by this handle, exactly as it was locked.
+  auto held = std::find(file->locks.begin(), file->locks.end(),
+                        std::make_pair(offset, length));
+  if (held == file->locks.end()) return Fail(ERROR_NOT_LOCKED, FALSE);
+  if (!SetLock(file->fd, F_UNLCK, offset, length))
+    return Fail(ERROR_GEN_FAILURE, FALSE);
+  file->locks.erase(held);
+  return TRUE;
+}

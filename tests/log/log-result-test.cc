@@ -1,0 +1,189 @@
+#include "log/log-result.h"
+
+#include <gtest/gtest.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <string>
+
+#include "os/posix/host-control.h"
+#include "support/host-machine.h"
+
+namespace {
+
+const char kCannotReadVersion[] = "zoDerudo: Cannot Read Version.id file\n";
+const char kLogFailed[] = "Log File Creation Failed!\n";
+const char kRecord0[] =
+    "03-07-2005 09:05:41,Update=1.0,New=2.0,Status=Success,ReturnCode=0 \r\n";
+const char kRecord99[] =
+    "03-07-2005 09:05:41,Update=1.0,New=2.0,Status=Unknown,ReturnCode=99 \r\n";
+
+// C:\pkg holds a version file; the clock reads 7 March 2005, 09:05:41.
+class LogResultTest : public HostMachineTest {
+ protected:
+  void SetUp() override {
+    HostMachineTest::SetUp();
+    MakeFile("pkg/version.id", "1.0\r\n2.0\r\n");
+    SYSTEMTIME time = {};
+    time.wYear = 2005;
+    time.wMonth = 3;
+    time.wDay = 7;
+    time.wHour = 9;
+    time.wMinute = 5;
+    time.wSecond = 41;
+    HostSetLocalTime(&time);
+  }
+
+  int32_t Log(int32_t result) {
+    testing::internal::CaptureStdout();
+    int32_t logged = LogResult(result);
+    console_ = testing::internal::GetCapturedStdout();
+    return logged;
+  }
+
+  // The run ends in the log step: exit code 1 and the message alone.
+  void ExpectLogFailure() {
+    const std::string console = HostPath("console.txt");
+    EXPECT_EXIT(
+        {
+          if (!freopen(console.c_str(), "w", stdout)) _exit(3);
+          LogResult(7);
+        },
+        testing::ExitedWithCode(1), "");
+    EXPECT_EQ(ReadFile("console.txt"), kLogFailed);
+  }
+
+  void MapDriveD() {
+    MakeFolder("drive-d");
+    HostMapDrive('D', HostPath("drive-d").c_str());
+  }
+
+  std::string console_;
+};
+
+TEST_F(LogResultTest, FirstRecordMakesTheFolderAndTheFile) {
+  EXPECT_EQ(Log(0), 0);
+  EXPECT_EQ(console_, "");
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), kRecord0);
+}
+
+TEST_F(LogResultTest, LaterRecordsFollowAndTheFolderIsLeftAlone) {
+  MakeFolder("ZRLOG");
+  MakeFile("ZRLOG/other.txt", "keep");
+  MakeFile("ZRLOG/ZR.log", "old line\r\n");
+  EXPECT_EQ(Log(0), 0);
+  EXPECT_EQ(Log(99), 0);
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
+            std::string("old line\r\n") + kRecord0 + kRecord99);
+  EXPECT_EQ(ReadFile("ZRLOG/other.txt"), "keep");
+}
+
+TEST_F(LogResultTest, AnEmptyFolderGetsANewFile) {
+  MakeFolder("ZRLOG");
+  EXPECT_EQ(Log(99), 0);
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), kRecord99);
+}
+
+TEST_F(LogResultTest, OnlyAFinalEndOfFileMarkIsCut) {
+  struct Case {
+    std::string before, kept;
+  } cases[] = {
+      {"old\r\n\x1A", "old\r\n"},
+      {"old\x1A", "old"},
+      {"old\x1A\x1A", "old\x1A"},
+      {"a\x1A" "b\r\n", "a\x1A" "b\r\n"},
+      {"\x1A", ""},
+  };
+  MakeFolder("ZRLOG");
+  for (const Case& c : cases) {
+    MakeFile("ZRLOG/ZR.log", c.before);
+    EXPECT_EQ(Log(0), 0);
+    EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), c.kept + kRecord0) << c.before;
+  }
+}
+
+TEST_F(LogResultTest, WithoutTheLockTheRecordIsAppendedAndTheMarkStays) {
+  MakeFolder("ZRLOG");
+  MakeFile("ZRLOG/ZR.log", "old\r\n\x1A");
+  HostFailCall("LockFile", ERROR_ACCESS_DENIED, 1);
+  EXPECT_EQ(Log(0), 0);
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), std::string("old\r\n\x1A") + kRecord0);
+}
+
+TEST_F(LogResultTest, WithoutAVersionFileNothingIsLogged) {
+  std::filesystem::remove(HostPath("pkg/version.id"));
+  EXPECT_EQ(Log(0), 1);
+  EXPECT_EQ(console_, kCannotReadVersion);
+  MakeFolder("pkg/version.id");  // a folder is no version file
+  EXPECT_EQ(Log(0), 1);
+  EXPECT_EQ(console_, kCannotReadVersion);
+  EXPECT_FALSE(Exists("ZRLOG"));
+}
+
+TEST_F(LogResultTest, ShortVersionFilesGiveEmptyValues) {
+  MakeFile("pkg/version.id", "");
+  EXPECT_EQ(Log(0), 0);
+  MakeFile("pkg/version.id", "only\n");
+  EXPECT_EQ(Log(0), 0);
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
+            "03-07-2005 09:05:41,Update=,New=,Status=Success,ReturnCode=0 \r\n"
+            "03-07-2005 09:05:41,Update=only,New=,Status=Success,"
+            "ReturnCode=0 \r\n");
+}
+
+TEST_F(LogResultTest, SystemDriveIsFoundInAnyLetterCase) {
+  MapDriveD();
+  for (const char* name : {"SystemDrive", "SYSTEMDRIVE", "systemdrive"}) {
+    ASSERT_EQ(setenv(name, "D:", 1), 0);
+    EXPECT_EQ(Log(0), 0) << name;
+    ASSERT_EQ(unsetenv(name), 0);
+  }
+  EXPECT_EQ(ReadFile("drive-d/ZRLOG/ZR.log"),
+            std::string(kRecord0) + kRecord0 + kRecord0);
+  EXPECT_FALSE(Exists("ZRLOG"));
+}
+
+TEST_F(LogResultTest, WithoutSystemDriveTheSystemDirectorysDriveServes) {
+  MapDriveD();
+  HostSetSystemDirectory("D:\\WINNT\\system32");
+  EXPECT_EQ(Log(0), 0);
+  ASSERT_EQ(setenv("SystemDrive", "", 1), 0);  // empty counts as missing
+  EXPECT_EQ(Log(0), 0);
+  EXPECT_EQ(ReadFile("drive-d/ZRLOG/ZR.log"),
+            std::string(kRecord0) + kRecord0);
+}
+
+TEST_F(LogResultTest, TheLongestSystemDriveValueFits) {
+  // 114 characters: the path is then 127 long, all its buffer holds.
+  const std::string folder(111, 'l');
+  MakeFolder(folder);
+  ASSERT_EQ(setenv("SystemDrive", ("C:\\" + folder).c_str(), 1), 0);
+  EXPECT_EQ(Log(0), 0);
+  EXPECT_EQ(ReadFile(folder + "/ZRLOG/ZR.log"), kRecord0);
+}
+
+TEST_F(LogResultTest, ASystemDriveValueTooLongIsAFailureToOpen) {
+  const std::string folder(112, 'l');
+  MakeFolder(folder);
+  ASSERT_EQ(setenv("SystemDrive", ("C:\\" + folder).c_str(), 1), 0);
+  ExpectLogFailure();
+  EXPECT_FALSE(Exists(folder + "/ZRLOG"));
+}
+
+TEST_F(LogResultTest, AFolderInPlaceOfTheLogFileIsAFailureToOpen) {
+  MakeFolder("ZRLOG/ZR.log");
+  ExpectLogFailure();
+}
+
+TEST_F(LogResultTest, ALogFolderThatCannotBeMadeIsAFailureToOpen) {
+  ASSERT_EQ(setenv("SystemDrive", "Q:", 1), 0);  // no such drive
+  ExpectLogFailure();
+  ASSERT_EQ(unsetenv("SystemDrive"), 0);
+  HostSetSystemDirectory(nullptr);  // and no drive to fall back on
+  ExpectLogFailure();
+  EXPECT_FALSE(Exists("ZRLOG"));
+}
+
+}  // namespace
