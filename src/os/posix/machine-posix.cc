@@ -197,6 +197,8 @@ FreeSpaceSource FixedFreeSpace(FreeSpace* space) {
   Machine& m = Loaded();
   *space = m.free_space;
   return m.free_space_source;
+}
+
 bool FixedLocalTime(SYSTEMTIME* time) {
   std::lock_guard<std::mutex> lock(machine_mutex);
   Machine& m = Loaded();
@@ -290,6 +292,8 @@ void HostSetFreeSpace(DWORD sectors_per_cluster, DWORD bytes_per_sector,
   m.free_space = {sectors_per_cluster, bytes_per_sector, free_clusters,
                   total_clusters};
   m.free_space_source = os_posix::FreeSpaceSource::kFixed;
+}
+
 void HostSetLocalTime(const SYSTEMTIME* time) {
   std::lock_guard<std::mutex> lock(machine_mutex);
   Machine& m = Loaded();
