@@ -6,16 +6,22 @@
 #include "os/os.h"
 #include "platform/check-and-run-update.h"
 #include "run/report-line.h"
+#include "run/staged-run.h"
+#include "staging/staging-area.h"
+
+static_assert(kStagingPathSize <= kRunDirectorySize,
+              "the staging path is run from the run directory");
 
 int RunUpdate(int argc, char** argv) {
-  // Every run is a run in place for now: the words are not looked at.
-  (void)argc;
-  (void)argv;
-
   char starting_directory[kRunDirectorySize];
   char run_directory[kRunDirectorySize];
+  char system_root[kSystemRootSize];
+  char staging_path[kStagingPathSize];
   memset(starting_directory, 0, sizeof starting_directory);
   memset(run_directory, 0, sizeof run_directory);
+  bool staged = false;
+
+  PrepareStaging(system_root, staging_path);
 
   // A value at least as large as the buffer is the size the path would
   // need: the directory was not read, and going on would run the update
@@ -28,12 +34,36 @@ int RunUpdate(int argc, char** argv) {
     return 1;
   }
 
-  memcpy(run_directory, starting_directory, sizeof run_directory);
+  // Exactly one argument names the package directory, which is copied to
+  // the staging directory first; any other count runs in place.
+  if (argc == 2) {
+    staged = true;
+    if (!FindPackageDirectory(argv[1], starting_directory, staging_path,
+                              run_directory)) {
+      LogResult(1);
+      return 1;
+    }
+    if (StageFiles(system_root, run_directory, staging_path) != 0) {
+      ReportLine("Copying update files to the hard drive failed.");
+      LogResult(1);
+      return 1;
+    }
+    memset(run_directory, 0, sizeof run_directory);
+    strcpy(run_directory, staging_path);
+  } else {
+    memcpy(run_directory, starting_directory, sizeof run_directory);
+  }
+
   SetCurrentDirectoryA(run_directory);
   int32_t result = CheckAndRunUpdate();
   // Recorded while the run directory is current: its version file counts.
   // What LogResult returns changes nothing here.
   LogResult(result);
   SetCurrentDirectoryA(starting_directory);
+
+  // The clean-up reports what it cannot remove; the result stays the
+  // update's.
+  if (staged)
+    CleanUpStaging(staging_path);
   return result;
 }

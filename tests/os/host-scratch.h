@@ -90,6 +90,7 @@ class HostScratch : public ::testing::Test {
     unsetenv("ZODERUDO_SYSTEM_DIR");
     unsetenv("ZODERUDO_FREE_SPACE");
     unsetenv("ZODERUDO_LOCAL_TIME");
+    unsetenv("ZODERUDO_SLEEP");
     for (char letter = 'A'; letter <= 'Z'; ++letter) {
       unsetenv((std::string("ZODERUDO_DRIVE_") + letter).c_str());
     }

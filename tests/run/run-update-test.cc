@@ -7,50 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "os/posix/host-control.h"
-#include "support/host-machine.h"
+#include "run-fixture.h"
 
 namespace {
-
-const char kCannotReadDirectory[] =
-    "Unable to determine current directory.  Aborting update!\n";
-const char kCannotReadVersion[] = "zoDerudo: Cannot Read Version.id file\n";
-
-class RunUpdateTest : public HostMachineTest {
- protected:
-  void SetUp() override {
-    HostMachineTest::SetUp();
-    SetWindows(VER_PLATFORM_WIN32_NT, 5, 0);
-    MakeFile("WINDOWS/system32/DRIVERS/tavixnt5.sys");
-    MakeUpdateCommand(7);
-    MakeFile("pkg/version.id", "1.0\n2.0\n");
-  }
-
-  // The fields of the log's one record from "Status=" on; "" without one.
-  std::string LoggedResult() const {
-    std::string log = ReadFile("ZRLOG/ZR.log");
-    size_t status = log.find(",Status=");
-    if (status == std::string::npos || log.find('\n') + 1 != log.size())
-      return "";
-    return log.substr(status + 1);
-  }
-
-  int Run(std::vector<std::string> words) {
-    std::vector<char*> argv;
-    for (std::string& word : words)
-      argv.push_back(word.data());
-    argv.push_back(nullptr);
-    HostTraceCalls(true);
-    testing::internal::CaptureStdout();
-    int result = RunUpdate(static_cast<int>(words.size()), argv.data());
-    console_ = testing::internal::GetCapturedStdout();
-    trace_ = HostTakeTrace();
-    return result;
-  }
-
-  std::string console_;
-  std::vector<std::string> trace_;
-};
 
 TEST_F(RunUpdateTest, RunsInPlaceAndComesBackToTheStartingFolder) {
   EXPECT_EQ(Run({"zoderudo"}), 7);
@@ -58,6 +17,13 @@ TEST_F(RunUpdateTest, RunsInPlaceAndComesBackToTheStartingFolder) {
   EXPECT_EQ(std::filesystem::current_path().string(), HostPath("pkg"));
   EXPECT_EQ(console_, "");
   EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=7 \r\n");
+  // A staging name is reserved and given back even here; nothing waits.
+  ASSERT_EQ(Calls("GetTempFileNameA"),
+            std::vector<std::string>{"GetTempFileNameA C:\\"});
+  ASSERT_EQ(Calls("DeleteFileA").size(), 1u);
+  EXPECT_EQ(Calls("DeleteFileA")[0].substr(0, 18), "DeleteFileA C:\\ZRT");
+  EXPECT_TRUE(Calls("Sleep").empty());
+  EXPECT_FALSE(Exists(Calls("DeleteFileA")[0].substr(15)));
 }
 
 TEST_F(RunUpdateTest, TheVersionFileIsReadInTheRunDirectory) {
@@ -91,7 +57,7 @@ TEST_F(RunUpdateTest, UnreadableStartingFolderStopsBeforeTheCheck) {
   HostFailCall("GetCurrentDirectoryA", ERROR_ACCESS_DENIED, 1);
   EXPECT_EQ(Run({"zoderudo"}), 1);
   EXPECT_EQ(console_, kCannotReadDirectory);
-  EXPECT_TRUE(trace_.empty());
+  EXPECT_TRUE(Calls("FindFirstFileA").empty());
   EXPECT_EQ(UpdateRanIn(), "");
   EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
 }
@@ -110,7 +76,7 @@ TEST_F(RunUpdateTest, StartingFolderTooLongForItsBufferStopsBeforeTheCheck) {
   EXPECT_EQ(Run({"zoderudo"}), 1);
   // The result 1 is still recorded; no version file is there.
   EXPECT_EQ(console_, std::string(kCannotReadDirectory) + kCannotReadVersion);
-  EXPECT_TRUE(trace_.empty());
+  EXPECT_TRUE(Calls("FindFirstFileA").empty());
 }
 
 }  // namespace

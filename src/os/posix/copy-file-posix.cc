@@ -123,6 +123,7 @@ DWORD Copy(const char* existing, const char* new_name, bool fail_if_exists) {
 }  // namespace
 
 BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR new_name, BOOL fail_if_exists) {
+  os_posix::TraceCall("CopyFileA", new_name);
   if (os_posix::TakeInjectedFailure("CopyFileA")) return FALSE;
   DWORD error = Copy(existing, new_name, fail_if_exists != FALSE);
   if (error != ERROR_SUCCESS) {

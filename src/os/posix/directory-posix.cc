@@ -59,6 +59,7 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
 }
 
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {
+  os_posix::TraceCall("SetCurrentDirectoryA", path);
   if (os_posix::TakeInjectedFailure("SetCurrentDirectoryA")) return FALSE;
   if (!path || !*path) {
     SetLastError(path ? ERROR_INVALID_NAME : ERROR_INVALID_PARAMETER);

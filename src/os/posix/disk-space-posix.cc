@@ -63,6 +63,7 @@ void Put(DWORD value, LPDWORD out) {
 BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectors_per_cluster,
                               LPDWORD bytes_per_sector, LPDWORD free_clusters,
                               LPDWORD total_clusters) {
+  os_posix::TraceCall("GetDiskFreeSpaceA", root);
   if (os_posix::TakeInjectedFailure("GetDiskFreeSpaceA")) return FALSE;
   os_posix::FreeSpace space;
   DWORD error = FreeSpaceOf(root, &space);

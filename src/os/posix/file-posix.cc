@@ -123,6 +123,7 @@ bool SetLock(int fd, short type, uint64_t offset, uint64_t length) {
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD,
                           LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
                           HANDLE) {
+  os_posix::TraceCall("CreateFileA", name);
   if (os_posix::TakeInjectedFailure("CreateFileA")) return INVALID_HANDLE_VALUE;
   if (!name || (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS))
     return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);

@@ -73,6 +73,7 @@ BOOL Done(DWORD error) {
 }  // namespace
 
 BOOL WINAPI DeleteFileA(LPCSTR path) {
+  os_posix::TraceCall("DeleteFileA", path);
   if (os_posix::TakeInjectedFailure("DeleteFileA")) return FALSE;
   return Done(DeleteEntry(path));
 }

@@ -69,6 +69,7 @@ DWORD RemoveFolder(const char* path) {
 // Security attributes are accepted and ignored: the host folder gets the
 // process's default permissions, as a folder made without them does.
 BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
+  os_posix::TraceCall("CreateDirectoryA", path);
   if (os_posix::TakeInjectedFailure("CreateDirectoryA")) return FALSE;
   if (!path) {
     SetLastError(ERROR_INVALID_PARAMETER);
@@ -90,6 +91,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
 }
 
 BOOL WINAPI RemoveDirectoryA(LPCSTR path) {
+  os_posix::TraceCall("RemoveDirectoryA", path);
   if (os_posix::TakeInjectedFailure("RemoveDirectoryA")) return FALSE;
   if (!path) {
     SetLastError(ERROR_INVALID_PARAMETER);

@@ -16,6 +16,8 @@
 //                                    bytes per sector, free and total
 //                                    clusters; empty or malformed makes it
 //                                    fail. Default: the host's figures.
+//   ZODERUDO_SLEEP=skip              makes Sleep return at once (it is
+//                                    still traced).
 //   ZODERUDO_LOCAL_TIME=YYYY-MM-DD HH:MM:SS
 //                                    fixes what GetLocalTime answers (an
 //                                    unreadable value gives all zeros).
@@ -69,8 +71,16 @@ void HostFailCall(const char* function, DWORD error, int times);
 // check that a routine closed every one it opened.
 size_t HostOpenHandleCount();
 
-// Records, while on, one line per call of FindFirstFileA and CreateProcessA:
-// the function's name, one blank and the path or command line passed in.
+// Makes Sleep return at once (on) or wait as asked (off).
+void HostSkipSleep(bool on);
+
+// Records, while on, one line per call of the calls that act on files,
+// folders, processes and time: CreateDirectoryA, CreateFileA, CopyFileA,
+// CreateProcessA, DeleteFileA, FindFirstFileA, GetDiskFreeSpaceA,
+// GetTempFileNameA, RemoveDirectoryA, SetCurrentDirectoryA and Sleep. Each
+// line is the function's name, one blank and the path, command line or
+// number passed in (for CopyFileA the new file's path). Made even when the
+// call is made to fail.
 void HostTraceCalls(bool on);
 std::vector<std::string> HostTakeTrace();
 

@@ -29,6 +29,7 @@ struct Machine {
   std::optional<std::string> system_dir;
   std::optional<SYSTEMTIME> local_time;  // unset: the host clock
   std::map<std::string, std::pair<DWORD, int>> failures;  // error, times
+  bool skip_sleep = false;
   bool tracing = false;
   std::vector<std::string> trace;
   std::string cwd_windows;  // see RememberCurrentDirectory
@@ -150,6 +151,8 @@ Machine FromEnvironment() {
   LoadSystemDirectory(&m);
   LoadFreeSpace(&m);
   LoadLocalTime(&m);
+  const char* sleep = getenv("ZODERUDO_SLEEP");
+  m.skip_sleep = sleep && strcmp(sleep, "skip") == 0;
   return m;
 }
 
@@ -205,6 +208,11 @@ bool FixedLocalTime(SYSTEMTIME* time) {
   if (!m.local_time) return false;
   *time = *m.local_time;
   return true;
+}
+
+bool SleepSkipped() {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  return Loaded().skip_sleep;
 }
 
 bool TakeInjectedFailure(const char* function) {
@@ -315,6 +323,11 @@ void HostFailCall(const char* function, DWORD error, int times) {
 }
 
 size_t HostOpenHandleCount() { return os_posix::CountOpenHandles(); }
+
+void HostSkipSleep(bool on) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Loaded().skip_sleep = on;
+}
 
 void HostTraceCalls(bool on) {
   std::lock_guard<std::mutex> lock(machine_mutex);

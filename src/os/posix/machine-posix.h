@@ -31,6 +31,9 @@ FreeSpaceSource FixedFreeSpace(FreeSpace* space);
 // True, with the time filled in, when the machine's clock is fixed.
 bool FixedLocalTime(SYSTEMTIME* time);
 
+// True when Sleep is to return at once (HostSkipSleep, ZODERUDO_SLEEP).
+bool SleepSkipped();
+
 // True (and the error set) when the call is to fail by HostFailCall.
 bool TakeInjectedFailure(const char* function);
 

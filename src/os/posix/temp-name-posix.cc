@@ -76,6 +76,7 @@ void PutNumber(char* name, size_t stem, UINT number) {
 
 UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique,
                              LPSTR buffer) {
+  os_posix::TraceCall("GetTempFileNameA", path);
   if (os_posix::TakeInjectedFailure("GetTempFileNameA")) return 0;
   if (!path || !buffer) {
     SetLastError(ERROR_INVALID_PARAMETER);

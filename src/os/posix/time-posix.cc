@@ -3,6 +3,8 @@
 #include <errno.h>
 #include <time.h>
 
+#include <string>
+
 #include "os/posix/machine-posix.h"
 
 void WINAPI GetLocalTime(LPSYSTEMTIME time) {
@@ -22,6 +24,8 @@ void WINAPI GetLocalTime(LPSYSTEMTIME time) {
 }
 
 void WINAPI Sleep(DWORD milliseconds) {
+  os_posix::TraceCall("Sleep", std::to_string(milliseconds).c_str());
+  if (os_posix::SleepSkipped()) return;
   struct timespec left = {static_cast<time_t>(milliseconds / 1000),
                           static_cast<long>(milliseconds % 1000) * 1000000L};
   while (nanosleep(&left, &left) != 0 && errno == EINTR) {

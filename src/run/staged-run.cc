@@ -1,0 +1,98 @@
+#include "run/staged-run.h"
+
+#include <string.h>
+
+#include "os/os.h"
+#include "run/report-line.h"
+#include "run/run-update.h"
+#include "staging/copy-or-delete-tree.h"
+#include "staging/staging-area.h"
+
+namespace {
+
+const char kSeparator[] = "\\";
+const unsigned long kSystemDirectorySize = 256;
+const DWORD kCleanUpPause = 5000;  // milliseconds
+
+bool SameLetter(char a, char b) {
+  if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
+  if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
+  return a == b;
+}
+
+// Whether `path` lies in `folder` or is it, letter case aside.
+bool LiesIn(const char* path, const char* folder) {
+  size_t length = strlen(folder);
+  while (length > 0 && folder[length - 1] == '\\') --length;
+  for (size_t i = 0; i < length; ++i) {
+    if (!SameLetter(path[i], folder[i])) return false;  // also at path's end
+  }
+  return path[length] == '\\' || path[length] == '\0';
+}
+
+// "X:\": a drive letter, a colon and a backslash.
+bool IsDriveRoot(const char* root) {
+  return ((root[0] >= 'A' && root[0] <= 'Z') ||
+          (root[0] >= 'a' && root[0] <= 'z')) &&
+         root[1] == ':' && root[2] == '\\' && root[3] == '\0';
+}
+
+}  // namespace
+
+void PrepareStaging(char* system_root, char* staging_path) {
+  char system_directory[kSystemDirectorySize];
+  memset(system_directory, 0, sizeof system_directory);
+  memset(system_root, 0, kSystemRootSize);
+  GetSystemDirectoryA(system_directory, sizeof system_directory);
+  // At most three characters; the fourth stays zero.
+  for (unsigned i = 0; i + 1 < kSystemRootSize && system_directory[i]; ++i)
+    system_root[i] = system_directory[i];
+
+  // Without the system drive there is no place for a name: a name asked
+  // for in "" would be reserved in whatever folder is current.
+  memset(staging_path, 0, kStagingPathSize);
+  if (IsDriveRoot(system_root))
+    MakeStagingPath(system_root, kStagingPrefix, staging_path);
+  if (strlen(staging_path) + strlen(kSeparator) >= kStagingPathSize)
+    memset(staging_path, 0, kStagingPathSize);
+  strcat(staging_path, kSeparator);
+}
+
+bool FindPackageDirectory(const char* argument, const char* starting_directory,
+                          const char* staging_path, char* package_directory) {
+  memset(package_directory, 0, kRunDirectorySize);
+  if (!SetCurrentDirectoryA(argument)) {
+    ReportLine("Unable to open package directory ", argument);
+    return false;
+  }
+  DWORD length = GetCurrentDirectoryA(kRunDirectorySize, package_directory);
+  SetCurrentDirectoryA(starting_directory);
+  if (length == 0) {
+    memset(package_directory, 0, kRunDirectorySize);
+    ReportLine("Unable to open package directory ", argument);
+    return false;
+  }
+  // The copy appends a backslash to the package directory in its buffer.
+  if (length + strlen(kSeparator) >= kRunDirectorySize) {
+    memset(package_directory, 0, kRunDirectorySize);
+    ReportLine("Package directory path is too long: ", argument);
+    return false;
+  }
+  // A package that holds the staging directory would be copied into
+  // itself, over and over, until the disk is full.
+  if (LiesIn(staging_path, package_directory)) {
+    ReportLine("Package directory holds the staging directory: ", argument);
+    return false;
+  }
+  return true;
+}
+
+void CleanUpStaging(char* staging_path) {
+  Sleep(kCleanUpPause);
+  if (CopyOrDeleteTree(staging_path, nullptr) != 0) {
+    ReportLine("Could not delete files from temporary directory.");
+    return;
+  }
+  if (!RemoveDirectoryA(staging_path))
+    ReportLine("Could not remove temporary directory", staging_path);
+}

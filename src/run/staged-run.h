@@ -1,0 +1,31 @@
+#ifndef ZODERUDO_RUN_STAGED_RUN_H_
+#define ZODERUDO_RUN_STAGED_RUN_H_
+
+// The steps that a run given the package directory adds around the run:
+// the package is copied to a staging directory in the root of the system
+// drive, the update runs from that copy, and the copy is removed after.
+
+// Size of the root of the system drive: "C:\" and its terminating zero.
+const unsigned kSystemRootSize = 4;
+
+// Reads the system folder, puts the root of its drive in `system_root`
+// (kSystemRootSize) and reserves a fresh staging name there, with a
+// backslash appended, in `staging_path` (kStagingPathSize). Done on every
+// run. Without a system folder, or without a name, the staging path is
+// "\", which no staging can create.
+void PrepareStaging(char* system_root, char* staging_path);
+
+// Makes `argument`, absolute or relative to the starting directory, the
+// absolute package directory in `package_directory` (kRunDirectorySize),
+// and leaves the starting directory current. False, after a message that
+// names the argument, when it is no directory that can be entered, when
+// its path is too long to be copied from, or when the staging directory
+// would lie inside it.
+bool FindPackageDirectory(const char* argument, const char* starting_directory,
+                          const char* staging_path, char* package_directory);
+
+// Waits 5000 ms, then empties and removes the staging directory, reporting
+// what could not be removed.
+void CleanUpStaging(char* staging_path);
+
+#endif  // ZODERUDO_RUN_STAGED_RUN_H_

@@ -1,0 +1,243 @@
+// Runs given the package directory: staged in the root of drive C:, run
+// from the copy, recorded, and cleaned up; and the arguments refused.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "run-fixture.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+const std::string kStart = "C:\\start";
+const char kStagingFailed[] =
+    "Copying update files to the hard drive failed.\n";
+
+class StagedRunTest : public RunUpdateTest {
+ protected:
+  void SetUp() override {
+    RunUpdateTest::SetUp();
+    MakeFolder("start");
+    MakeFile("start/version.id", "start\nhere\n");
+    ASSERT_TRUE(SetCurrentDirectoryA("C:\\start"));
+  }
+
+  // The folders that the run made in the root named like staging folders.
+  std::vector<std::string> StagingMade() const {
+    std::vector<std::string> made;
+    for (const std::string& call : Calls("CreateDirectoryA")) {
+      std::string path = call.substr(strlen("CreateDirectoryA "));
+      if (path.compare(0, 6, "C:\\ZRT") == 0) made.push_back(path);
+    }
+    return made;
+  }
+
+  // The staging folder that the run made, as "C:\ZRTxxxx.TMP\".
+  std::string StagingPath() const {
+    std::vector<std::string> made = StagingMade();
+    return made.empty() ? "" : made[0];
+  }
+
+  // Entries in the root of C: named like a staging folder.
+  std::vector<std::string> StagingLeftovers() const {
+    std::vector<std::string> found;
+    for (const auto& entry : fs::directory_iterator(drive_c_)) {
+      std::string name = entry.path().filename().string();
+      if (name.compare(0, 3, "ZRT") == 0) found.push_back(name);
+    }
+    return found;
+  }
+
+  // Where the trace shows `line` first; fails the test when it is absent.
+  size_t Position(const std::string& line) const {
+    auto it = std::find(trace_.begin(), trace_.end(), line);
+    EXPECT_NE(it, trace_.end()) << line;
+    return static_cast<size_t>(it - trace_.begin());
+  }
+
+  bool BackAtTheStart() const {
+    return fs::current_path().string() == HostPath("start");
+  }
+};
+
+TEST_F(StagedRunTest, RelativePackageIsRunFromACopyThatIsRemovedAfter) {
+  MakeFolder("pkg/sub/deeper");
+  MakeFile("pkg/sub/deeper/data.bin", "bytes");
+  MakeFile("pkg/.hidden", "h");
+  MakeFile("pkg/readonly.txt", "r");
+  fs::permissions(HostPath("pkg/readonly.txt"), fs::perms::owner_read);
+
+  EXPECT_EQ(Run({"zoderudo", "..\\pkg"}), 7);
+  std::string staging = StagingPath();
+  ASSERT_EQ(staging.substr(0, 6), "C:\\ZRT");
+  ASSERT_EQ(staging.substr(staging.size() - 5), ".TMP\\");
+  std::string folder = staging.substr(3, staging.size() - 4);
+  EXPECT_EQ(UpdateRanIn(), HostPath(folder));
+  EXPECT_EQ(console_, "");
+  EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=7 \r\n");
+  EXPECT_NE(ReadFile("ZRLOG/ZR.log").find(",Update=1.0,New=2.0,"),
+            std::string::npos);  // the package's version file, not start's
+  EXPECT_TRUE(BackAtTheStart());
+  EXPECT_TRUE(StagingLeftovers().empty());
+  EXPECT_EQ(ReadFile("pkg/sub/deeper/data.bin"), "bytes");  // source intact
+
+  // The whole package was copied, and the steps came in their order.
+  for (const char* file : {"readonly.txt", ".hidden", "version.id",
+                           "ZELMOR_UPDATE", "sub\\deeper\\data.bin"}) {
+    EXPECT_LT(Position("CopyFileA " + staging + file),
+              Position("SetCurrentDirectoryA " + staging));
+  }
+  size_t reserve = Position("GetTempFileNameA C:\\");
+  size_t argument = Position("SetCurrentDirectoryA ..\\pkg");
+  size_t back = Position("SetCurrentDirectoryA " + kStart);
+  size_t space = Position("GetDiskFreeSpaceA C:\\");
+  size_t create = Position("CreateDirectoryA " + staging);
+  size_t enter = Position("SetCurrentDirectoryA " + staging);
+  size_t update = Position("CreateProcessA cmd /d /c \"ZELMOR_UPDATE\"");
+  size_t record = Position("CreateFileA C:\\ZRLOG\\ZR.log");
+  size_t pause = Position("Sleep 5000");
+  size_t remove = Position("RemoveDirectoryA " + staging);
+  EXPECT_LT(reserve, argument);
+  EXPECT_LT(argument, back);
+  EXPECT_LT(back, space);
+  EXPECT_LT(space, create);
+  EXPECT_LT(create, enter);
+  EXPECT_LT(enter, update);
+  EXPECT_LT(update, record);
+  EXPECT_LT(record, pause);
+  EXPECT_LT(pause, remove);
+  // The starting directory is current again before the pause.
+  EXPECT_EQ(trace_[pause - 1], "SetCurrentDirectoryA " + kStart);
+  EXPECT_EQ(remove, trace_.size() - 1);
+}
+
+TEST_F(StagedRunTest, AbsolutePackageAndANotApplicableRunStillCleanUp) {
+  SetWindows(VER_PLATFORM_WIN32_NT, 5, 1);
+  EXPECT_EQ(Run({"zoderudo", "c:\\PKG"}), 99);
+  EXPECT_EQ(UpdateRanIn(), "");
+  EXPECT_EQ(console_, "");
+  EXPECT_NE(ReadFile("ZRLOG/ZR.log").find(
+                ",Update=1.0,New=2.0,Status=Unknown,ReturnCode=99 \r\n"),
+            std::string::npos);
+  EXPECT_EQ(Calls("Sleep"), std::vector<std::string>{"Sleep 5000"});
+  EXPECT_TRUE(StagingLeftovers().empty());
+  EXPECT_TRUE(BackAtTheStart());
+}
+
+TEST_F(StagedRunTest, FailedStagingIsRecordedFromTheStartingDirectory) {
+  HostFailCall("GetDiskFreeSpaceA", ERROR_ACCESS_DENIED, 1);
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 1);
+  EXPECT_EQ(console_,
+            std::string("Unable to determine if enough free space to copy "
+                        "files.\n") + kStagingFailed);
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log").substr(19),
+            ",Update=start,New=here,Status=Unknown,ReturnCode=1 \r\n");
+  EXPECT_EQ(UpdateRanIn(), "");
+  EXPECT_TRUE(Calls("Sleep").empty());
+  EXPECT_TRUE(BackAtTheStart());
+  EXPECT_TRUE(StagingLeftovers().empty());
+}
+
+TEST_F(StagedRunTest, FailedCopyLeavesThePartialStagingFolder) {
+  MakeFolder("pkg/sub");
+  MakeFile("pkg/sub/a.txt", "a");
+  HostFailCall("CopyFileA", ERROR_DISK_FULL, 1);
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 1);
+  // The first file copied lies in sub.
+  EXPECT_EQ(console_,
+            "Unable to copy files from ZR CD to hard drive.\n"
+            "Unable to copy sub-directory update files to the hard drive.\n"
+            "Unable to copy update files to the hard drive.\n" +
+                std::string(kStagingFailed));
+  EXPECT_EQ(StagingLeftovers().size(), 1u);
+  EXPECT_TRUE(BackAtTheStart());
+}
+
+TEST_F(StagedRunTest, CleanUpFailuresAreReportedAndKeepTheResult) {
+  // The update leaves a read-only file, which the delete walk cannot remove.
+  MakeFile("pkg/ZELMOR_UPDATE",
+           "#!/bin/sh\ntouch locked && chmod a-w locked\nexit 42\n");
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 42);
+  std::string staging = StagingPath();
+  EXPECT_EQ(console_, "Unable to remove temp file " + staging + "locked\n" +
+                          "Could not delete files from temporary directory.\n");
+  EXPECT_TRUE(Calls("RemoveDirectoryA").empty());
+  EXPECT_EQ(StagingLeftovers().size(), 1u);
+  EXPECT_TRUE(BackAtTheStart());
+}
+
+TEST_F(StagedRunTest, FailedRemovalNamesTheStagingFolder) {
+  HostFailCall("RemoveDirectoryA", ERROR_ACCESS_DENIED, 1);
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 7);
+  std::string staging = StagingPath();
+  EXPECT_EQ(console_, "Could not remove temporary directory" + staging + "\n");
+  EXPECT_EQ(StagingLeftovers().size(), 1u);
+  EXPECT_TRUE(BackAtTheStart());
+}
+
+TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
+  MakeFile("start/file.txt", "not a folder");
+  struct Refusal {
+    std::string argument, message;
+  } refusals[] = {
+      {"C:\\missing", "Unable to open package directory C:\\missing\n"},
+      {"file.txt", "Unable to open package directory file.txt\n"},
+      {"", "Unable to open package directory \n"},
+      // The root holds the staging folder: it would be copied into itself.
+      {"C:\\", "Package directory holds the staging directory: C:\\\n"},
+      {"..", "Package directory holds the staging directory: ..\n"},
+  };
+  for (const Refusal& refusal : refusals) {
+    fs::remove(HostPath("ZRLOG/ZR.log"));
+    EXPECT_EQ(Run({"zoderudo", refusal.argument}), 1) << refusal.argument;
+    EXPECT_EQ(console_, refusal.message);
+    EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
+    EXPECT_TRUE(StagingMade().empty()) << refusal.argument;
+    EXPECT_TRUE(Calls("CopyFileA").empty());
+    EXPECT_TRUE(StagingLeftovers().empty());
+    EXPECT_TRUE(BackAtTheStart()) << refusal.argument;
+  }
+}
+
+TEST_F(StagedRunTest, PackagePathsUpTo259CharactersAreTaken) {
+  // C:\ and folders until the path has 259, then 260 characters.
+  std::string below = "deep";
+  while (below.size() + 3 < 259)
+    below += "/" + std::string(std::min<size_t>(50, 259 - 4 - below.size()),
+                               'd');
+  ASSERT_EQ(below.size() + 3, 259u);
+  MakeFolder(below);
+  MakeFolder(below + "x");  // its sibling of 260 characters
+  std::string windows = "C:\\" + below;
+  std::replace(windows.begin(), windows.end(), '/', '\\');
+
+  // 259 fits; the copy then meets paths that do not (its search pattern).
+  EXPECT_EQ(Run({"zoderudo", windows}), 1);
+  EXPECT_EQ(console_, "Unable to copy files from ZR CD to hard drive.\n"
+                      "Unable to copy update files to the hard drive.\n" +
+                          std::string(kStagingFailed));
+  EXPECT_EQ(StagingMade().size(), 1u);
+
+  EXPECT_EQ(Run({"zoderudo", windows + "x"}), 1);
+  EXPECT_EQ(console_, "Package directory path is too long: " + windows + "x\n");
+  EXPECT_TRUE(StagingMade().empty());
+  EXPECT_TRUE(BackAtTheStart());
+}
+
+TEST_F(StagedRunTest, WithoutASystemFolderNothingIsReservedAndStagingFails) {
+  HostSetSystemDirectory(nullptr);
+  SetEnvironmentVariableA("systemdrive", "C:");  // else the log has no place
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 1);
+  EXPECT_TRUE(Calls("GetTempFileNameA").empty());
+  EXPECT_EQ(console_.substr(console_.size() - strlen(kStagingFailed)),
+            kStagingFailed);
+  EXPECT_TRUE(StagingLeftovers().empty());
+  EXPECT_TRUE(BackAtTheStart());
+}
+
+}  // namespace
