@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # Builds zoderudo.exe and runs it under Wine on the example package, on a
 # Wine machine of its own (build/example-wineprefix) that looks like
-# Windows 2000 with one of the update's drivers installed. Shows the
-# program's output and its full exit code; exits 0 when that code is 0.
+# Windows 2000 with one of the update's drivers installed: once in place,
+# once staged (the package folder given as the argument). Shows the
+# program's output, its full exit codes and the log's last lines; exits 0
+# when both codes are 0 and no staging folder is left.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
@@ -36,22 +38,40 @@ mkdir -p "$run"
 cp -R "$root/examples/package" "$run/package"
 
 winpath() { local p=${1//\//\\}; printf 'Z:%s' "$p"; }
-printf '%s\r\n' \
-  '@echo off' \
-  'reg add "HKCU\Software\Wine\AppDefaults\zoderudo.exe" /v Version /d win2k /f >nul' \
-  "cd /d \"$(winpath "$run/package")\"" \
-  "\"$(winpath "$exe")\"" \
-  'echo zoderudo exit code: %ERRORLEVEL%' >"$run/run.bat"
+# run_example FOLDER [ARGUMENT]: runs the exe started in FOLDER, shows its
+# output and its exit code, and leaves the code in $code.
+run_example() {
+  local from=$1 argument=${2:-}
+  printf '%s\r\n' \
+    '@echo off' \
+    'reg add "HKCU\Software\Wine\AppDefaults\zoderudo.exe" /v Version /d win2k /f >nul' \
+    "cd /d \"$(winpath "$from")\"" \
+    "\"$(winpath "$exe")\"${argument:+ \"$argument\"}" \
+    'echo zoderudo exit code: %ERRORLEVEL%' >"$run/run.bat"
+  echo "----"
+  output=$(wine cmd /d /c "$(winpath "$run/run.bat")" </dev/null | tr -d '\r')
+  printf '%s\n' "$output"
+  echo "----"
+  code=$(printf '%s\n' "$output" | sed -n 's/^zoderudo exit code: //p' | tail -n 1)
+}
 
-echo "Running zoderudo.exe in $(winpath "$run/package"):"
-echo "----"
-output=$(wine cmd /d /c "$(winpath "$run/run.bat")" </dev/null | tr -d '\r')
-printf '%s\n' "$output"
-echo "----"
+echo "1. A run in place: zoderudo.exe started in $(winpath "$run/package")"
+run_example "$run/package"
+in_place=$code
+
+echo
+echo "2. A staged run, as from a CD: started in $(winpath "$run") with the"
+echo "   package folder as its argument. The package is copied to C:\\ZRTxxxx.TMP\\,"
+echo "   the update runs there, and after a pause of 5 seconds the copy is removed."
+run_example "$run" "$(winpath "$run/package")"
+staged=$code
+left=$(find "$WINEPREFIX/drive_c" -maxdepth 1 -iname 'zrt*' | wc -l)
+echo "Staging folders left in C:\\: $left"
+
 log=$WINEPREFIX/drive_c/ZRLOG/ZR.log
 if [ -f "$log" ]; then
-  echo "Last line of its log, C:\\ZRLOG\\ZR.log:"
-  tail -n 1 "$log" | tr -d '\r'
+  echo
+  echo "The last two lines of the log, C:\\ZRLOG\\ZR.log:"
+  tail -n 2 "$log" | tr -d '\r'
 fi
-code=$(printf '%s\n' "$output" | sed -n 's/^zoderudo exit code: //p' | tail -n 1)
-[ "$code" = 0 ]
+[ "$in_place" = 0 ] && [ "$staged" = 0 ] && [ "$left" = 0 ]

@@ -108,7 +108,15 @@ make_package() {
 # then writes %ERRORLEVEL% (the exit code with all 32 bits; Wine's own exit
 # status keeps only 8). Output goes to $CASE_DIR/stdout and stderr.
 run_program() {
-  write_run_bat "$CASE_DIR/run.bat" "$CASE_PACKAGE" "$@"
+  run_program_from "$CASE_PACKAGE" "$@"
+}
+
+# run_program_from FOLDER [ARGS...]: the same, started in FOLDER. ARGS go
+# into the command line as they are (quote one with blanks as '"a b"').
+run_program_from() {
+  local from=$1
+  shift
+  write_run_bat "$CASE_DIR/run.bat" "$from" "$@"
   wine cmd /d /c "$(winpath "$CASE_DIR/run.bat")" \
     </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
   CASE_END=$(date +%s)

@@ -1,0 +1,176 @@
+#!/usr/bin/env bash
+# zoderudo.exe under Wine given the package folder: the package is copied to
+# C:\ZRTxxxx.TMP\, the update runs there, the record is written, and after
+# the pause the copy is removed. Arguments that name no package are refused.
+# Usage: wine-staged-run.sh EXE WORK_ROOT
+. "$(dirname "$0")/wine-lib.sh"
+e2e_init "$1" "$2"
+
+DRIVE_C=$WINEPREFIX/drive_c
+LISTING_FILES=listing-files.txt
+LISTING_FOLDERS=listing-folders.txt
+trap 'e2e_cleanup; clear_staging' EXIT
+
+# Staging folders left in the root of C: (any letter case).
+staging_leftovers() {
+  local entry
+  for entry in "$DRIVE_C"/*; do
+    case "${entry##*/}" in [Zz][Rr][Tt]*) printf '%s\n' "${entry##*/}" ;; esac
+  done
+}
+clear_staging() {
+  local name
+  while IFS= read -r name; do rm -rf -- "${DRIVE_C:?}/$name"; done \
+    < <(staging_leftovers)
+}
+
+# The package of make_package, grown: sub-folders (one empty), a hidden and
+# a read-only file; its update also lists what it finds where it runs.
+make_full_package() {
+  make_package "$1"
+  mkdir -p "$CASE_PACKAGE/sub/deeper" "$CASE_PACKAGE/empty"
+  printf 'data\r\n' >"$CASE_PACKAGE/sub/deeper/data.bin"
+  printf 'h\r\n' >"$CASE_PACKAGE/.hidden"
+  printf 'r\r\n' >"$CASE_PACKAGE/readonly.txt"
+  chmod a-w "$CASE_PACKAGE/readonly.txt"
+  printf '@echo off\r\necho update ran\r\ncd > "%s"\r\ndir /s /b /a-d > "%s"\r\ndir /s /b /ad > "%s"\r\nexit /b %s\r\n' \
+    "$(winpath "$CASE_RECORD")" "$(winpath "$CASE_DIR/$LISTING_FILES")" \
+    "$(winpath "$CASE_DIR/$LISTING_FOLDERS")" "$1" \
+    >"$CASE_PACKAGE/ZELMOR_UPDATE.cmd"
+}
+
+# The update ran in a staging folder in the root of C:, which held the
+# whole package; the folder is gone now.
+expect_ran_in_staging() {
+  if [ ! -f "$CASE_RECORD" ]; then
+    echo "  the update did not run"
+    return 1
+  fi
+  local folder
+  folder=$(tr -d '\r\n' <"$CASE_RECORD")
+  if ! [[ $folder =~ ^C:\\[Zz][Rr][Tt][0-9A-Fa-f]{1,4}\.[Tt][Mm][Pp]$ ]]; then
+    echo "  the update ran in $folder, not in a staging folder"
+    return 1
+  fi
+  local seen expected
+  seen=$(tr -d '\r' <"$CASE_DIR/$LISTING_FILES" | sed "s/^.\{${#folder}\}\\\\//" | sort)
+  expected=$(printf '%s\n' .hidden readonly.txt 'sub\deeper\data.bin' \
+    version.id ZELMOR_UPDATE.cmd | sort)
+  if [ "$seen" != "$expected" ]; then
+    echo "  files in the staging folder:"; printf '    %s\n' "$seen"
+    return 1
+  fi
+  seen=$(tr -d '\r' <"$CASE_DIR/$LISTING_FOLDERS" | sed "s/^.\{${#folder}\}\\\\//" | sort)
+  expected=$(printf '%s\n' empty sub 'sub\deeper' | sort)
+  if [ "$seen" != "$expected" ]; then
+    echo "  folders in the staging folder:"; printf '    %s\n' "$seen"
+    return 1
+  fi
+}
+
+expect_no_staging_left() {
+  local left
+  left=$(staging_leftovers)
+  [ -z "$left" ] && return 0
+  echo "  staging folder left behind: $left"
+  return 1
+}
+
+# The clean-up waited its 5 seconds.
+expect_waited() {
+  [ $((CASE_END - CASE_START)) -ge 5 ] && return 0
+  echo "  the run took $((CASE_END - CASE_START)) s, less than the pause"
+  return 1
+}
+
+# The log's one record ends with TEXT (\r\n escapes).
+expect_record_ending() {
+  local log=$E2E_LOG_DIR/ZR.log
+  printf '%b' "$1" >"$CASE_DIR/record-end"
+  if [ "$(grep -c '' "$log" 2>/dev/null)" != 1 ] ||
+     [ "$(tail -c "$(stat -c %s "$CASE_DIR/record-end")" "$log")" != \
+       "$(cat "$CASE_DIR/record-end")" ]; then
+    echo "  log:"; od -c "$log" 2>&1 | sed 's/^/    /'
+    return 1
+  fi
+}
+
+relative_argument() {
+  add_driver tavixnt5.sys
+  make_full_package 0
+  run_program_from "$CASE_DIR" '"pkg dir"'
+  expect_stdout "update ran\r\n0\r\n" && expect_no_stderr &&
+    expect_ran_in_staging && expect_no_staging_left && expect_waited &&
+    expect_record_ending ",Update=1.0,New=2.0,Status=Success,ReturnCode=0 \r\n" &&
+    [ -f "$CASE_PACKAGE/sub/deeper/data.bin" ]  # the package is left as it was
+}
+
+absolute_argument() {
+  add_driver KELVONT5.SYS
+  make_full_package 3010
+  run_program_from "$CASE_DIR" "\"$(winpath "$CASE_PACKAGE")\""
+  expect_stdout "update ran\r\n3010\r\n" && expect_no_stderr &&
+    expect_ran_in_staging && expect_no_staging_left &&
+    expect_record_ending ",Status=Unknown,ReturnCode=3010 \r\n"
+}
+
+not_applicable_staged() {
+  set_version winxp
+  add_driver tavixnt5.sys
+  make_full_package 0
+  # Started where there is no version file: the record comes from the copy.
+  run_program_from "$CASE_DIR" '"pkg dir"'
+  expect_stdout "99\r\n" && expect_no_stderr && expect_not_run &&
+    expect_no_staging_left && expect_waited &&
+    expect_record_ending ",Update=1.0,New=2.0,Status=Unknown,ReturnCode=99 \r\n"
+}
+
+# refused ARGUMENT MESSAGE: exit code 1, the message, the record of 1 (the
+# starting folder, the package, has the version file), and no staging.
+refused() {
+  add_driver tavixnt5.sys
+  make_full_package 0
+  run_program "$1"
+  expect_stdout "$2\r\n1\r\n" && expect_no_stderr && expect_not_run &&
+    expect_no_staging_left &&
+    expect_record_ending ",Status=Unknown,ReturnCode=1 \r\n"
+}
+
+# A relative argument whose absolute path has 260 characters: folders of
+# 50 characters and a last one of what remains. Windows does not make so
+# long a path current, so it is refused as a folder that cannot be entered
+# (the host tests reach the length check itself).
+too_long() {
+  add_driver tavixnt5.sys
+  make_full_package 0
+  local base need k r long="" i
+  base=$(winpath "$CASE_PACKAGE")
+  need=$((260 - ${#base} - 1))
+  k=$(((need - 1) / 51)) r=$((need - (need - 1) / 51 * 51))
+  for ((i = 0; i < k; i++)); do long+="$(printf '%050d' 0)\\"; done
+  long+=$(printf "%0${r}d" 0)
+  mkdir -p "$CASE_PACKAGE/${long//\\//}"
+  run_program "$long"
+  expect_stdout "Unable to open package directory ${long//\\/\\\\}\r\n1\r\n" &&
+    expect_no_staging_left &&
+    expect_record_ending ",Status=Unknown,ReturnCode=1 \r\n"
+}
+
+two_arguments_run_in_place() {
+  add_driver tavixnt5.sys
+  make_package 5
+  run_program '"pkg dir"' second
+  expect_update_result 5 && expect_no_staging_left
+}
+
+e2e_case "relative argument: run from a full copy, then removed" relative_argument
+e2e_case "absolute argument: exit code 3010 passed on" absolute_argument
+e2e_case "update does not apply: copied, recorded, waited, removed, 99" not_applicable_staged
+e2e_case "missing package folder refused" refused 'Z:\no\such\package' \
+  'Unable to open package directory Z:\\no\\such\\package'
+e2e_case "system drive root refused" refused 'C:\' \
+  'Package directory holds the staging directory: C:\\'
+e2e_case "package path of 260 characters refused" too_long
+e2e_case "two arguments: run in place" two_arguments_run_in_place
+
+e2e_finish
