@@ -1,5 +1,6 @@
 // What the layer does with files where Wine cannot be the judge: Windows
-// refusals that Wine run by the superuser does not make, and the free
+// refusals that Wine run by the superuser does not make (read-only and
+// hidden files are not replaced or written to), and the free
 // space that the machine settings fix.
 #include <stdlib.h>
 #include <string.h>
@@ -35,6 +36,26 @@ TEST_F(HostFiles, CopyFileRefusesReadOnlyAndHiddenTargets) {
   EXPECT_TRUE(SetFileAttributesA("locked", FILE_ATTRIBUTE_NORMAL));
   EXPECT_EQ(CopyError("source", "locked"), 0u);
   EXPECT_EQ(ReadFile("locked"), "new");
+}
+
+// Nor does it open a read-only file for writing or appending.
+TEST_F(HostFiles, ReadOnlyFilesOpenForReadingOnly) {
+  MakeFile("locked.log", "kept");
+  ASSERT_EQ(chmod(Path("locked.log").c_str(), 0444), 0);
+  for (DWORD access : {DWORD{GENERIC_READ | FILE_APPEND_DATA},
+                       DWORD{GENERIC_WRITE}}) {
+    SetLastError(0);
+    EXPECT_EQ(CreateFileA("locked.log", access, FILE_SHARE_READ, nullptr,
+                          OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr),
+              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+  }
+  HANDLE reader = CreateFileA("locked.log", GENERIC_READ, FILE_SHARE_READ,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                              nullptr);
+  ASSERT_NE(reader, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(CloseHandle(reader));
+  EXPECT_EQ(ReadFile("locked.log"), "kept");
 }
 
 struct Space {

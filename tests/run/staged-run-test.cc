@@ -158,6 +158,20 @@ TEST_F(StagedRunTest, FailedCopyLeavesThePartialStagingFolder) {
   EXPECT_TRUE(BackAtTheStart());
 }
 
+TEST_F(StagedRunTest, UnreadablePackageIsAFailedCopy) {
+  HostFailCall("FindFirstFileA", ERROR_ACCESS_DENIED, 1);  // the package's
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 1);
+  EXPECT_EQ(console_, "Unable to copy files from ZR CD to hard drive.\n"
+                      "Unable to copy update files to the hard drive.\n" +
+                          std::string(kStagingFailed));
+  EXPECT_EQ(Calls("FindFirstFileA"),
+            std::vector<std::string>{"FindFirstFileA C:\\pkg\\*.*"});
+  EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
+  EXPECT_EQ(UpdateRanIn(), "");
+  EXPECT_EQ(StagingLeftovers().size(), 1u);  // made, and left empty
+  EXPECT_TRUE(BackAtTheStart());
+}
+
 TEST_F(StagedRunTest, CleanUpFailuresAreReportedAndKeepTheResult) {
   // The update leaves a read-only file, which the delete walk cannot remove.
   MakeFile("pkg/ZELMOR_UPDATE",

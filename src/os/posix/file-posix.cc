@@ -21,6 +21,7 @@
 #include <utility>
 #include <vector>
 
+#include "os/posix/attributes-posix.h"
 #include "os/posix/handles-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/paths-posix.h"
@@ -150,6 +151,12 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD,
   if (fd < 0) return Fail(ErrorOfOpen(errno), INVALID_HANDLE_VALUE);
   struct stat st;
   if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Linux opens folders
+    close(fd);
+    return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+  }
+  // Windows opens no read-only file for writing, whoever asks; the host
+  // lets its superuser through.
+  if (appendable && existed && os_posix::IsReadOnly(st)) {
     close(fd);
     return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
   }

@@ -1,0 +1,47 @@
+#!/usr/bin/env bash
+# zoderudo.exe under Wine when something around it is wrong: the log held
+# open by another program, the update command missing from the package.
+# (Other failures are covered beside the feature they concern; the README's
+# table "When things go wrong" names the test of each.)
+# Usage: wine-when-things-go-wrong.sh EXE HOLD_FILE_EXE WORK_ROOT
+. "$(dirname "$0")/wine-lib.sh"
+HOLD_FILE=$(realpath "$2")
+e2e_init "$1" "$3"
+
+# The log is open in another program that shares it with no one: the run
+# goes as far as the record, then stops with exit code 1.
+locked_log() {
+  add_driver tavixnt5.sys
+  make_package 0
+  mkdir -p "$E2E_LOG_DIR"
+  printf 'earlier\r\n' >"$E2E_LOG_DIR/ZR.log"
+  printf '%s\r\n' \
+    '@echo off' \
+    "reg add \"HKCU\\Software\\Wine\\AppDefaults\\zoderudo.exe\" /v Version /d $CASE_VERSION /f >nul" \
+    "cd /d \"$(winpath "$CASE_PACKAGE")\"" \
+    "\"$(winpath "$HOLD_FILE")\" C:\\ZRLOG\\ZR.log \"\\\"$(winpath "$E2E_EXE")\\\"\"" \
+    'echo %ERRORLEVEL%' >"$CASE_DIR/run.bat"
+  wine cmd /d /c "$(winpath "$CASE_DIR/run.bat")" \
+    </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
+  expect_ran_in_package &&
+    expect_stdout "update ran\r\nLog File Creation Failed!\r\n1\r\n" &&
+    expect_no_stderr &&
+    [ "$(cat "$E2E_LOG_DIR/ZR.log")" = $'earlier\r' ]
+}
+
+# No ZELMOR_UPDATE in the package: cmd says so (on its error stream) and
+# ends with its code for an unknown command, 9009, which is the result.
+missing_update_command() {
+  add_driver tavixnt5.sys
+  make_package 0
+  rm "$CASE_PACKAGE/ZELMOR_UPDATE.cmd"
+  run_program
+  expect_stdout "9009\r\n" &&
+    grep -q ZELMOR_UPDATE "$CASE_DIR/stderr" &&
+    grep -aq ',Status=Unknown,ReturnCode=9009 '$'\r''$' "$E2E_LOG_DIR/ZR.log"
+}
+
+e2e_case "log held open by another program: message, exit code 1" locked_log
+e2e_case "update command missing: cmd's 9009 is the result" missing_update_command
+
+e2e_finish
