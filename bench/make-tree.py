@@ -18,7 +18,8 @@ MIB = 1024 * KIB
 
 def folders_for(root, count, rng):
     """`count` folders below `root`: a spine 8 levels deep, the rest at
-    depths of 1 to 4 under random earlier folders."""
+    depths of 1 to 8 under random earlier folders (below 4 only on the
+    spine)."""
     folders = [root]
     spine = root
     for level in range(8):
@@ -26,7 +27,8 @@ def folders_for(root, count, rng):
         folders.append(spine)
     while len(folders) < count:
         parent = rng.choice(folders[: max(9, len(folders) // 2)])
-        if parent.count(os.sep) - root.count(os.sep) >= 4 and parent not in folders[:9]:
+        depth = parent.count(os.sep) - root.count(os.sep)
+        if depth >= 8 or (depth >= 4 and parent not in folders[:9]):
             parent = root
         folders.append(os.path.join(parent, "dir%04d" % len(folders)))
     for folder in folders:

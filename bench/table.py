@@ -1,16 +1,24 @@
 #!/usr/bin/env python3
 """Prints the benchmark's tables from hyperfine's JSON exports.
 
-  table.py compare DIR    one row per pair: ours/theirs medians and ratio
-  table.py scale DIR      one row per size: median, time per unit
-  table.py run DIR        the cost of a run that does not apply
-Each JSON file in DIR is named as its table expects (see run.sh).
+  table.py DIR RUNS WINE_RUNS RUN_RUNS
+
+DIR holds the files bench/run.sh writes: compare-{host,wine}-TREE.json
+(commands "ours" and "theirs"), scale-{files,MiB}-N.json (one command),
+run-{host,wine}.json ("ours" and "baseline") and peak.tsv (what, KiB).
+Times are medians; the spread (±) is half the interquartile range.
 """
 import glob
 import json
 import os
 import statistics
 import sys
+
+HOST_RATIO = 1.10      # copy and delete against cp -a plus rm -rf
+WINE_RATIO = 1.00      # against xcopy plus rmdir /S /Q
+GROWTH = 1.2           # time per unit, largest size against smallest
+EXTRA_MS = 2.0         # a run that does not apply, against true
+PEAK_KIB = 4 * 1024    # peak memory of a run
 
 
 def load(path):
@@ -23,48 +31,111 @@ def median_ms(times):
 
 
 def spread_ms(times):
-    """Half the range between the first and third quartile, in ms."""
     if len(times) < 2:
         return 0.0
     q = statistics.quantiles(times, n=4)
     return (q[2] - q[0]) * 1000 / 2
 
 
-def compare(folder):
-    print("%-28s %14s %14s %8s" % ("tree", "ours ms", "theirs ms", "ratio"))
-    for path in sorted(glob.glob(os.path.join(folder, "compare-*.json"))):
-        name = os.path.basename(path)[len("compare-"):-len(".json")]
-        runs = load(path)
-        ours, theirs = runs["ours"], runs["theirs"]
-        print("%-28s %8.1f ±%4.1f %8.1f ±%4.1f %8.3f" % (
-            name, median_ms(ours), spread_ms(ours), median_ms(theirs),
-            spread_ms(theirs), median_ms(ours) / median_ms(theirs)))
+def timing(times, digits=1):
+    return "%.*f ±%.*f" % (digits, median_ms(times), digits, spread_ms(times))
 
 
-def scale(folder):
-    print("%-28s %14s %16s" % ("size", "copy ms", "per unit"))
-    for path in sorted(glob.glob(os.path.join(folder, "scale-*.json")),
-                       key=lambda p: (p.split("-")[-2], int(p.split("-")[-1][:-5]))):
-        unit, amount = os.path.basename(path)[len("scale-"):-len(".json")].split("-")
-        times = list(load(path).values())[0]
-        per = median_ms(times) / int(amount)
-        label = "ms per file" if unit == "files" else "ms per MiB"
-        print("%-28s %8.1f ±%4.1f %9.4f %s" % (
-            "%s %s" % (amount, unit), median_ms(times), spread_ms(times), per, label))
+def verdict(ok):
+    return "met" if ok else "MISSED"
 
 
-def run(folder):
-    print("%-28s %14s %14s %8s %10s" % ("run that does not apply", "ours ms", "baseline ms", "ratio", "extra ms"))
-    for path in sorted(glob.glob(os.path.join(folder, "run-*.json"))):
-        name = os.path.basename(path)[len("run-"):-len(".json")]
-        runs = load(path)
-        ours, base = median_ms(runs["ours"]), median_ms(runs["baseline"])
-        print("%-28s %8.2f ±%4.2f %8.2f ±%4.2f %8.2f %10.2f" % (
-            name, ours, spread_ms(runs["ours"]), base, spread_ms(runs["baseline"]),
-            ours / base, ours - base))
+def row(cells, widths):
+    return "  ".join(c.ljust(w) if i == 0 else c.rjust(w)
+                     for i, (c, w) in enumerate(zip(cells, widths))).rstrip()
+
+
+def table(title, header, rows):
+    widths = [max(len(r[i]) for r in [header] + rows) for i in range(len(header))]
+    print(title)
+    print(row(header, widths))
+    for r in rows:
+        print(row(r, widths))
+    print()
+
+
+def name_of(path, prefix):
+    return os.path.basename(path)[len(prefix):-len(".json")]
+
+
+def compare(folder, runs, wine_runs):
+    rows = []
+    for side, limit, n in (("host", HOST_RATIO, runs), ("wine", WINE_RATIO, wine_runs)):
+        for path in sorted(glob.glob(os.path.join(folder, "compare-%s-*.json" % side))):
+            r = load(path)
+            ratio = median_ms(r["ours"]) / median_ms(r["theirs"])
+            rows.append(["%s %s" % ("host" if side == "host" else "Wine",
+                                    name_of(path, "compare-%s-" % side)),
+                         str(n), timing(r["ours"]), timing(r["theirs"]),
+                         "%.2f" % ratio, "<= %.2f %s" % (limit, verdict(ratio <= limit))])
+    table("Copy then delete, ours against the usual tools (host: cp -a + rm -rf;"
+          " Wine: xcopy /E /I /H + rmdir /S /Q), ms",
+          ["tree", "runs", "ours", "theirs", "ratio", "target"], rows)
+
+
+def scale(folder, runs):
+    rows = []
+    for unit, label in (("files", "file"), ("MiB", "MiB")):
+        paths = glob.glob(os.path.join(folder, "scale-%s-*.json" % unit))
+        paths.sort(key=lambda p: int(name_of(p, "scale-%s-" % unit)))
+        first = None
+        for path in paths:
+            amount = int(name_of(path, "scale-%s-" % unit))
+            times = load(path)["copy"]
+            per = median_ms(times) / amount
+            first = first or per
+            last = path == paths[-1]
+            rows.append(["%d %s" % (amount, unit), timing(times),
+                         "%.4f ms/%s" % (per, label), "%.2f" % (per / first),
+                         ("<= %.1f %s" % (GROWTH, verdict(per / first <= GROWTH)))
+                         if last and len(paths) > 1 else ""])
+    table("Growth of the host copy (walker alone, %d runs each), ms" % runs,
+          ["size", "copy", "per unit", "vs smallest", "target"], rows)
+
+
+def run_cost(folder, run_runs):
+    rows = []
+    for side, base in (("host", "true"), ("wine", "do-nothing exe")):
+        path = os.path.join(folder, "run-%s.json" % side)
+        if not os.path.exists(path):
+            continue
+        r = load(path)
+        extra = median_ms(r["ours"]) - median_ms(r["baseline"])
+        target = ("< %.0f ms %s" % (EXTRA_MS, verdict(extra < EXTRA_MS))
+                  if side == "host" else "(bounded by Wine)")
+        rows.append(["host" if side == "host" else "Wine", base,
+                     str(len(r["ours"])), timing(r["ours"], 2),
+                     timing(r["baseline"], 2),
+                     "%.2f" % (median_ms(r["ours"]) / median_ms(r["baseline"])),
+                     "%.2f" % extra, target])
+    table("A run that does not apply, against a process that does nothing, ms",
+          ["where", "baseline", "runs", "ours", "baseline", "ratio", "extra", "target"],
+          rows)
+
+
+def peak(folder):
+    rows = []
+    with open(os.path.join(folder, "peak.tsv")) as f:
+        for line in f:
+            what, kib = line.rstrip("\n").split("\t")
+            target = ""
+            if what.startswith("host run"):
+                target = "< 4 MiB %s" % verdict(int(kib) < PEAK_KIB)
+            rows.append([what, "%.2f" % (int(kib) / 1024), target])
+    table("Peak memory (/usr/bin/time: maximum resident set size), MiB",
+          ["process", "peak", "target"], rows)
 
 
 if __name__ == "__main__":
-    if len(sys.argv) != 3 or sys.argv[1] not in ("compare", "scale", "run"):
+    if len(sys.argv) != 5:
         sys.exit(__doc__)
-    {"compare": compare, "scale": scale, "run": run}[sys.argv[1]](sys.argv[2])
+    folder = sys.argv[1]
+    compare(folder, int(sys.argv[2]), int(sys.argv[3]))
+    scale(folder, int(sys.argv[2]))
+    run_cost(folder, int(sys.argv[4]))
+    peak(folder)

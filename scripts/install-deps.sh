@@ -4,6 +4,9 @@
 # cross compiler for 32-bit Windows, and 32-bit Wine to run the Windows
 # tests. Quiet when all is there. Runs apt as root, or through sudo
 # otherwise.
+#
+#   scripts/install-deps.sh [--bench]   --bench: also hyperfine and GNU time
+#                                       (for bench/run.sh)
 set -eu
 
 as_root() {
@@ -29,6 +32,12 @@ fi
 
 wanted=(cmake g++ make googletest libgtest-dev clang
         g++-mingw-w64-i686 wine wine32:i386)
+if [ "${1:-}" = --bench ]; then
+  wanted+=(hyperfine time)
+elif [ $# -ne 0 ]; then
+  echo "usage: scripts/install-deps.sh [--bench]" >&2
+  exit 2
+fi
 missing=()
 for p in "${wanted[@]}"; do
   installed "$p" || missing+=("$p")

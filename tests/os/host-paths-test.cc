@@ -110,4 +110,39 @@ TEST_F(HostPaths, FindFirstFileSortsAndHidesLikeWine) {
   EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
 }
 
+// A path whose names are all spelt as on disk is resolved in one step;
+// each way out of that step must still give what the walk one name at a
+// time gives.
+TEST_F(HostPaths, ExactAndOtherCaseNamesReachTheSameEntries) {
+  fs::create_directory(Path("Dir"));
+  MakeFile("Dir/Target.TXT", "old");
+  MakeFile("src.txt", "new");
+  fs::create_directory_symlink(Path("Dir"), Path("link"));
+  HostMapDrive('C', root_.c_str());
+  // A new name with another case on disk replaces that entry.
+  ASSERT_TRUE(CopyFileA("C:\\src.txt", "C:\\Dir\\target.txt", FALSE));
+  EXPECT_EQ(ReadFile("Dir/Target.TXT"), "new");
+  EXPECT_FALSE(fs::exists(Path("Dir/target.txt")));
+  // A folder on the way in another case, and one reached through a link.
+  ASSERT_TRUE(CopyFileA("C:\\src.txt", "C:\\DIR\\new.txt", TRUE));
+  EXPECT_EQ(ReadFile("Dir/new.txt"), "new");
+  EXPECT_TRUE(DeleteFileA("C:\\link\\new.txt"));
+  EXPECT_FALSE(fs::exists(Path("Dir/new.txt")));
+  // What the exact name's status says still counts, call after call.
+  ASSERT_TRUE(
+      SetFileAttributesA("C:\\Dir\\Target.TXT", FILE_ATTRIBUTE_READONLY));
+  EXPECT_FALSE(DeleteFileA("C:\\Dir\\Target.TXT"));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+  ASSERT_TRUE(
+      SetFileAttributesA("C:\\Dir\\Target.TXT", FILE_ATTRIBUTE_NORMAL));
+  EXPECT_TRUE(DeleteFileA("C:\\Dir\\Target.TXT"));
+  EXPECT_FALSE(DeleteFileA("C:\\Dir"));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
+  // A file on the way, and a folder that is not there.
+  EXPECT_FALSE(DeleteFileA("C:\\src.txt\\x"));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
+  EXPECT_FALSE(CopyFileA("C:\\src.txt", "C:\\none\\x.txt", FALSE));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
+}
+
 }  // namespace

@@ -72,10 +72,11 @@ DWORD OpenTarget(const char* path, bool fail_if_exists,
   if (target.name.empty()) return ERROR_ACCESS_DENIED;  // a drive root
   *host = target.Host();
   int flags = O_WRONLY | O_CREAT | O_CLOEXEC;
-  struct stat st;
+  struct stat st = target.status;
+  bool known = target.has_status && !S_ISLNK(st.st_mode);
   if (!target.exists || fail_if_exists) {
     flags |= O_EXCL;
-  } else if (stat(host->c_str(), &st) == 0) {
+  } else if (known || stat(host->c_str(), &st) == 0) {
     error = CheckReplaced(st, target.name.c_str(), source);
     if (error != ERROR_SUCCESS) return error;
     flags |= O_TRUNC;

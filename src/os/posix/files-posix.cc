@@ -30,6 +30,10 @@ DWORD FindEntry(const char* path, std::string* host, struct stat* st) {
   if (error != ERROR_SUCCESS) return error;
   if (!target.exists) return ERROR_FILE_NOT_FOUND;
   *host = target.Host();
+  if (target.has_status) {
+    *st = target.status;
+    return ERROR_SUCCESS;
+  }
   return lstat(host->c_str(), st) == 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
@@ -53,7 +57,9 @@ DWORD SetAttributes(const char* path, DWORD attributes) {
   struct stat st;
   DWORD error = FindEntry(path, &host, &st);
   if (error != ERROR_SUCCESS) return error;
-  if (stat(host.c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;  // dangling
+  // Only a link has a status of its own that differs from its target's.
+  if (S_ISLNK(st.st_mode) && stat(host.c_str(), &st) != 0)
+    return ERROR_FILE_NOT_FOUND;  // dangling
   if (S_ISDIR(st.st_mode)) return ERROR_SUCCESS;
   mode_t mode = st.st_mode & 07777;
   mode_t wanted = (attributes & FILE_ATTRIBUTE_READONLY)

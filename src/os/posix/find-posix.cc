@@ -4,6 +4,7 @@
 #include <ctype.h>
 #include <dirent.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <string.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -86,12 +87,14 @@ FILETIME FileTimeOf(const struct timespec& t) {
   return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
 }
 
-// False when the entry vanished or its name does not fit.
-bool Describe(const std::string& host_path, const char* name,
+// `path` is relative to the folder `folder_fd` (or absolute, with
+// AT_FDCWD). False when the entry vanished or its name does not fit.
+bool Describe(int folder_fd, const char* path, const char* name,
               WIN32_FIND_DATAA* data) {
   struct stat st;
-  if (strlen(name) >= MAX_PATH || (stat(host_path.c_str(), &st) != 0 &&
-                                   lstat(host_path.c_str(), &st) != 0)) {
+  if (strlen(name) >= MAX_PATH ||
+      (fstatat(folder_fd, path, &st, 0) != 0 &&
+       fstatat(folder_fd, path, &st, AT_SYMLINK_NOFOLLOW) != 0)) {
     return false;
   }
   memset(data, 0, sizeof *data);
@@ -142,7 +145,6 @@ DWORD ListMatches(const os_posix::HostPath& where,
       names.push_back(entry->d_name);
     }
   }
-  closedir(dir);
   std::sort(names.begin(), names.end(),
             [](const std::string& a, const std::string& b) {
               return strcasecmp(a.c_str(), b.c_str()) < 0;
@@ -152,11 +154,14 @@ DWORD ListMatches(const os_posix::HostPath& where,
       if (MatchesPattern(where.name, dots)) names.insert(names.begin(), dots);
     }
   }
+  // Each entry's status relative to the open folder: the host need not
+  // walk the whole path again for each.
   WIN32_FIND_DATAA data;
   for (const std::string& name : names) {
-    std::string host = os_posix::JoinHost(where.folder, name);
-    if (Describe(host, name.c_str(), &data)) matches->push_back(data);
+    if (Describe(dirfd(dir), name.c_str(), name.c_str(), &data))
+      matches->push_back(data);
   }
+  closedir(dir);
   return matches->empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
 }
 
@@ -170,7 +175,8 @@ DWORD FindMatches(const char* pattern, std::vector<WIN32_FIND_DATAA>* matches) {
     return ERROR_FILE_NOT_FOUND;
   if (HasWildcard(where.name)) return ListMatches(where, matches);
   WIN32_FIND_DATAA data;
-  if (!where.exists || !Describe(where.Host(), where.name.c_str(), &data)) {
+  if (!where.exists ||
+      !Describe(AT_FDCWD, where.Host().c_str(), where.name.c_str(), &data)) {
     return ERROR_FILE_NOT_FOUND;
   }
   matches->push_back(data);

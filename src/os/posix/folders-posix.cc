@@ -57,8 +57,9 @@ DWORD RemoveFolder(const char* path) {
   if (target.name.empty()) return ERROR_ACCESS_DENIED;  // a drive root
   if (!target.exists) return ERROR_FILE_NOT_FOUND;
   std::string host = target.Host();
-  struct stat st;
-  if (lstat(host.c_str(), &st) != 0) return ERROR_FILE_NOT_FOUND;
+  struct stat st = target.status;
+  if (!target.has_status && lstat(host.c_str(), &st) != 0)
+    return ERROR_FILE_NOT_FOUND;
   if (!S_ISDIR(st.st_mode)) return ERROR_DIRECTORY;
   if (IsCurrentFolder(st)) return ERROR_SHARING_VIOLATION;
   return rmdir(host.c_str()) == 0 ? ERROR_SUCCESS : ErrorOfRmdir(errno);

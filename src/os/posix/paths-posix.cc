@@ -4,6 +4,7 @@
 #include <ctype.h>
 #include <dirent.h>
 #include <errno.h>
+#include <limits.h>
 #include <string.h>
 #include <strings.h>
 #include <sys/stat.h>
@@ -24,42 +25,43 @@ bool IsFolder(const std::string& host_path) {
 }
 
 // Appends the components of `text` to `parts`, applying "." and "..";
-// doubled separators add nothing.
-void AppendComponents(const std::string& text,
-                      std::vector<std::string>* parts) {
-  size_t start = 0;
-  while (start <= text.size()) {
-    size_t end = text.find_first_of("\\/", start);
-    if (end == std::string::npos) end = text.size();
-    std::string part = text.substr(start, end - start);
-    if (part == "..") {
+// doubled separators add nothing. Scans the text in place: every path a
+// walk touches comes through here.
+void AppendComponents(const char* text, std::vector<std::string>* parts) {
+  for (const char* p = text;; ++p) {
+    const char* start = p;
+    while (*p && !IsSeparator(*p)) ++p;
+    size_t n = static_cast<size_t>(p - start);
+    if (n == 2 && start[0] == '.' && start[1] == '.') {
       if (!parts->empty()) parts->pop_back();
-    } else if (!part.empty() && part != ".") {
-      parts->push_back(part);
+    } else if (n != 0 && !(n == 1 && start[0] == '.')) {
+      parts->emplace_back(start, n);
     }
-    start = end + 1;
+    if (!*p) break;
   }
 }
 
 // The drive letter and components of the path before any "." or "..".
+// The current folder is read only for a path relative to it.
 bool StartingPoint(const char* path, char* letter,
                    std::vector<std::string>* parts, const char** rest) {
   std::string cwd;
-  bool have_cwd = os_posix::CurrentWindowsDirectory(&cwd);
   *rest = path;
   if (isalpha(static_cast<unsigned char>(path[0])) && path[1] == ':') {
     *letter = path[0];
     *rest = path + 2;
     // Another drive's own current folder is not kept: "X:rel" starts at
     // the root of X unless X is the current drive.
-    bool current = have_cwd && toupper(static_cast<unsigned char>(cwd[0])) ==
-                                   toupper(static_cast<unsigned char>(path[0]));
-    if (!IsSeparator(**rest) && current) AppendComponents(cwd.substr(3), parts);
+    if (!IsSeparator(**rest) && os_posix::CurrentWindowsDirectory(&cwd) &&
+        toupper(static_cast<unsigned char>(cwd[0])) ==
+            toupper(static_cast<unsigned char>(path[0]))) {
+      AppendComponents(cwd.c_str() + 3, parts);
+    }
     return true;
   }
-  if (!have_cwd) return false;
+  if (!os_posix::CurrentWindowsDirectory(&cwd)) return false;
   *letter = cwd[0];
-  if (!IsSeparator(path[0])) AppendComponents(cwd.substr(3), parts);
+  if (!IsSeparator(path[0])) AppendComponents(cwd.c_str() + 3, parts);
   return true;
 }
 
@@ -73,6 +75,51 @@ std::string JoinWindows(char letter, const std::vector<std::string>& parts) {
   return path;
 }
 
+// The usual case, every name spelt as on disk, in one status call (or,
+// for a new name, one and a listing of its folder) instead of two per
+// component: when the host resolves the whole path,
+// each folder on the way exists under the name given and is a folder, just
+// as the walk one component at a time would find. False (with `out` left
+// alone) when the walk one component at a time has to decide.
+bool ResolveAsGiven(const std::string& drive_folder,
+                    const std::vector<std::string>& parts,
+                    os_posix::HostPath* out) {
+  // Built in one buffer: this runs for every file a walk touches.
+  std::string path = drive_folder == "/" ? "" : drive_folder;
+  path.reserve(PATH_MAX);
+  size_t folder_end = 0;
+  for (const std::string& part : parts) {
+    folder_end = path.size();
+    path += '/';
+    path += part;
+  }
+  std::string folder = folder_end == 0 ? "/" : path.substr(0, folder_end);
+  const std::string& last = parts.back();
+  struct stat st;
+  if (lstat(path.c_str(), &st) == 0) {
+    out->name = last;
+    out->exists = true;
+    out->status = st;
+    out->has_status = true;
+  } else if (errno != ENOENT) {
+    return false;
+  } else {
+    // A folder that opens is there and is a folder; one that does not
+    // (gone, or unreadable) is left to the walk one component at a time.
+    bool listed = false;
+    if (os_posix::ListNameNoCase(folder, last, &out->name, &listed)) {
+      out->exists = true;  // the name in another letter case
+    } else if (listed) {
+      out->name = last;
+    } else {
+      return false;
+    }
+  }
+  out->folder = folder;
+  out->in_drive_root = parts.size() <= 1;
+  return true;
+}
+
 }  // namespace
 
 namespace os_posix {
@@ -82,7 +129,12 @@ std::string HostPath::Host() const {
 }
 
 std::string JoinHost(const std::string& folder, const std::string& name) {
-  return folder == "/" ? "/" + name : folder + "/" + name;
+  std::string path;
+  path.reserve(folder.size() + 1 + name.size());
+  if (folder != "/") path += folder;
+  path += '/';
+  path += name;
+  return path;
 }
 
 std::string HostCurrentDirectory() {
@@ -101,7 +153,13 @@ bool FindNameNoCase(const std::string& folder, const std::string& name,
     *on_disk = name;
     return true;
   }
+  return ListNameNoCase(folder, name, on_disk);
+}
+
+bool ListNameNoCase(const std::string& folder, const std::string& name,
+                    std::string* on_disk, bool* listed) {
   DIR* dir = opendir(folder.c_str());
+  if (listed) *listed = dir != nullptr;
   if (!dir) return false;
   std::string best;
   while (struct dirent* entry = readdir(dir)) {
@@ -125,6 +183,7 @@ DWORD ResolveWindowsPath(const char* path, HostPath* out) {
   }
   char letter;
   std::vector<std::string> parts;
+  parts.reserve(16);
   const char* rest;
   if (!StartingPoint(path, &letter, &parts, &rest)) return ERROR_PATH_NOT_FOUND;
   AppendComponents(rest, &parts);
@@ -132,7 +191,10 @@ DWORD ResolveWindowsPath(const char* path, HostPath* out) {
   out->trailing_separator = IsSeparator(path[strlen(path) - 1]);
 
   std::string folder = DriveFolder(letter);
-  if (folder.empty() || !IsFolder(folder)) return ERROR_PATH_NOT_FOUND;
+  if (folder.empty()) return ERROR_PATH_NOT_FOUND;
+  if (!parts.empty() && ResolveAsGiven(folder, parts, out))
+    return ERROR_SUCCESS;
+  if (!IsFolder(folder)) return ERROR_PATH_NOT_FOUND;
   for (size_t i = 0; i + 1 < parts.size(); ++i) {
     std::string name;
     if (!FindNameNoCase(folder, parts[i], &name)) return ERROR_PATH_NOT_FOUND;

@@ -3,6 +3,8 @@
 #ifndef ZODERUDO_OS_POSIX_PATHS_POSIX_H_
 #define ZODERUDO_OS_POSIX_PATHS_POSIX_H_
 
+#include <sys/stat.h>
+
 #include <string>
 
 #include "os/posix/win32-posix.h"
@@ -16,6 +18,11 @@ struct HostPath {
   bool exists = false;  // the last component is in `folder` (a root is)
   bool in_drive_root = false;       // `folder` is the drive's own folder
   bool trailing_separator = false;  // the path ended in a separator
+  // The status of the last component, not following a final link, when
+  // the resolution had it at hand; callers that need it take it from
+  // here instead of asking again.
+  bool has_status = false;
+  struct stat status = {};
 
   // The host path of the last component.
   std::string Host() const;
@@ -41,6 +48,12 @@ bool WindowsPathOf(const std::string& host_path, std::string* windows_path);
 // the first (in byte order) that equals it regardless of ASCII case.
 bool FindNameNoCase(const std::string& folder, const std::string& name,
                     std::string* on_disk);
+
+// The same, listing `folder` only: for a caller that already knows no
+// entry has exactly that name. `listed`, when given, tells whether the
+// folder could be opened at all.
+bool ListNameNoCase(const std::string& folder, const std::string& name,
+                    std::string* on_disk, bool* listed = nullptr);
 
 // The host path of `name` in `folder`.
 std::string JoinHost(const std::string& folder, const std::string& name);
