@@ -54,7 +54,15 @@ int RunUpdate(int argc, char** argv) {
     memcpy(run_directory, starting_directory, sizeof run_directory);
   }
 
-  SetCurrentDirectoryA(run_directory);
+  // In place the run directory is current already. A staged run must not
+  // start the update wherever it happens to be, which may be the package
+  // itself: a copy that cannot be entered is a staging that failed, and
+  // stays like one that could not be filled.
+  if (!SetCurrentDirectoryA(run_directory) && staged) {
+    ReportLine("Copying update files to the hard drive failed.");
+    LogResult(1);
+    return 1;
+  }
   int32_t result = CheckAndRunUpdate();
   // Recorded while the run directory is current: its version file counts.
   // What LogResult returns changes nothing here.

@@ -2,6 +2,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -123,6 +124,37 @@ TEST_F(HostMachine, InjectedFailuresCountDown) {
   HostFailCall("SetCurrentDirectoryA", ERROR_GEN_FAILURE, 5);
   HostResetMachine();
   EXPECT_TRUE(SetCurrentDirectoryA("."));
+}
+
+TEST_F(HostMachine, OnlyTheNthCallFailsAndEveryCallIsCounted) {
+  HostTakeCallCounts();
+  HostFailNthCall("SetCurrentDirectoryA", ERROR_PATH_NOT_FOUND, 3);
+  bool results[4];
+  for (bool& result : results) {
+    SetLastError(0);
+    result = SetCurrentDirectoryA(".");
+  }
+  EXPECT_TRUE(results[0] && results[1] && !results[2] && results[3]);
+  char buffer[MAX_PATH];
+  EXPECT_GT(GetCurrentDirectoryA(MAX_PATH, buffer), 0u);
+  Sleep(0);
+  EXPECT_EQ(HostTakeCallCounts(),
+            (std::map<std::string, int>{{"GetCurrentDirectoryA", 1},
+                                        {"SetCurrentDirectoryA", 4}}));
+  EXPECT_TRUE(HostTakeCallCounts().empty());
+
+  // A count-down failure set later replaces a pending nth one, and a count
+  // of 0 takes it back.
+  HostFailNthCall("GetCurrentDirectoryA", ERROR_ACCESS_DENIED, 2);
+  HostFailNthCall("GetCurrentDirectoryA", ERROR_ACCESS_DENIED, 0);
+  EXPECT_GT(GetCurrentDirectoryA(MAX_PATH, buffer), 0u);
+  EXPECT_GT(GetCurrentDirectoryA(MAX_PATH, buffer), 0u);
+  HostFailNthCall("GetCurrentDirectoryA", ERROR_ACCESS_DENIED, 2);
+  HostFailCall("GetCurrentDirectoryA", ERROR_GEN_FAILURE, 1);
+  SetLastError(0);
+  EXPECT_EQ(GetCurrentDirectoryA(MAX_PATH, buffer), 0u);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_GEN_FAILURE});
+  EXPECT_GT(GetCurrentDirectoryA(MAX_PATH, buffer), 0u);
 }
 
 TEST_F(HostMachine, TraceRecordsCallsAsPassed) {

@@ -172,6 +172,34 @@ TEST_F(StagedRunTest, UnreadablePackageIsAFailedCopy) {
   EXPECT_TRUE(BackAtTheStart());
 }
 
+TEST_F(StagedRunTest, CopyThatCannotBeEnteredIsAFailedStaging) {
+  // Started in the package itself: were the copy not entered, the update
+  // would run from the package.
+  ASSERT_TRUE(SetCurrentDirectoryA("C:\\pkg"));
+  HostFailNthCall("SetCurrentDirectoryA", ERROR_ACCESS_DENIED, 3);
+  EXPECT_EQ(Run({"zoderudo", "."}), 1);
+  std::string staging = StagingPath();
+  EXPECT_EQ(Calls("SetCurrentDirectoryA")[2], "SetCurrentDirectoryA " + staging);
+  EXPECT_EQ(UpdateRanIn(), "");
+  EXPECT_TRUE(Calls("CreateProcessA").empty());
+  EXPECT_EQ(console_, kStagingFailed);
+  EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
+  EXPECT_EQ(StagingLeftovers().size(), 1u);  // as after a failed copy
+  EXPECT_EQ(fs::current_path().string(), HostPath("pkg"));
+}
+
+TEST_F(StagedRunTest, ReservedNameThatCannotBeDeletedStaysAsAnEmptyFile) {
+  HostFailNthCall("DeleteFileA", ERROR_ACCESS_DENIED, 1);
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 1);
+  EXPECT_EQ(console_, "Unable to create temporary directory!\n" +
+                          std::string(kStagingFailed));
+  std::vector<std::string> left = StagingLeftovers();
+  ASSERT_EQ(left.size(), 1u);
+  EXPECT_TRUE(fs::is_regular_file(HostPath(left[0])));
+  EXPECT_EQ(ReadFile(left[0]), "");
+  EXPECT_EQ(UpdateRanIn(), "");
+}
+
 TEST_F(StagedRunTest, CleanUpFailuresAreReportedAndKeepTheResult) {
   // The update leaves a read-only file, which the delete walk cannot remove.
   MakeFile("pkg/ZELMOR_UPDATE",

@@ -33,6 +33,7 @@
 
 #include <stddef.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -67,8 +68,19 @@ void HostSetLocalTime(const SYSTEMTIME* time);
 // "GetCurrentDirectoryA") fail with `error`, without doing anything else.
 void HostFailCall(const char* function, DWORD error, int times);
 
-// How many handles (processes, threads, searches) are open: a test can
-// check that a routine closed every one it opened.
+// Makes only the `nth` call of the named function from now on fail, once,
+// with `error`; the calls before and after it do what they always do. An
+// `nth` below 1 takes back a failure set for the function.
+void HostFailNthCall(const char* function, DWORD error, int nth);
+
+// How often each function of the layer that can fail was called since the
+// machine was reset or the counts were last taken (which clears them).
+// Every call counts, made to fail or not. GetLastError, SetLastError,
+// GetLocalTime and Sleep cannot fail and are not counted.
+std::map<std::string, int> HostTakeCallCounts();
+
+// How many handles (files, searches, processes, threads) are open: a test
+// can check that a routine closed every one it opened.
 size_t HostOpenHandleCount();
 
 // Makes Sleep return at once (on) or wait as asked (off).

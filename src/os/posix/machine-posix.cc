@@ -28,7 +28,13 @@ struct Machine {
   bool plain_ok = true;
   std::optional<std::string> system_dir;
   std::optional<SYSTEMTIME> local_time;  // unset: the host clock
-  std::map<std::string, std::pair<DWORD, int>> failures;  // error, times
+  struct Failure {
+    DWORD error;
+    int passes;  // calls that still succeed first
+    int times;   // calls that fail after them
+  };
+  std::map<std::string, Failure> failures;
+  std::map<std::string, int> calls;  // since the last HostTakeCallCounts
   bool skip_sleep = false;
   bool tracing = false;
   std::vector<std::string> trace;
@@ -220,10 +226,15 @@ bool TakeInjectedFailure(const char* function) {
   {
     std::lock_guard<std::mutex> lock(machine_mutex);
     Machine& m = Loaded();
+    ++m.calls[function];
     auto it = m.failures.find(function);
     if (it == m.failures.end()) return false;
-    error = it->second.first;
-    if (--it->second.second <= 0) m.failures.erase(it);
+    if (it->second.passes > 0) {
+      --it->second.passes;
+      return false;
+    }
+    error = it->second.error;
+    if (--it->second.times <= 0) m.failures.erase(it);
   }
   SetLastError(error);
   return true;
@@ -316,10 +327,27 @@ void HostFailCall(const char* function, DWORD error, int times) {
   std::lock_guard<std::mutex> lock(machine_mutex);
   Machine& m = Loaded();
   if (times > 0) {
-    m.failures[function] = {error, times};
+    m.failures[function] = {error, 0, times};
   } else {
     m.failures.erase(function);
   }
+}
+
+void HostFailNthCall(const char* function, DWORD error, int nth) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  if (nth > 0) {
+    m.failures[function] = {error, nth - 1, 1};
+  } else {
+    m.failures.erase(function);
+  }
+}
+
+std::map<std::string, int> HostTakeCallCounts() {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  std::map<std::string, int> calls;
+  calls.swap(Loaded().calls);
+  return calls;
 }
 
 size_t HostOpenHandleCount() { return os_posix::CountOpenHandles(); }

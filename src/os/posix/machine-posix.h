@@ -34,7 +34,8 @@ bool FixedLocalTime(SYSTEMTIME* time);
 // True when Sleep is to return at once (HostSkipSleep, ZODERUDO_SLEEP).
 bool SleepSkipped();
 
-// True (and the error set) when the call is to fail by HostFailCall.
+// Counts the call, and is true (with the error set) when the call is to
+// fail by HostFailCall or HostFailNthCall.
 bool TakeInjectedFailure(const char* function);
 
 // Adds "<function> <argument>" to the trace while tracing is on.

@@ -1,0 +1,431 @@
+// Whole runs with one call of the layer failing: every call the run makes,
+// once with each error the real call can give. Whatever fails, the run
+// ends (no crash, no hang) with a documented exit code and documented
+// console lines, records no success it did not have, closes what it
+// opened, goes back to its starting folder, and leaves on disk only what
+// the README says a failure may leave.
+#include <gtest/gtest.h>
+
+#include <string.h>
+
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "fault-case.h"
+
+namespace {
+
+// What the real call can fail with; the first is the one the first pass
+// injects at every call, the others follow in the second pass.
+const std::map<std::string, std::vector<DWORD>>& Errors() {
+  static const std::map<std::string, std::vector<DWORD>> errors = {
+      {"CloseHandle", {ERROR_INVALID_HANDLE}},
+      {"CopyFileA",
+       {ERROR_DISK_FULL, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION,
+        ERROR_FILE_NOT_FOUND, ERROR_PATH_NOT_FOUND, ERROR_HANDLE_DISK_FULL}},
+      {"CreateDirectoryA",
+       {ERROR_ACCESS_DENIED, ERROR_ALREADY_EXISTS, ERROR_PATH_NOT_FOUND,
+        ERROR_DISK_FULL, ERROR_FILENAME_EXCED_RANGE}},
+      {"CreateFileA",
+       {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_PATH_NOT_FOUND,
+        ERROR_FILE_NOT_FOUND, ERROR_DISK_FULL, ERROR_TOO_MANY_OPEN_FILES}},
+      // A failure that sets no error must not read as the exit code 0.
+      {"CreateProcessA",
+       {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND,
+        ERROR_NOT_ENOUGH_MEMORY, ERROR_BAD_EXE_FORMAT, ERROR_SUCCESS}},
+      {"DeleteFileA",
+       {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_FILE_NOT_FOUND}},
+      {"FindClose", {ERROR_INVALID_HANDLE}},
+      {"FindFirstFileA",
+       {ERROR_PATH_NOT_FOUND, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED,
+        ERROR_NO_MORE_FILES, ERROR_INVALID_NAME}},
+      {"FindNextFileA",
+       {ERROR_ACCESS_DENIED, ERROR_NO_MORE_FILES, ERROR_NOT_ENOUGH_MEMORY}},
+      {"GetCurrentDirectoryA", {ERROR_ACCESS_DENIED, ERROR_NOT_ENOUGH_MEMORY}},
+      {"GetDiskFreeSpaceA",
+       {ERROR_NOT_READY, ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE,
+        ERROR_ACCESS_DENIED}},
+      {"GetEnvironmentVariableA", {ERROR_ENVVAR_NOT_FOUND}},
+      {"GetExitCodeProcess",
+       {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_SUCCESS}},
+      {"GetFileSize", {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED}},
+      {"GetSystemDirectoryA", {ERROR_INVALID_PARAMETER}},
+      {"GetTempFileNameA",
+       {ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND, ERROR_FILE_EXISTS,
+        ERROR_DISK_FULL}},
+      {"GetVersionExA", {ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER}},
+      {"LockFile", {ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED}},
+      {"ReadFile", {ERROR_ACCESS_DENIED, ERROR_LOCK_VIOLATION}},
+      {"RemoveDirectoryA",
+       {ERROR_ACCESS_DENIED, ERROR_DIR_NOT_EMPTY, ERROR_SHARING_VIOLATION,
+        ERROR_FILE_NOT_FOUND}},
+      {"SetCurrentDirectoryA",
+       {ERROR_PATH_NOT_FOUND, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED,
+        ERROR_DIRECTORY, ERROR_FILENAME_EXCED_RANGE}},
+      {"SetEndOfFile", {ERROR_ACCESS_DENIED, ERROR_DISK_FULL}},
+      {"SetFileAttributesA",
+       {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND, ERROR_SHARING_VIOLATION}},
+      {"SetFilePointer", {ERROR_NEGATIVE_SEEK, ERROR_INVALID_HANDLE}},
+      {"UnlockFile", {ERROR_NOT_LOCKED}},
+      {"WaitForSingleObject",
+       {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_SUCCESS}},
+      {"WriteFile", {ERROR_DISK_FULL, ERROR_ACCESS_DENIED, ERROR_LOCK_VIOLATION}},
+  };
+  return errors;
+}
+
+// The program's console lines; the ones that end in a blank or without a
+// full stop are followed by a detail (the argument or a path).
+const char* const kMessages[] = {
+    "Unable to determine current directory.  Aborting update!",
+    "Cannot Get System Directory",
+    "zoDerudo: Cannot Read Version.id file",
+    "Log File Creation Failed!",
+    "Unable to determine if enough free space to copy files.",
+    "Not enough disk space to copy necessary files.",
+    "Unable to create temporary directory!",
+    "Unable to copy files from ZR CD to hard drive.",
+    "Unable to create temporary sub-directory!",
+    "Unable to copy sub-directory update files to the hard drive.",
+    "Unable to copy update files to the hard drive.",
+    "Copying update files to the hard drive failed.",
+    "Unable to delete files from temporary sub-directory.",
+    "Could not remove temporary sub-directory.",
+    "Could not delete files from temporary directory.",
+};
+const char* const kArgumentMessages[] = {
+    "Unable to open package directory ",
+    "Package directory path is too long: ",
+    "Package directory holds the staging directory: ",
+};
+const char kCannotRemoveFile[] = "Unable to remove temp file C:\\ZRT";
+const char kCannotRemoveStaging[] = "Could not remove temporary directoryC:\\ZRT";
+const char kStagingFailed[] = "Copying update files to the hard drive failed.";
+const char kCannotDeleteStaging[] =
+    "Could not delete files from temporary directory.";
+const char kLogFailed[] = "Log File Creation Failed!";
+
+const char kPackageArgument[] = "C:\\pkg";
+
+std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool StartsWith(const std::string& text, const std::string& start) {
+  return text.compare(0, start.size(), start) == 0;
+}
+
+bool Documented(const std::string& line) {
+  for (const char* message : kMessages)
+    if (line == message) return true;
+  for (const char* message : kArgumentMessages)
+    if (line == std::string(message) + kPackageArgument) return true;
+  return StartsWith(line, kCannotRemoveFile) ||
+         (StartsWith(line, kCannotRemoveStaging) && line.back() == '\\');
+}
+
+// A snapshot entry without the write permission: "dir" or the content.
+std::string Content(const std::string& entry) {
+  return entry == "dir" ? entry : entry.substr(strlen("file w "));
+}
+
+bool Said(const std::vector<std::string>& lines, const std::string& start) {
+  for (const std::string& line : lines)
+    if (StartsWith(line, start)) return true;
+  return false;
+}
+
+bool OneOf(const std::string& function,
+           std::initializer_list<const char*> functions) {
+  for (const char* name : functions)
+    if (function == name) return true;
+  return false;
+}
+
+}  // namespace
+
+void PrintTo(const FaultScenario& scenario, std::ostream* out) {
+  *out << scenario.name;
+}
+
+namespace {
+
+struct Totals {
+  int call_sites = 0;
+  std::set<std::pair<std::string, DWORD>> error_codes;
+  int cases = 0;
+};
+
+// Counts failed checks, so that a case can tell whether it failed.
+class FailureCounter : public testing::EmptyTestEventListener {
+ public:
+  static int count;
+  void OnTestPartResult(const testing::TestPartResult& result) override {
+    if (result.failed()) ++count;
+  }
+};
+int FailureCounter::count = 0;
+
+class FaultInjection : public testing::TestWithParam<FaultScenario> {
+ protected:
+  static void SetUpTestSuite() {
+    static bool listening = false;
+    if (!listening)
+      testing::UnitTest::GetInstance()->listeners().Append(new FailureCounter);
+    listening = true;
+  }
+
+  // Checks one case; the test fails with what was wrong.
+  void Check(const Injection& injection, const FaultOutcome& outcome);
+  void CheckLog(const Injection& injection, const FaultOutcome& outcome,
+                int32_t code);
+  void CheckDrive(const Injection& injection, const FaultOutcome& outcome,
+                  const std::vector<std::string>& lines);
+};
+
+// A staged copy can come out short without the run knowing: a listing
+// that ends early reads as a complete one, and a folder that is not there
+// is walked as empty. The update may then be missing from the copy (the
+// command interpreter says so and ends with 1), and so may its version
+// file.
+bool CopyMayBeShort(const FaultScenario& scenario, const Injection& injection) {
+  if (!scenario.staged) return false;
+  if (injection.function == "FindNextFileA")
+    return injection.error == ERROR_NO_MORE_FILES;
+  return injection.function == "FindFirstFileA" &&
+         (injection.error == ERROR_NO_MORE_FILES ||
+          injection.error == ERROR_FILE_NOT_FOUND ||
+          injection.error == ERROR_PATH_NOT_FOUND);
+}
+
+void FaultInjection::Check(const Injection& injection,
+                           const FaultOutcome& outcome) {
+  const FaultScenario& scenario = GetParam();
+  const std::string& function = injection.function;
+  ASSERT_TRUE(outcome.ended) << "hung";
+  ASSERT_TRUE(outcome.exited) << "crashed";
+  ASSERT_TRUE(outcome.reported) << "exit status " << outcome.exit_status
+                                << "\n" << outcome.errors;
+
+  std::vector<std::string> lines = Lines(outcome.console);
+  for (const std::string& line : lines)
+    EXPECT_TRUE(Documented(line)) << "console: " << line;
+  // Only the update writes to standard error: when its copy came out
+  // short, or when the run could not wait for it and removed its copy.
+  bool short_copy = CopyMayBeShort(scenario, injection);
+  bool unwaited = scenario.staged && function == "WaitForSingleObject";
+  if (!short_copy && !unwaited) {
+    EXPECT_EQ(outcome.errors, "");
+  }
+
+  // The handle the failed close was to close stays open; nothing else.
+  size_t leaked = OneOf(function, {"CloseHandle", "FindClose"}) ? 1 : 0;
+  EXPECT_EQ(outcome.open_handles, leaked);
+
+  int32_t code;
+  if (outcome.returned) {
+    code = static_cast<int32_t>(outcome.result);
+    EXPECT_EQ(outcome.exit_status, 0);
+    // Unless the one call that goes back there failed: nothing else can
+    // make it current.
+    if (!scenario.staged ||
+        outcome.failed_call != "SetCurrentDirectoryA C:\\start") {
+      EXPECT_TRUE(outcome.at_start) << "not back in the starting folder";
+    }
+  } else {
+    // Only a log that cannot be opened ends the run from within.
+    code = outcome.exit_status;
+    EXPECT_EQ(code, 1);
+    EXPECT_TRUE(!lines.empty() && lines.back() == kLogFailed)
+        << outcome.console;
+  }
+
+  // The exit code says what happened: the update's own code once it ran,
+  // else 99 or 1; and an error number only for the start of the update,
+  // the wait for it or the query of its code.
+  std::set<int32_t> codes;
+  DWORD error = injection.error != ERROR_SUCCESS ? injection.error
+                                                  : ERROR_GEN_FAILURE;
+  if (outcome.update_ran) {
+    EXPECT_TRUE(scenario.applies);
+    codes = {scenario.update_exit};
+    if (!outcome.returned) codes.insert(1);
+    // Where it ran: the package itself, or the staging copy.
+    if (!outcome.update_folder.empty()) {
+      if (scenario.staged) {
+        EXPECT_TRUE(StartsWith(outcome.update_folder, "ZRT"))
+            << outcome.update_folder;
+      } else {
+        EXPECT_EQ(outcome.update_folder, "pkg");
+      }
+    }
+  } else {
+    codes = {99, 1};
+    if (function == "CreateProcessA")
+      codes.insert(static_cast<int32_t>(error));
+  }
+  // Started, but whether and how it ended is not known.
+  if (OneOf(function, {"WaitForSingleObject", "GetExitCodeProcess"}))
+    codes.insert(static_cast<int32_t>(error));
+  EXPECT_EQ(codes.count(code), 1u) << "exit code " << code;
+
+  CheckLog(injection, outcome, code);
+  CheckDrive(injection, outcome, lines);
+}
+
+// The log holds the earlier record, then at most the run's own, whole,
+// with the exit code; the end-of-file mark between them is cut unless a
+// step of the cut failed.
+void FaultInjection::CheckLog(const Injection& injection,
+                              const FaultOutcome& outcome, int32_t code) {
+  const FaultScenario& scenario = GetParam();
+  auto log = outcome.after.find("ZRLOG/ZR.log");
+  ASSERT_NE(log, outcome.after.end());
+  std::string text = Content(log->second);
+  ASSERT_TRUE(StartsWith(text, kEarlierRecord)) << text;
+  text.erase(0, strlen(kEarlierRecord));
+  if (!text.empty() && text[0] == '\x1A') {
+    text.erase(0, 1);
+    EXPECT_TRUE(text.empty() ||
+                OneOf(injection.function,
+                      {"LockFile", "GetFileSize", "SetFilePointer", "ReadFile",
+                       "CreateFileA", "SetEndOfFile"}))
+        << "the end-of-file mark stayed before the record";
+  }
+  if (text.empty()) {
+    // No record: the run ended at the log, had no version file, or its
+    // write failed.
+    EXPECT_TRUE(!outcome.returned ||
+                Said(Lines(outcome.console),
+                     "zoDerudo: Cannot Read Version.id file") ||
+                injection.function == "WriteFile")
+        << "no record";
+    return;
+  }
+  static const std::regex record(
+      "\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d:\\d\\d,Update=([^,\r\n]*),"
+      "New=([^,\r\n]*),Status=(Success|Unknown),ReturnCode=(-?\\d+) \r\n");
+  std::smatch fields;
+  ASSERT_TRUE(std::regex_match(text, fields, record)) << text;
+  ASSERT_TRUE(outcome.returned);
+  EXPECT_EQ(fields[4].str(), std::to_string(code));
+  EXPECT_EQ(fields[3].str() == "Success",
+            code == 0 && outcome.update_ran && scenario.update_exit == 0);
+
+  // Read from the folder the update ran in: the package, or its copy;
+  // from the starting folder when the staging failed (or, the copy having
+  // come out short, the update was missing from it and ended with 1).
+  std::string versions = fields[1].str() + "," + fields[2].str();
+  std::set<std::string> expected = {"1.0,2.0"};
+  if (scenario.staged && code == 1 && !outcome.update_ran) {
+    expected = {"start,here"};
+    if (CopyMayBeShort(scenario, injection)) expected.insert("1.0,2.0");
+  }
+  if (injection.function == "ReadFile") expected.insert(",");
+  EXPECT_EQ(expected.count(versions), 1u) << versions;
+}
+
+// Drive C: is as it was, but for the new record, a staging folder that the
+// console says stays (or that a failed log leaves behind), the ZRLOG
+// folder, and the empty reserved name when deleting it failed.
+void FaultInjection::CheckDrive(const Injection& injection,
+                                const FaultOutcome& outcome,
+                                const std::vector<std::string>& lines) {
+  const FaultScenario& scenario = GetParam();
+  bool staging_may_stay =
+      scenario.staged &&
+      (Said(lines, kStagingFailed) || Said(lines, kCannotDeleteStaging) ||
+       Said(lines, kCannotRemoveStaging) || !outcome.returned);
+  std::set<std::string> staging_folders;
+  for (const auto& [name, what] : outcome.after) {
+    if (name == "ZRLOG/ZR.log") continue;
+    if (StartsWith(name, "ZRT")) {
+      std::string top = name.substr(0, name.find('/'));
+      if (top == name && what != "dir") {
+        EXPECT_TRUE(injection.function == "DeleteFileA" && injection.nth == 1)
+            << "reserved name left: " << name;
+        EXPECT_EQ(what, "file w ");
+        continue;
+      }
+      staging_folders.insert(top);
+      EXPECT_TRUE(staging_may_stay) << "staging left: " << name;
+      // What was copied before the failure, nothing else.
+      if (top != name) {
+        auto source = outcome.before.find("pkg" + name.substr(top.size()));
+        ASSERT_NE(source, outcome.before.end()) << name;
+        EXPECT_EQ(Content(what), Content(source->second)) << name;
+      }
+      continue;
+    }
+    auto was = outcome.before.find(name);
+    EXPECT_TRUE(was != outcome.before.end() && was->second == what)
+        << "changed: " << name;
+  }
+  EXPECT_LE(staging_folders.size(), 1u);
+  for (const auto& [name, what] : outcome.before)
+    EXPECT_EQ(outcome.after.count(name), 1u) << "gone: " << name;
+}
+
+TEST_P(FaultInjection, EveryCallFailingWithEachOfItsErrors) {
+  const FaultScenario& scenario = GetParam();
+  FaultOutcome baseline = RunFaultCase(scenario, Injection());
+  Check(Injection(), baseline);
+  ASSERT_FALSE(HasFailure()) << "the run without a failure";
+  ASSERT_TRUE(baseline.update_ran == scenario.applies);
+  ASSERT_FALSE(baseline.calls.empty());
+
+  Totals totals;
+  // Enough to see a pattern; the rest would repeat it.
+  const int kMostFailedCases = 40;
+  int failed_cases = 0;
+  for (int pass = 0; pass < 2; ++pass) {
+    for (const auto& [function, count] : baseline.calls) {
+      auto errors = Errors().find(function);
+      ASSERT_NE(errors, Errors().end()) << "no errors listed for " << function;
+      if (pass == 0) totals.call_sites += count;
+      size_t first = pass == 0 ? 0 : 1;
+      size_t end = pass == 0 ? 1 : errors->second.size();
+      for (size_t e = first; e < end; ++e) {
+        totals.error_codes.insert({function, errors->second[e]});
+        for (int nth = 1; nth <= count; ++nth) {
+          Injection injection{function, errors->second[e], nth};
+          SCOPED_TRACE(function + " call " + std::to_string(nth) +
+                       " fails with " + std::to_string(injection.error));
+          FaultOutcome outcome = RunFaultCase(scenario, injection);
+          ++totals.cases;
+          int before = FailureCounter::count;
+          Check(injection, outcome);
+          if (FailureCounter::count != before) {
+            ADD_FAILURE() << "console:\n" << outcome.console << "errors:\n"
+                          << outcome.errors;
+            if (++failed_cases == kMostFailedCases) return;
+          }
+        }
+      }
+    }
+  }
+  printf("fault injection, %s: %zu functions, %d call sites, %zu error "
+         "codes, %d cases\n",
+         scenario.name, baseline.calls.size(), totals.call_sites,
+         totals.error_codes.size(), totals.cases);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, FaultInjection,
+    testing::Values(FaultScenario{"InPlaceUpdateExits0", false, true, 0},
+                    FaultScenario{"InPlaceUpdateExits7", false, true, 7},
+                    FaultScenario{"InPlaceNotApplicable", false, false, 0},
+                    FaultScenario{"StagedUpdateExits0", true, true, 0},
+                    FaultScenario{"StagedUpdateExits7", true, true, 7},
+                    FaultScenario{"StagedNotApplicable", true, false, 0}),
+    [](const testing::TestParamInfo<FaultScenario>& info) {
+      return std::string(info.param.name);
+    });
+
+}  // namespace
