@@ -9,6 +9,8 @@
 
 namespace {
 
+const char kSeparator[] = "\\";
+
 // Sectors per cluster times bytes per sector times free clusters is at
 // least kFreeSpaceNeeded. The product of three 32-bit values can overflow
 // even 64 bits, so the free clusters are compared with the clusters needed.
@@ -21,6 +23,32 @@ bool EnoughFreeSpace(DWORD sectors_per_cluster, DWORD bytes_per_sector,
   uint64_t clusters_needed = kFreeSpaceNeeded / cluster_bytes +
                              (kFreeSpaceNeeded % cluster_bytes != 0 ? 1 : 0);
   return free_clusters >= clusters_needed;
+}
+
+// Another run started at the same moment can be handed the same name: the
+// file that reserved it is gone again at once. Making the folder is the one
+// claim that no two runs can share, so a name found taken by then (another
+// run's folder, or its reservation file) is exchanged for a fresh one.
+const int kStagingAttempts = 16;
+
+bool CreateStagingDirectory(const char* root, char* staging_path) {
+  for (int attempt = 0; attempt < kStagingAttempts; ++attempt) {
+    if (CreateDirectoryA(staging_path, nullptr))
+      return true;
+    DWORD error = GetLastError();
+    // Without a root there is nowhere to ask for another name: a name
+    // asked for in "" would lie in whatever folder is current.
+    if ((error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) ||
+        root[0] == '\0')
+      return false;
+    MakeStagingPath(root, kStagingPrefix, staging_path);
+    if (staging_path[0] == '\0' ||
+        strlen(staging_path) + strlen(kSeparator) >= kStagingPathSize) {
+      return false;
+    }
+    strcat(staging_path, kSeparator);
+  }
+  return false;
 }
 
 }  // namespace
@@ -38,7 +66,7 @@ void MakeStagingPath(const char* directory, const char* prefix,
 }
 
 int StageFiles(const char* root, char* package_directory,
-               const char* staging_path) {
+               char* staging_path) {
   DWORD sectors_per_cluster = 0;
   DWORD bytes_per_sector = 0;
   DWORD free_clusters = 0;
@@ -52,7 +80,7 @@ int StageFiles(const char* root, char* package_directory,
     ReportLine("Not enough disk space to copy necessary files.");
     return 1;
   }
-  if (!CreateDirectoryA(staging_path, nullptr)) {
+  if (!CreateStagingDirectory(root, staging_path)) {
     ReportLine("Unable to create temporary directory!");
     return 1;
   }

@@ -28,7 +28,11 @@ void MakeStagingPath(const char* directory, const char* prefix,
 // tree under `package_directory` into it (which gets a backslash appended
 // in place when it lacks one). Returns 0, or 1 after reporting the cause;
 // a failed copy leaves the staging directory and what it holds.
-int StageFiles(const char* root, char* package_directory,
-               const char* staging_path);
+//
+// When something of the name `staging_path` exists by the time the folder
+// is made (another run was handed the same name), a fresh name is taken in
+// `root` (MakeStagingPath, with a backslash appended) and written to
+// `staging_path`, a buffer of kStagingPathSize; a few times at most.
+int StageFiles(const char* root, char* package_directory, char* staging_path);
 
 #endif  // ZODERUDO_STAGING_STAGING_AREA_H_

@@ -136,24 +136,80 @@ refused() {
     expect_record_ending ",Status=Unknown,ReturnCode=1 \r\n"
 }
 
-# A relative argument whose absolute path has 260 characters: folders of
-# 50 characters and a last one of what remains. Windows does not make so
-# long a path current, so it is refused as a folder that cannot be entered
-# (the host tests reach the length check itself).
-too_long() {
+# long_folder BASE LENGTH: a folder below the host folder BASE whose Windows
+# path has LENGTH characters (nested names of at most 50), made on disk;
+# prints its path relative to BASE, with backslashes.
+long_folder() {
+  local base=$1 length=$2 need long="" n
+  need=$((length - $(winpath "$base" | wc -c) - 1))
+  while [ "$need" -gt 0 ]; do
+    n=$((need > 50 ? 50 : need))
+    [ $((need - n)) -eq 1 ] && n=$((n - 1))  # no separator without a name
+    long+=$(printf "%0${n}d" 0)
+    need=$((need - n))
+    [ "$need" -gt 0 ] && long+='\' need=$((need - 1))
+  done
+  mkdir -p "$base/${long//\\//}"
+  printf '%s' "$long"
+}
+
+# package_path_of LENGTH: a package folder whose absolute path has LENGTH
+# characters. Under Wine one of 259 is entered and named, so it is taken and
+# then fails in the copy (no room for its search pattern), leaving the
+# staging folder; one of 260 can be made current but is not named by
+# GetCurrentDirectoryA, and one of 261 cannot be entered: both are a folder
+# that cannot be opened. (The host tests reach the length check itself.)
+package_path_of() {
   add_driver tavixnt5.sys
   make_full_package 0
-  local base need k r long="" i
-  base=$(winpath "$CASE_PACKAGE")
-  need=$((260 - ${#base} - 1))
-  k=$(((need - 1) / 51)) r=$((need - (need - 1) / 51 * 51))
-  for ((i = 0; i < k; i++)); do long+="$(printf '%050d' 0)\\"; done
-  long+=$(printf "%0${r}d" 0)
-  mkdir -p "$CASE_PACKAGE/${long//\\//}"
-  run_program "$long"
-  expect_stdout "Unable to open package directory ${long//\\/\\\\}\r\n1\r\n" &&
-    expect_no_staging_left &&
+  local long
+  long=$(winpath "$CASE_PACKAGE")\\$(long_folder "$CASE_PACKAGE" "$1")
+  [ ${#long} -eq "$1" ] || { echo "  made a path of ${#long}"; return 1; }
+  run_program "\"$long\""
+  if [ "$1" -eq 259 ]; then
+    expect_stdout "Unable to copy files from ZR CD to hard drive.\r\nUnable to copy update files to the hard drive.\r\nCopying update files to the hard drive failed.\r\n1\r\n" &&
+      [ "$(staging_leftovers | wc -l)" -eq 1 ]
+    local status=$?
+    clear_staging
+    [ $status -eq 0 ] || return 1
+  else
+    expect_stdout "Unable to open package directory ${long//\\/\\\\}\r\n1\r\n" &&
+      expect_no_staging_left
+  fi && expect_not_run &&
     expect_record_ending ",Status=Unknown,ReturnCode=1 \r\n"
+}
+
+# package_file_of LENGTH: a package with a file in nested folders whose
+# path has LENGTH characters; 259 is copied and the update finds it, longer
+# ones fail the copy (a line for each folder level), which leaves the
+# staging folder.
+package_file_of() {
+  add_driver tavixnt5.sys
+  make_package 0
+  local folder name levels expected status
+  folder=$(long_folder "$CASE_PACKAGE" 249)
+  name=$(printf "%0$(($1 - 250))d" 0)
+  : >"$CASE_PACKAGE/${folder//\\//}/$name"
+  printf '@echo off\r\nif exist "%s\\%s" echo long file copied\r\nexit /b 0\r\n' \
+    "$folder" "$name" \
+    >"$CASE_PACKAGE/ZELMOR_UPDATE.cmd"
+  run_program "\"$(winpath "$CASE_PACKAGE")\""
+  if [ "$1" -eq 259 ]; then
+    expect_stdout "long file copied\r\n0\r\n" && expect_no_staging_left &&
+      expect_record_ending ",Status=Success,ReturnCode=0 \r\n"
+    return
+  fi
+  levels=$(($(tr -cd '\\' <<<"$folder" | wc -c) + 1))
+  expected="Unable to copy files from ZR CD to hard drive.\r\n"
+  for ((; levels > 0; levels--)); do
+    expected+="Unable to copy sub-directory update files to the hard drive.\r\n"
+  done
+  expected+="Unable to copy update files to the hard drive.\r\nCopying update files to the hard drive failed.\r\n1\r\n"
+  expect_stdout "$expected" && [ "$(staging_leftovers | wc -l)" -eq 1 ] &&
+    expect_record_ending ",Status=Unknown,ReturnCode=1 \r\n"
+  status=$?
+  clear_staging
+  return $status
 }
 
 two_arguments_run_in_place() {
@@ -170,7 +226,10 @@ e2e_case "missing package folder refused" refused 'Z:\no\such\package' \
   'Unable to open package directory Z:\\no\\such\\package'
 e2e_case "system drive root refused" refused 'C:\' \
   'Package directory holds the staging directory: C:\\'
-e2e_case "package path of 260 characters refused" too_long
+for length in 259 260 261; do
+  e2e_case "package path of $length characters" package_path_of $length
+  e2e_case "package file of $length characters" package_file_of $length
+done
 e2e_case "two arguments: run in place" two_arguments_run_in_place
 
 e2e_finish

@@ -3,15 +3,19 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <stdlib.h>
+#include <string.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <string>
 
+#include "log/log-path.h"
 #include "os/posix/host-control.h"
 #include "support/host-machine.h"
 
 namespace {
+
+namespace fs = std::filesystem;
 
 const char kCannotReadVersion[] = "zoDerudo: Cannot Read Version.id file\n";
 const char kLogFailed[] = "Log File Creation Failed!\n";
@@ -155,21 +159,41 @@ TEST_F(LogResultTest, WithoutSystemDriveTheSystemDirectorysDriveServes) {
             std::string(kRecord0) + kRecord0);
 }
 
-TEST_F(LogResultTest, TheLongestSystemDriveValueFits) {
-  // 114 characters: the path is then 127 long, all its buffer holds.
-  const std::string folder(111, 'l');
-  MakeFolder(folder);
-  ASSERT_EQ(setenv("SystemDrive", ("C:\\" + folder).c_str(), 1), 0);
-  EXPECT_EQ(Log(0), 0);
-  EXPECT_EQ(ReadFile(folder + "/ZRLOG/ZR.log"), kRecord0);
+// The log path is the systemdrive value and "\ZRLOG\ZR.log" in a buffer of
+// 128: 127 characters fit; longer ones, up to a path of 259, 260 and 261
+// characters, are a failure to open, with nothing made.
+TEST_F(LogResultTest, LogPathsOfUpTo127CharactersAreUsed) {
+  for (size_t path_length : {126u, 127u, 128u, 129u, 259u, 260u, 261u}) {
+    const std::string folder(
+        path_length - strlen("C:\\") - strlen("\\ZRLOG\\ZR.log"), 'l');
+    MakeFolder(folder);
+    ASSERT_EQ(setenv("SystemDrive", ("C:\\" + folder).c_str(), 1), 0);
+    if (path_length < kLogPathSize) {
+      EXPECT_EQ(Log(0), 0) << path_length;
+      EXPECT_EQ(ReadFile(folder + "/ZRLOG/ZR.log"), kRecord0) << path_length;
+    } else {
+      ExpectLogFailure();
+      EXPECT_FALSE(Exists(folder + "/ZRLOG")) << path_length;
+    }
+  }
 }
 
-TEST_F(LogResultTest, ASystemDriveValueTooLongIsAFailureToOpen) {
-  const std::string folder(112, 'l');
-  MakeFolder(folder);
-  ASSERT_EQ(setenv("SystemDrive", ("C:\\" + folder).c_str(), 1), 0);
-  ExpectLogFailure();
-  EXPECT_FALSE(Exists(folder + "/ZRLOG"));
+// Without systemdrive the drive comes from the system folder, read into a
+// buffer of MAX_PATH: one of 259 characters serves, a longer one gives no
+// drive.
+TEST_F(LogResultTest, SystemFoldersUpTo259CharactersGiveTheDrive) {
+  for (size_t length : {259u, 260u, 261u}) {
+    const std::string system = "C:\\" + std::string(length - 3, 's');
+    HostSetSystemDirectory(system.c_str());
+    fs::remove_all(HostPath("ZRLOG"));
+    if (length < MAX_PATH) {
+      EXPECT_EQ(Log(0), 0) << length;
+      EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), kRecord0) << length;
+    } else {
+      ExpectLogFailure();
+      EXPECT_FALSE(Exists("ZRLOG")) << length;
+    }
+  }
 }
 
 TEST_F(LogResultTest, AFolderInPlaceOfTheLogFileIsAFailureToOpen) {

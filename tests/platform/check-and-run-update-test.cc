@@ -178,8 +178,10 @@ TEST_F(CheckAndRunUpdateTest, SystemDirectoryTooLongForThePathIsAFailedQuery) {
   EXPECT_EQ(trace_[0], "FindFirstFileA " + fits + "\\DRIVERS\\tavixnt5.sys");
   EXPECT_EQ(trace_[0].size(), strlen("FindFirstFileA ") + kDriverPathSize - 1);
 
-  // One more character, or more than the buffer holds: no path is built on it.
-  for (size_t extra : {1u, 21u, 22u, 300u}) {
+  // One more character; driver paths that would have 259, 260 and 261
+  // characters; a directory that just fits the buffer (255), one that
+  // does not, and far more: no path is built on any of them.
+  for (size_t extra : {1u, 4u, 5u, 6u, 21u, 22u, 23u, 300u}) {
     std::string too_long = fits + std::string(extra, 't');
     HostSetSystemDirectory(too_long.c_str());
     EXPECT_EQ(Check(), ResultNotApplicable);

@@ -62,21 +62,43 @@ TEST_F(RunUpdateTest, UnreadableStartingFolderStopsBeforeTheCheck) {
   EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
 }
 
-TEST_F(RunUpdateTest, StartingFolderTooLongForItsBufferStopsBeforeTheCheck) {
-  // C:\pkg\ then folders until the path is 261 characters: one too many.
-  std::string below = "pkg";
-  while (below.size() + 3 < kRunDirectorySize)
-    below += "/" + std::string(std::min<size_t>(50, kRunDirectorySize - 4 -
-                                                        below.size()),
-                               'd');
-  ASSERT_EQ(below.size() + 3, kRunDirectorySize);
-  MakeFolder(below);
-  ASSERT_EQ(chdir(HostPath(below).c_str()), 0);
+// Starting folders of 259 and 260 characters are run in; one of 261 is more
+// than the buffer holds, and counts as one that cannot be read.
+TEST_F(RunUpdateTest, StartingFoldersUpTo260CharactersAreRunIn) {
+  for (size_t length : {259u, 260u, 261u}) {
+    // C:\pkg\ then folders until the path has `length` characters.
+    std::string below = "pkg/" + std::to_string(length);
+    while (below.size() + 3 < length)
+      below += "/" + std::string(std::min<size_t>(50, length - 4 -
+                                                          below.size()),
+                                 'd');
+    ASSERT_EQ(below.size() + 3, length);
+    MakeFolder(below);
+    std::filesystem::copy_file(HostPath("pkg/ZELMOR_UPDATE"),
+                               HostPath(below + "/ZELMOR_UPDATE"));
+    MakeFile(below + "/version.id", "deep\n2.0\n");
+    std::filesystem::remove(HostPath("pkg/ran-in.txt"));
+    std::filesystem::remove(HostPath("ZRLOG/ZR.log"));
+    ASSERT_EQ(chdir(HostPath(below).c_str()), 0);
 
-  EXPECT_EQ(Run({"zoderudo"}), 1);
-  // The result 1 is still recorded; no version file is there.
-  EXPECT_EQ(console_, std::string(kCannotReadDirectory) + kCannotReadVersion);
-  EXPECT_TRUE(Calls("FindFirstFileA").empty());
+    int result = Run({"zoderudo"});
+    if (length < kRunDirectorySize) {
+      EXPECT_EQ(result, 7) << length;
+      EXPECT_EQ(console_, "") << length;
+      EXPECT_EQ(UpdateRanIn(), HostPath(below)) << length;
+      EXPECT_NE(ReadFile("ZRLOG/ZR.log").find(",Update=deep,"),
+                std::string::npos) << length;
+    } else {
+      EXPECT_EQ(result, 1) << length;
+      // The result 1 is still recorded, with the version file where the
+      // process is.
+      EXPECT_EQ(console_, kCannotReadDirectory);
+      EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
+      EXPECT_TRUE(Calls("FindFirstFileA").empty());
+      EXPECT_EQ(UpdateRanIn(), "");
+    }
+    EXPECT_EQ(std::filesystem::current_path().string(), HostPath(below));
+  }
 }
 
 }  // namespace

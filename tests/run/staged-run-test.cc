@@ -32,15 +32,19 @@ class StagedRunTest : public RunUpdateTest {
     std::vector<std::string> made;
     for (const std::string& call : Calls("CreateDirectoryA")) {
       std::string path = call.substr(strlen("CreateDirectoryA "));
-      if (path.compare(0, 6, "C:\\ZRT") == 0) made.push_back(path);
+      if (path.compare(0, 6, "C:\\ZRT") == 0 &&
+          path.find('\\', 3) == path.size() - 1) {  // not a folder inside
+        made.push_back(path);
+      }
     }
     return made;
   }
 
-  // The staging folder that the run made, as "C:\ZRTxxxx.TMP\".
+  // The staging folder that the run made (its last attempt), as
+  // "C:\ZRTxxxx.TMP\".
   std::string StagingPath() const {
     std::vector<std::string> made = StagingMade();
-    return made.empty() ? "" : made[0];
+    return made.empty() ? "" : made.back();
   }
 
   // Entries in the root of C: named like a staging folder.
@@ -190,14 +194,16 @@ TEST_F(StagedRunTest, CopyThatCannotBeEnteredIsAFailedStaging) {
 
 TEST_F(StagedRunTest, ReservedNameThatCannotBeDeletedStaysAsAnEmptyFile) {
   HostFailNthCall("DeleteFileA", ERROR_ACCESS_DENIED, 1);
-  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 1);
-  EXPECT_EQ(console_, "Unable to create temporary directory!\n" +
-                          std::string(kStagingFailed));
+  // The staging folder then takes a fresh name; the empty file stays.
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 7);
+  EXPECT_EQ(console_, "");
   std::vector<std::string> left = StagingLeftovers();
   ASSERT_EQ(left.size(), 1u);
   EXPECT_TRUE(fs::is_regular_file(HostPath(left[0])));
   EXPECT_EQ(ReadFile(left[0]), "");
-  EXPECT_EQ(UpdateRanIn(), "");
+  std::string staging = StagingPath();
+  EXPECT_EQ(UpdateRanIn(), HostPath(staging.substr(3, staging.size() - 4)));
+  EXPECT_NE(staging, "C:\\" + left[0] + "\\");
 }
 
 TEST_F(StagedRunTest, CleanUpFailuresAreReportedAndKeepTheResult) {
@@ -247,28 +253,40 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
 }
 
 TEST_F(StagedRunTest, PackagePathsUpTo259CharactersAreTaken) {
-  // C:\ and folders until the path has 259, then 260 characters.
-  std::string below = "deep";
-  while (below.size() + 3 < 259)
-    below += "/" + std::string(std::min<size_t>(50, 259 - 4 - below.size()),
-                               'd');
-  ASSERT_EQ(below.size() + 3, 259u);
-  MakeFolder(below);
-  MakeFolder(below + "x");  // its sibling of 260 characters
-  std::string windows = "C:\\" + below;
-  std::replace(windows.begin(), windows.end(), '/', '\\');
+  for (size_t length : {259u, 260u, 261u}) {
+    // C:\ and folders until the path has `length` characters.
+    std::string below = std::to_string(length);
+    while (below.size() + 3 < length)
+      below += "/" + std::string(std::min<size_t>(50, length - 4 -
+                                                          below.size()),
+                                 'd');
+    ASSERT_EQ(below.size() + 3, length);
+    MakeFolder(below);
+    MakeFile(below + "/version.id", "deep\n2.0\n");
+    std::string windows = "C:\\" + below;
+    std::replace(windows.begin(), windows.end(), '/', '\\');
+    fs::remove(HostPath("ZRLOG/ZR.log"));
 
-  // 259 fits; the copy then meets paths that do not (its search pattern).
-  EXPECT_EQ(Run({"zoderudo", windows}), 1);
-  EXPECT_EQ(console_, "Unable to copy files from ZR CD to hard drive.\n"
-                      "Unable to copy update files to the hard drive.\n" +
-                          std::string(kStagingFailed));
-  EXPECT_EQ(StagingMade().size(), 1u);
-
-  EXPECT_EQ(Run({"zoderudo", windows + "x"}), 1);
-  EXPECT_EQ(console_, "Package directory path is too long: " + windows + "x\n");
-  EXPECT_TRUE(StagingMade().empty());
-  EXPECT_TRUE(BackAtTheStart());
+    EXPECT_EQ(Run({"zoderudo", windows}), 1) << length;
+    if (length == 259) {
+      // Taken; the copy then meets a path that does not fit (its search
+      // pattern) and the staging folder stays.
+      EXPECT_EQ(console_, "Unable to copy files from ZR CD to hard drive.\n"
+                          "Unable to copy update files to the hard drive.\n" +
+                              std::string(kStagingFailed));
+      EXPECT_EQ(StagingMade().size(), 1u);
+      EXPECT_EQ(StagingLeftovers().size(), 1u);
+      for (const std::string& name : StagingLeftovers())
+        fs::remove_all(HostPath(name));
+    } else {
+      EXPECT_EQ(console_,
+                "Package directory path is too long: " + windows + "\n");
+      EXPECT_TRUE(StagingMade().empty());
+      EXPECT_TRUE(StagingLeftovers().empty());
+    }
+    EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n") << length;
+    EXPECT_TRUE(BackAtTheStart());
+  }
 }
 
 TEST_F(StagedRunTest, WithoutASystemFolderNothingIsReservedAndStagingFails) {

@@ -3,6 +3,7 @@
 #include "staging/staging-area.h"
 
 #include <gtest/gtest.h>
+#include <stdio.h>
 #include <string.h>
 
 #include <filesystem>
@@ -35,13 +36,16 @@ class StagingAreaTest : public HostMachineTest {
     HostSetFreeSpace(8, 512, 1000000, 2000000);
   }
 
-  // Stages C:\pkg into `staging` (below C:, without the final backslash).
+  // Stages C:\pkg into `staging` (below C:, without the final backslash);
+  // the path staged into stays in staged_.
   int Stage(const std::string& staging) {
     char package[261] = "C:\\pkg";
-    std::string path = "C:\\" + staging + "\\";
+    char path[kStagingPathSize] = {};
+    snprintf(path, sizeof path, "C:\\%s\\", staging.c_str());
     int result = -1;
     console_ = tree_snapshot::Console(
-        [&] { result = StageFiles("C:\\", package, path.c_str()); });
+        [&] { result = StageFiles("C:\\", package, path); });
+    staged_ = path;
     return result;
   }
 
@@ -50,6 +54,7 @@ class StagingAreaTest : public HostMachineTest {
   }
 
   std::string console_;
+  std::string staged_;
 };
 
 TEST_F(StagingAreaTest, StagingNameIsFreeAndInTheRoot) {
@@ -121,16 +126,54 @@ TEST_F(StagingAreaTest, UnknownFreeSpaceStopsBeforeAnythingIsMade) {
   EXPECT_FALSE(Exists("stage"));
 }
 
-TEST_F(StagingAreaTest, ExistingStagingNameCopiesNothing) {
+// Another run handed the same name may have made its folder, or hold its
+// reservation file, by the time this run makes its own: a fresh name is
+// taken, and what the other run has is left alone.
+TEST_F(StagingAreaTest, StagingNameTakenMeanwhileIsExchangedForAFreshOne) {
   MakeFolder("stage");
   MakeFile("stage/mine", "mine");
   MakeFile("file", "");
+  const std::regex kFresh(R"(C:\\ZRT[0-9A-F]{1,4}\.TMP\\)");
   for (const char* staging : {"stage", "file"}) {
-    EXPECT_EQ(Stage(staging), 1) << staging;
-    EXPECT_EQ(console_, kCannotCreate) << staging;
+    EXPECT_EQ(Stage(staging), 0) << staging;
+    EXPECT_EQ(console_, "") << staging;
+    EXPECT_TRUE(std::regex_match(staged_, kFresh)) << staged_;
+    EXPECT_TRUE(StagedInFull(staged_.substr(3, staged_.size() - 4)));
   }
   EXPECT_EQ(Snapshot(HostPath("stage")),
             (std::map<std::string, std::string>{{"mine", "mine"}}));
+  EXPECT_EQ(ReadFile("file"), "");
+}
+
+TEST_F(StagingAreaTest, StagingFolderThatCannotBeMadeCopiesNothing) {
+  struct Case {
+    const char* what;
+    const char* call;
+    DWORD error;
+  } cases[] = {
+      // Not a name in use: no other name would do better.
+      {"access denied", "CreateDirectoryA", ERROR_ACCESS_DENIED},
+      // The name is in use and no fresh one can be had.
+      {"no fresh name", "GetTempFileNameA", ERROR_ACCESS_DENIED},
+  };
+  MakeFolder("stage");
+  for (const Case& c : cases) {
+    HostFailCall(c.call, c.error, 1);
+    std::map<std::string, std::string> before = Snapshot(drive_c_);
+    EXPECT_EQ(Stage("stage"), 1) << c.what;
+    EXPECT_EQ(console_, kCannotCreate) << c.what;
+    EXPECT_EQ(Snapshot(drive_c_), before) << c.what;
+  }
+  // Names taken again and again: the run gives up after a few.
+  HostFailCall("CreateDirectoryA", ERROR_ALREADY_EXISTS, 1000);
+  HostTraceCalls(true);
+  EXPECT_EQ(Stage("stage"), 1);
+  EXPECT_EQ(console_, kCannotCreate);
+  size_t attempts = 0;
+  for (const std::string& line : HostTakeTrace())
+    attempts += line.rfind("CreateDirectoryA ", 0) == 0;
+  EXPECT_GT(attempts, 1u);
+  EXPECT_LT(attempts, 1000u);
 }
 
 TEST_F(StagingAreaTest, FailedCopyIsReportedAfterTheWalkerAndStays) {

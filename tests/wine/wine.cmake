@@ -12,7 +12,8 @@ set(ZODERUDO_WINE_ENV
 add_test(NAME wine_start
   COMMAND ${CMAKE_CURRENT_LIST_DIR}/start-wine.sh ${ZODERUDO_WINEPREFIX})
 set_tests_properties(wine_start PROPERTIES FIXTURES_SETUP wine)
-add_test(NAME wine_stop COMMAND wineserver -k)
+# No server left to stop is no failure: ctest --repeat runs this again.
+add_test(NAME wine_stop COMMAND sh -c "wineserver -k || true")
 set_tests_properties(wine_stop PROPERTIES
   FIXTURES_CLEANUP wine ENVIRONMENT "${ZODERUDO_WINE_ENV}")
 
