@@ -3,6 +3,8 @@
 #include <errno.h>
 #include <unistd.h>
 
+#include <atomic>
+
 #ifdef __linux__
 #include <linux/fs.h>
 #include <sys/ioctl.h>
@@ -39,23 +41,37 @@ int ReadWrite(int from, int to) {
 
 const size_t kChunk = size_t{1} << 30;
 
-// Runs one kernel copy until the end of `from`. Returns 0 when done, -1
-// when this way is not available and nothing has been copied yet (so the
-// next way can start over), else the errno of the failure.
+// What one kernel copy came to.
+enum class Outcome { kDone, kNothing, kRefused, kFailed };
+
+// Runs one kernel copy until `size` bytes are copied or `from` ends. kNothing
+// and kRefused mean nothing was copied and the next way can start over;
+// kRefused also that this way is not available here. On kFailed `*error`
+// is the errno.
 template <typename Step>
-int KernelCopy(Step step) {
-  bool copied = false;
+Outcome KernelCopy(uint64_t size, int* error, Step step) {
+  uint64_t copied = 0;
   for (;;) {
     ssize_t n = step();
-    if (n == 0) return copied ? 0 : -1;  // empty, or a file the call skips
+    if (n == 0) return copied ? Outcome::kDone : Outcome::kNothing;
     if (n > 0) {
-      copied = true;
+      copied += static_cast<uint64_t>(n);
+      if (copied >= size) return Outcome::kDone;
       continue;
     }
     if (errno == EINTR) continue;
-    return !copied && Unsupported(errno) ? -1 : errno;
+    if (!copied && Unsupported(errno)) return Outcome::kRefused;
+    *error = errno;
+    return Outcome::kFailed;
   }
 }
+
+// The ways the host refused as unsupported: a copy of many files pays for
+// a refusal once. A later way is as fast where an earlier one is refused
+// (copy_file_range shares blocks where the file system can).
+std::atomic<bool> clone_refused{false};
+std::atomic<bool> range_refused{false};
+std::atomic<bool> send_refused{false};
 
 #endif
 
@@ -63,15 +79,34 @@ int KernelCopy(Step step) {
 
 namespace os_posix {
 
-int CopyData(int from, int to) {
+int CopyData(int from, int to, uint64_t size) {
 #ifdef __linux__
-  if (ioctl(to, FICLONE, from) == 0) return 0;
-  int result = KernelCopy([&] {
-    return copy_file_range(from, nullptr, to, nullptr, kChunk, 0);
-  });
-  if (result >= 0) return result;
-  result = KernelCopy([&] { return sendfile(to, from, nullptr, kChunk); });
-  if (result >= 0) return result;
+  if (!clone_refused) {
+    if (ioctl(to, FICLONE, from) == 0) return 0;
+    if (Unsupported(errno)) clone_refused = true;
+  }
+  int error = 0;
+  if (size > 0 && !range_refused) {
+    switch (KernelCopy(size, &error, [&] {
+      return copy_file_range(from, nullptr, to, nullptr, kChunk, 0);
+    })) {
+      case Outcome::kDone: return 0;
+      case Outcome::kFailed: return error;
+      case Outcome::kRefused: range_refused = true; break;
+      case Outcome::kNothing: break;
+    }
+  }
+  if (size > 0 && !send_refused) {
+    switch (KernelCopy(size, &error,
+                       [&] { return sendfile(to, from, nullptr, kChunk); })) {
+      case Outcome::kDone: return 0;
+      case Outcome::kFailed: return error;
+      case Outcome::kRefused: send_refused = true; break;
+      case Outcome::kNothing: break;
+    }
+  }
+#else
+  (void)size;
 #endif
   // Files that the kernel calls copy nothing of (empty ones, and pseudo
   // files that report no size) are read to their end.

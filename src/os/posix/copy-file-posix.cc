@@ -108,7 +108,7 @@ DWORD Copy(const char* existing, const char* new_name, bool fail_if_exists) {
   std::string host;
   error = OpenTarget(new_name, fail_if_exists, source, &to, &host);
   if (error == ERROR_SUCCESS) {
-    int failure = os_posix::CopyData(from, to);
+    int failure = os_posix::CopyData(from, to, static_cast<uint64_t>(source.st_size));
     if (failure == 0) failure = FinishTarget(to, source);
     if (close(to) != 0 && failure == 0) failure = errno;
     // What is left of a failed copy is no copy: Windows removes it too.
