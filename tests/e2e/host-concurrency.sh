@@ -6,16 +6,11 @@
 # and only that, is there. The staged runs keep their 5-second pause, so they
 # overlap for real.
 # Usage: host-concurrency.sh ZODERUDO
-set -u
-for v in $(compgen -e | grep -i '^ZODERUDO_\|^systemdrive$'); do unset "$v"; done
-exe=$(realpath "$1")
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
+. "$(dirname "$0")/host-lib.sh"
+host_init "$1"
 c=$tmp/c d=$tmp/d
 mkdir -p "$c/WINDOWS/system32/DRIVERS" "$c/inplace" "$d"
 : >"$c/WINDOWS/system32/DRIVERS/tavixnt5.sys"
-problems=()
-problem() { problems+=("$1"); }
 ids=(p1 p2 p3 p4 p5 p6 p7 p8 s1 s2 s3 s4 s5 s6 s7 s8)
 
 # code_of ID: the exit code of run ID's update, 101-108 in place, 111-118
@@ -126,14 +121,11 @@ seen=$(sed -n 's/.*,Update=\([ps][1-8]\),.*ReturnCode=\([0-9]*\) \r$/\1=\2/p' "$
 expected=$(for id in "${ids[@]}"; do echo "$id=$(code_of "$id")"; done | sort)
 [ "$seen" = "$expected" ] || problem "the records are not one per run"
 
-if [ ${#problems[@]} -eq 0 ]; then
-  echo "ok: 8 staged and 8 in-place runs at once: 16 records, 8 staging folders"
-  exit 0
-fi
-echo "FAILED: 8 staged and 8 in-place runs at once"
-printf '  %s\n' "${problems[@]}"
-[ -f "$log" ] && sed 's/^/  | /' "$log"
-for id in "${ids[@]}"; do
-  [ -s "$tmp/out-$id" ] && sed "s/^/  $id> /" "$tmp/out-$id"
-done
-exit 1
+report_details() {
+  [ -f "$log" ] && sed 's/^/  | /' "$log"
+  for id in "${ids[@]}"; do
+    [ -s "$tmp/out-$id" ] && sed "s/^/  $id> /" "$tmp/out-$id"
+  done
+}
+report "8 staged and 8 in-place runs at once: 16 records, 8 staging folders"
+host_finish

@@ -2,12 +2,8 @@
 # The result log of the host build, end to end: records of runs started
 # together, the log's place when systemdrive is missing or too long.
 # Usage: host-log.sh ZODERUDO
-set -u
-for v in $(compgen -e | grep -i '^ZODERUDO_\|^systemdrive$'); do unset "$v"; done
-exe=$(realpath "$1")
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-passed=0 failed=0
+. "$(dirname "$0")/host-lib.sh"
+host_init "$1"
 record_re='^[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2},Update=1\.0,New=2\.0,Status=Unknown,ReturnCode=[0-9]+ '$'\r''$'
 
 # new_machine: a fresh drive C: with a driver of Windows 2000.
@@ -15,7 +11,6 @@ new_machine() {
   case_dir=$(mktemp -d "$tmp/case.XXXXXX")
   mkdir -p "$case_dir/c/WINDOWS/system32/DRIVERS"
   : >"$case_dir/c/WINDOWS/system32/DRIVERS/tavixnt5.sys"
-  problems=()
 }
 
 # make_package NAME CODE: its update waits until the file go exists in the
@@ -45,19 +40,6 @@ run() {
      env ZODERUDO_DRIVE_C="$case_dir/c" ZODERUDO_WINVER=win2k "$@" \
        "$exe" >"$case_dir/$package.out" 2>&1)
   status=$?
-}
-
-problem() { problems+=("$1"); }
-
-report() {
-  if [ ${#problems[@]} -eq 0 ]; then
-    passed=$((passed + 1))
-    echo "ok: $1"
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $1"
-    printf '  %s\n' "${problems[@]}"
-  fi
 }
 
 # Eight runs in flight at once, their updates held until all have started,
@@ -122,5 +104,4 @@ too_long_drive() {
 eight_at_once
 fallback_drive
 too_long_drive
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+host_finish

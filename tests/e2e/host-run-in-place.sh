@@ -3,13 +3,8 @@
 # Windows machine whose drive C: is a temp folder, and the host stand-in
 # for cmd runs the package's ZELMOR_UPDATE script.
 # Usage: host-run-in-place.sh ZODERUDO
-set -u
-# Only the settings given per case may shape the machine.
-for v in $(compgen -e | grep -i '^ZODERUDO_\|^systemdrive$'); do unset "$v"; done
-exe=$(realpath "$1")
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-passed=0 failed=0
+. "$(dirname "$0")/host-lib.sh"
+host_init "$1"
 
 # run_case VERSION DRIVER: a fresh drive C: holding DRIVER, a package whose
 # update prints a line, records its working folder and exits 7; runs the
@@ -28,22 +23,11 @@ run_case() {
      ZODERUDO_DRIVE_C=$case_dir/c ZODERUDO_WINVER=$1 \
        "$exe" >"$case_dir/stdout" 2>"$case_dir/stderr")
   status=$?
-  problems=()
 }
 
-problem() { problems+=("$1"); }
-
-report() {
-  if [ ${#problems[@]} -eq 0 ]; then
-    passed=$((passed + 1))
-    echo "ok: $1"
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $1"
-    printf '  %s\n' "${problems[@]}"
-    echo "  stdout: $(cat "$case_dir/stdout")"
-    echo "  stderr: $(cat "$case_dir/stderr")"
-  fi
+report_details() {
+  echo "  stdout: $(cat "$case_dir/stdout")"
+  echo "  stderr: $(cat "$case_dir/stderr")"
 }
 
 run_case win2k ovxfent5.sys
@@ -65,5 +49,4 @@ run_case winxp ovxfent5.sys
 [ ! -s "$case_dir/stderr" ] || problem "unexpected stderr"
 report "winxp with ovxfent5.sys: 99 and the update does not run"
 
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+host_finish

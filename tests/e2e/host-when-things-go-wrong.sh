@@ -4,12 +4,8 @@
 # failures are covered beside the feature they concern; the README's table
 # "When things go wrong" names the test of each.)
 # Usage: host-when-things-go-wrong.sh ZODERUDO
-set -u
-for v in $(compgen -e | grep -i '^ZODERUDO_\|^systemdrive$'); do unset "$v"; done
-exe=$(realpath "$1")
-tmp=$(mktemp -d)
-trap 'chmod -R u+w "$tmp"; rm -rf "$tmp"' EXIT
-passed=0 failed=0
+. "$(dirname "$0")/host-lib.sh"
+host_init "$1"
 
 # new_machine: a fresh drive C: with a driver of Windows 2000, a package
 # whose update records that it ran and exits with 3, and a starting folder
@@ -24,7 +20,6 @@ new_machine() {
   printf 'data' >"$c/pkg/sub/data.bin"
   printf '#!/bin/sh\n: >"%s"\nexit 3\n' "$case_dir/ran" >"$c/pkg/ZELMOR_UPDATE"
   chmod +x "$c/pkg/ZELMOR_UPDATE"
-  problems=()
 }
 
 # run FOLDER PROGRAM [ARGUMENT] [-- VAR=VALUE...]: runs PROGRAM started in
@@ -39,7 +34,6 @@ run() {
   status=$?
 }
 
-problem() { problems+=("$1"); }
 expect_status() { [ "$status" -eq "$1" ] || problem "exit code $status, expected $1"; }
 expect_out() { [ "$out" = "$1" ] || problem "console: $out"; }
 expect_log() {
@@ -47,17 +41,6 @@ expect_log() {
     problem "log: $(cat "$c/ZRLOG/ZR.log" 2>&1)"
 }
 staging_folders() { find "$c" -maxdepth 1 -iname 'zrt*' | wc -l; }
-
-report() {
-  if [ ${#problems[@]} -eq 0 ]; then
-    passed=$((passed + 1))
-    echo "ok: $1"
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $1"
-    printf '  %s\n' "${problems[@]}"
-  fi
-}
 
 # 1,999,360 bytes free: checked before anything is made.
 full_disk() {
@@ -111,5 +94,4 @@ no_interpreter() {
 full_disk
 read_only_log
 no_interpreter
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+host_finish

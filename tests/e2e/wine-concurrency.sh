@@ -9,22 +9,10 @@
 . "$(dirname "$0")/wine-lib.sh"
 e2e_init "$1" "$2"
 
-DRIVE_C=$WINEPREFIX/drive_c
 IDS=(p1 p2 p3 p4 p5 p6 p7 p8 s1 s2 s3 s4 s5 s6 s7 s8)
 STAGING_RE='^C:\\[Zz][Rr][Tt][0-9A-Fa-f]{1,4}\.[Tt][Mm][Pp]$'
 RECORD_RE='^[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2},Update=[ps][1-8],New=2\.0,Status=Unknown,ReturnCode=1[01][1-8] '$'\r''$'
 
-staging_leftovers() {
-  local entry
-  for entry in "$DRIVE_C"/*; do
-    case "${entry##*/}" in [Zz][Rr][Tt]*) printf '%s\n' "${entry##*/}" ;; esac
-  done
-}
-clear_staging() {
-  local name
-  while IFS= read -r name; do rm -rf -- "${DRIVE_C:?}/$name"; done \
-    < <(staging_leftovers)
-}
 trap 'e2e_cleanup; clear_staging' EXIT
 
 # code_of ID: 101-108 in place, 111-118 staged.

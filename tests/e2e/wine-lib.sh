@@ -73,6 +73,20 @@ e2e_clear_drivers() {
   done
 }
 
+# Staging folders (and reservation files) left in the root of C:, in any
+# letter case, and their removal.
+staging_leftovers() {
+  local entry
+  for entry in "$WINEPREFIX"/drive_c/*; do
+    case "${entry##*/}" in [Zz][Rr][Tt]*) printf '%s\n' "${entry##*/}" ;; esac
+  done
+}
+clear_staging() {
+  local name
+  while IFS= read -r name; do rm -rf -- "${WINEPREFIX:?}/drive_c/$name"; done \
+    < <(staging_leftovers)
+}
+
 # --- setting up a case -------------------------------------------------------
 
 # Places an entry, recorded for removal even if the case dies.

@@ -6,23 +6,10 @@
 . "$(dirname "$0")/wine-lib.sh"
 e2e_init "$1" "$2"
 
-DRIVE_C=$WINEPREFIX/drive_c
 LISTING_FILES=listing-files.txt
 LISTING_FOLDERS=listing-folders.txt
 trap 'e2e_cleanup; clear_staging' EXIT
 
-# Staging folders left in the root of C: (any letter case).
-staging_leftovers() {
-  local entry
-  for entry in "$DRIVE_C"/*; do
-    case "${entry##*/}" in [Zz][Rr][Tt]*) printf '%s\n' "${entry##*/}" ;; esac
-  done
-}
-clear_staging() {
-  local name
-  while IFS= read -r name; do rm -rf -- "${DRIVE_C:?}/$name"; done \
-    < <(staging_leftovers)
-}
 
 # The package of make_package, grown: sub-folders (one empty), a hidden and
 # a read-only file; its update also lists what it finds where it runs.
