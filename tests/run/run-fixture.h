@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -49,6 +50,17 @@ class RunUpdateTest : public HostMachineTest {
     console_ = testing::internal::GetCapturedStdout();
     trace_ = HostTakeTrace();
     return result;
+  }
+
+  // A folder below C: whose Windows path "C:\\..." has `length` characters:
+  // `first`, then folders of up to 50 characters.
+  static std::string DeepFolder(const std::string& first, size_t length) {
+    std::string below = first;
+    while (below.size() + 3 < length) {
+      size_t part = std::min<size_t>(50, length - 4 - below.size());
+      below += "/" + std::string(part, 'd');
+    }
+    return below;
   }
 
   // The traced calls of one function, in order.

@@ -66,12 +66,7 @@ TEST_F(RunUpdateTest, UnreadableStartingFolderStopsBeforeTheCheck) {
 // than the buffer holds, and counts as one that cannot be read.
 TEST_F(RunUpdateTest, StartingFoldersUpTo260CharactersAreRunIn) {
   for (size_t length : {259u, 260u, 261u}) {
-    // C:\pkg\ then folders until the path has `length` characters.
-    std::string below = "pkg/" + std::to_string(length);
-    while (below.size() + 3 < length)
-      below += "/" + std::string(std::min<size_t>(50, length - 4 -
-                                                          below.size()),
-                                 'd');
+    std::string below = DeepFolder("pkg/" + std::to_string(length), length);
     ASSERT_EQ(below.size() + 3, length);
     MakeFolder(below);
     std::filesystem::copy_file(HostPath("pkg/ZELMOR_UPDATE"),

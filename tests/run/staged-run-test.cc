@@ -254,12 +254,7 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
 
 TEST_F(StagedRunTest, PackagePathsUpTo259CharactersAreTaken) {
   for (size_t length : {259u, 260u, 261u}) {
-    // C:\ and folders until the path has `length` characters.
-    std::string below = std::to_string(length);
-    while (below.size() + 3 < length)
-      below += "/" + std::string(std::min<size_t>(50, length - 4 -
-                                                          below.size()),
-                                 'd');
+    std::string below = DeepFolder(std::to_string(length), length);
     ASSERT_EQ(below.size() + 3, length);
     MakeFolder(below);
     MakeFile(below + "/version.id", "deep\n2.0\n");

@@ -13,6 +13,7 @@
 #include "os/posix/host-control.h"
 #include "support/host-machine.h"
 #include "tree-snapshot.h"
+#include "walker-lines.h"
 
 namespace {
 
@@ -20,18 +21,12 @@ namespace fs = std::filesystem;
 using tree_snapshot::Build;
 using tree_snapshot::kFolder;
 using tree_snapshot::Snapshot;
+using walker_lines::kCannotCopyFile;
+using walker_lines::kCannotCreateFolder;
+using walker_lines::kCannotEmptyFolder;
+using walker_lines::kCannotRemoveFolder;
+using walker_lines::kCascade;
 using Tree = std::map<std::string, std::string>;
-
-const char kCannotCreateFolder[] =
-    "Unable to create temporary sub-directory!\n";
-const char kCascade[] =
-    "Unable to copy sub-directory update files to the hard drive.\n";
-const char kCannotCopyFile[] =
-    "Unable to copy files from ZR CD to hard drive.\n";
-const char kCannotEmptyFolder[] =
-    "Unable to delete files from temporary sub-directory.\n";
-const char kCannotRemoveFolder[] =
-    "Could not remove temporary sub-directory.\n";
 
 class TreeWalkTest : public HostMachineTest {
  protected:

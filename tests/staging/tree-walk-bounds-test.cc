@@ -14,20 +14,17 @@
 #include "os/os.h"
 #include "staging/copy-or-delete-tree.h"
 #include "tree-snapshot.h"
+#include "walker-lines.h"
 
 namespace fs = std::filesystem;
 using tree_snapshot::Console;
 using tree_snapshot::kFolder;
 using tree_snapshot::Snapshot;
+using walker_lines::kCannotCopyFile;
+using walker_lines::kCannotCreateFolder;
+using walker_lines::kCannotEmptyFolder;
 
 namespace {
-
-const char kCannotCopyFile[] =
-    "Unable to copy files from ZR CD to hard drive.\n";
-const char kCannotCreateFolder[] =
-    "Unable to create temporary sub-directory!\n";
-const char kCannotEmptyFolder[] =
-    "Unable to delete files from temporary sub-directory.\n";
 
 const size_t kLengths[] = {259, 260, 261};
 

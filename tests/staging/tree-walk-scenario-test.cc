@@ -12,20 +12,17 @@
 #include "os/os.h"
 #include "staging/copy-or-delete-tree.h"
 #include "tree-snapshot.h"
+#include "walker-lines.h"
 
 namespace fs = std::filesystem;
 using tree_snapshot::Console;
 using tree_snapshot::kFolder;
 using tree_snapshot::Snapshot;
+using walker_lines::kCannotCopyFile;
+using walker_lines::kCannotEmptyFolder;
+using walker_lines::kCascade;
 
 namespace {
-
-const char kCannotCopyFile[] =
-    "Unable to copy files from ZR CD to hard drive.\n";
-const char kCascade[] =
-    "Unable to copy sub-directory update files to the hard drive.\n";
-const char kCannotEmptyFolder[] =
-    "Unable to delete files from temporary sub-directory.\n";
 
 using TreeWalk = conformance::Win32;
 
