@@ -1,7 +1,9 @@
-// Imports a function from USER32.dll, which zoderudo.exe must never do:
-// the import checker's own test expects the checker to reject this exe.
+// An exe that breaks the rules zoderudo.exe must keep, for the checker's
+// own test: it imports from USER32.dll and imports GetTickCount64 (Vista),
+// and is linked as a GUI program for Windows Vista, without resources.
+#define _WIN32_WINNT 0x0600
 #include <windows.h>
 
 int main() {
-  return MessageBeep(MB_OK) ? 0 : 1;
+  return MessageBeep(MB_OK) && GetTickCount64() != 0 ? 0 : 1;
 }
