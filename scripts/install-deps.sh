@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing zoderudo needs, only what is missing:
 # the host toolchain and GoogleTest, clang (for libFuzzer), the mingw-w64
-# cross compiler for 32-bit Windows, and 32-bit Wine to run the Windows
+# cross compilers for 32-bit Windows, and 32-bit Wine to run the Windows
 # tests. Quiet when all is there. Runs apt as root, or through sudo
 # otherwise.
 #
@@ -30,8 +30,10 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
   as_root dpkg --add-architecture i386
 fi
 
+# The mingw-w64 compilers of both thread models: win32 for the shipped exe,
+# posix for the Windows test programs (GoogleTest).
 wanted=(cmake g++ make googletest libgtest-dev clang
-        g++-mingw-w64-i686 wine wine32:i386)
+        g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix wine wine32:i386)
 if [ "${1:-}" = --bench ]; then
   wanted+=(hyperfine time)
 elif [ $# -ne 0 ]; then
