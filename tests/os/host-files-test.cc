@@ -1,7 +1,8 @@
 // What the layer does with files where Wine cannot be the judge: Windows
 // refusals that Wine run by the superuser does not make (read-only and
-// hidden files are not replaced or written to), and the free
-// space that the machine settings fix.
+// hidden files are not replaced or written to), a search below a file
+// (Wine answers otherwise), and the free space that the machine settings
+// fix.
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -56,6 +57,29 @@ TEST_F(HostFiles, ReadOnlyFilesOpenForReadingOnly) {
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(CloseHandle(reader));
   EXPECT_EQ(ReadFile("locked.log"), "kept");
+}
+
+// Windows opens the folder a search looks in, and a file is none:
+// ERROR_DIRECTORY, where Wine says ERROR_INVALID_NAME. A walk then tells a
+// folder that turned into a file from one that is gone.
+TEST_F(HostFiles, SearchBelowAFileFindsNoFolder) {
+  MakeFile("file", "x");
+  struct Case {
+    const char* pattern;
+    DWORD error;
+  } cases[] = {
+      {"file\\*", ERROR_DIRECTORY},
+      {"FILE\\*.*", ERROR_DIRECTORY},
+      {"file/x.txt", ERROR_DIRECTORY},
+      {"file.\\*", ERROR_DIRECTORY},
+      {"file\\sub\\*", ERROR_PATH_NOT_FOUND},  // no folder to open
+  };
+  WIN32_FIND_DATAA found;
+  for (const Case& c : cases) {
+    SetLastError(0);
+    EXPECT_EQ(FindFirstFileA(c.pattern, &found), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), c.error) << c.pattern;
+  }
 }
 
 struct Space {
