@@ -22,7 +22,8 @@ bool ReadIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* identity) {
   CloseHandle(folder);
   // A file system that keeps no index (some network shares) says 0 for
   // every entry, which would make all its folders one.
-  return read && (identity->nFileIndexHigh != 0 || identity->nFileIndexLow != 0);
+  return read &&
+         (identity->nFileIndexHigh != 0 || identity->nFileIndexLow != 0);
 }
 
 }  // namespace

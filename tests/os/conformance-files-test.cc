@@ -59,26 +59,26 @@ std::vector<std::string> ListAll(const std::string& pattern) {
   return names;
 }
 
-// What `path`, opened with backup semantics, tells of itself: kNoFailure
-// with `info` filled, or the error of the open or the query.
-DWORD Identify(const std::string& path, BY_HANDLE_FILE_INFORMATION* info) {
-  memset(info, 0, sizeof *info);
-  SetLastError(0);
+// What `path`, opened with backup semantics, tells of itself: whether it
+// is a folder, its volume serial number and its file index; else the error.
+std::string IdentityOf(const std::string& path) {
   HANDLE handle = CreateFileA(
       path.c_str(), FILE_READ_ATTRIBUTES,
       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
       OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (handle == INVALID_HANDLE_VALUE) return GetLastError();
-  DWORD error = GetFileInformationByHandle(handle, info) ? kNoFailure
-                                                          : GetLastError();
+  if (handle == INVALID_HANDLE_VALUE)
+    return "error " + std::to_string(GetLastError());
+  BY_HANDLE_FILE_INFORMATION info;
+  std::string identity =
+      !GetFileInformationByHandle(handle, &info)
+          ? "error " + std::to_string(GetLastError())
+          : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? "folder "
+                                                              : "file ") +
+                std::to_string(info.dwVolumeSerialNumber) + " " +
+                std::to_string(info.nFileIndexHigh) + ":" +
+                std::to_string(info.nFileIndexLow);
   EXPECT_TRUE(CloseHandle(handle));
-  return error;
-}
-
-std::string IdentityOf(const BY_HANDLE_FILE_INFORMATION& info) {
-  return std::to_string(info.dwVolumeSerialNumber) + ":" +
-         std::to_string(info.nFileIndexHigh) + ":" +
-         std::to_string(info.nFileIndexLow);
+  return identity;
 }
 
 }  // namespace
@@ -287,103 +287,21 @@ TEST_F(Win32, GetDiskFreeSpaceMeasuresTheFolderDrive) {
             DWORD{ERROR_PATH_NOT_FOUND});
 }
 
-// A folder, a drive root included, opens only with backup semantics, and
-// tells the same volume and index under every name that reaches it.
+// A folder, a drive root included, opens with backup semantics and tells
+// the same volume and index under every name that reaches it.
 TEST_F(Win32, FoldersTellTheirIdentityUnderEveryName) {
   fs::create_directories("pkg/sub");
-  WriteText("file", "x");
-  BY_HANDLE_FILE_INFORMATION pkg, other;
-  ASSERT_EQ(Identify("pkg", &pkg), kNoFailure);
-  EXPECT_EQ(pkg.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY,
-            DWORD{FILE_ATTRIBUTE_DIRECTORY});
-  EXPECT_NE(pkg.nFileIndexHigh | pkg.nFileIndexLow, 0u);
-  for (const std::string& name :
-       {std::string("PKG"), here_ + "\\pkg\\", std::string("pkg\\sub\\..")}) {
-    ASSERT_EQ(Identify(name, &other), kNoFailure) << name;
-    EXPECT_EQ(IdentityOf(other), IdentityOf(pkg)) << name;
+  std::string pkg = IdentityOf("pkg");
+  ASSERT_EQ(pkg.compare(0, 7, "folder "), 0) << pkg;
+  for (const std::string& name : {std::string("PKG."), here_ + "\\pkg\\",
+                                  std::string("pkg\\sub\\..")}) {
+    EXPECT_EQ(IdentityOf(name), pkg) << name;
   }
-  ASSERT_EQ(Identify("pkg\\sub", &other), kNoFailure);
-  EXPECT_EQ(other.dwVolumeSerialNumber, pkg.dwVolumeSerialNumber);
-  EXPECT_NE(IdentityOf(other), IdentityOf(pkg));
-  ASSERT_EQ(Identify(drive_ + "\\", &other), kNoFailure);
-  EXPECT_NE(IdentityOf(other), IdentityOf(pkg));
-  ASSERT_EQ(Identify("file", &other), kNoFailure);
-  EXPECT_EQ(other.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY, 0u);
-  EXPECT_EQ(other.nFileSizeLow, 1u);
-  EXPECT_EQ(Identify("missing", &other), DWORD{ERROR_FILE_NOT_FOUND});
-  EXPECT_EQ(ErrorIf(CreateFileA(Cleared((drive_ + "\\").c_str()), GENERIC_READ,
-                                FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                                nullptr) == INVALID_HANDLE_VALUE),
-            DWORD{ERROR_ACCESS_DENIED});
-}
-
-// Windows takes trailing dots and blanks off the last name of a path, and
-// one dot off a name that a separator follows.
-TEST_F(Win32, NamesLoseTrailingDotsAndBlanks) {
-  fs::create_directories("pkg/sub");
-  WriteText("file", "text");
-  struct Step {
-    std::string path, then;
-  } steps[] = {
-      {"pkg.", here_ + "\\pkg"},       {here_ + "\\pkg ", here_ + "\\pkg"},
-      {"pkg. .", here_ + "\\pkg"},     {"pkg.\\", here_ + "\\pkg"},
-      {"pkg.\\sub", here_ + "\\pkg\\sub"}, {"pkg\\sub ", here_ + "\\pkg\\sub"},
-  };
-  for (const Step& step : steps) {
-    EXPECT_TRUE(SetCurrentDirectoryA(step.path.c_str())) << step.path;
-    EXPECT_EQ(Cwd(), step.then) << step.path;
-    ASSERT_TRUE(SetCurrentDirectoryA(here_.c_str()));
-  }
-  struct Case {
-    const char* path;
-    DWORD error;
-  } cases[] = {
-      {"pkg \\sub", ERROR_PATH_NOT_FOUND},
-      {"pkg..\\sub", ERROR_PATH_NOT_FOUND},
-      {"pkg \\", ERROR_FILE_NOT_FOUND},
-  };
-  for (const Case& c : cases) {
-    EXPECT_EQ(ErrorIf(!SetCurrentDirectoryA(Cleared(c.path))), c.error)
-        << c.path;
-  }
-  EXPECT_TRUE(CopyFileA("file. ", "copy.", TRUE));
-  EXPECT_EQ(ReadText("copy"), "text");
-  EXPECT_TRUE(CreateDirectoryA("new .", nullptr));
-  EXPECT_TRUE(fs::is_directory("new"));
-  EXPECT_TRUE(DeleteFileA("copy ."));
-  EXPECT_TRUE(RemoveDirectoryA("new."));
-  EXPECT_EQ(std::distance(fs::directory_iterator("."), fs::directory_iterator()),
-            2);
-}
-
-// No name holds one of * ? < > | ", wherever it stands in a path, missing
-// or not; only a search's last name may hold its wildcards.
-TEST_F(Win32, NamesWithWildcardsAndPipesAreInvalid) {
-  fs::create_directory("dir");
-  WIN32_FIND_DATAA found;
-  for (const char* c : {"?", "*", "<", ">", "|", "\""}) {
-    std::string name = std::string("a") + c + "b";
-    for (const std::string& path :
-         {name, "dir\\" + name, name + "\\dir", "missing\\" + name}) {
-      EXPECT_EQ(ErrorIf(!SetCurrentDirectoryA(Cleared(path.c_str()))),
-                DWORD{ERROR_INVALID_NAME})
-          << path;
-      EXPECT_EQ(ErrorIf(!CreateDirectoryA(Cleared(path.c_str()), nullptr)),
-                DWORD{ERROR_INVALID_NAME})
-          << path;
-      EXPECT_EQ(ErrorIf(CreateFileA(Cleared(path.c_str()), GENERIC_WRITE, 0,
-                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                                    nullptr) == INVALID_HANDLE_VALUE),
-                DWORD{ERROR_INVALID_NAME})
-          << path;
-    }
-    EXPECT_EQ(ErrorIf(FindFirstFileA(Cleared((name + "\\*").c_str()), &found) ==
-                      INVALID_HANDLE_VALUE),
-              DWORD{ERROR_INVALID_NAME})
-        << name;
-  }
-  EXPECT_EQ(ListAll("d?r"), std::vector<std::string>{"dir"});
-  EXPECT_EQ(ListAll("*"), (std::vector<std::string>{".", "..", "dir"}));
-  EXPECT_TRUE(fs::is_empty("dir"));
-  EXPECT_EQ(Cwd(), here_);
+  std::string sub = IdentityOf("pkg\\sub");  // same volume, other index
+  EXPECT_EQ(sub.substr(0, sub.find(':')), pkg.substr(0, pkg.find(':')));
+  EXPECT_NE(sub, pkg);
+  std::string root = IdentityOf(drive_ + "\\");
+  EXPECT_EQ(root.compare(0, 7, "folder "), 0) << root;
+  EXPECT_NE(root, pkg);
+  EXPECT_EQ(IdentityOf("missing"), "error 2");
 }

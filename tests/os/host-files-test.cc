@@ -64,22 +64,15 @@ TEST_F(HostFiles, ReadOnlyFilesOpenForReadingOnly) {
 // folder that turned into a file from one that is gone.
 TEST_F(HostFiles, SearchBelowAFileFindsNoFolder) {
   MakeFile("file", "x");
-  struct Case {
-    const char* pattern;
-    DWORD error;
-  } cases[] = {
-      {"file\\*", ERROR_DIRECTORY},
-      {"FILE\\*.*", ERROR_DIRECTORY},
-      {"file/x.txt", ERROR_DIRECTORY},
-      {"file.\\*", ERROR_DIRECTORY},
-      {"file\\sub\\*", ERROR_PATH_NOT_FOUND},  // no folder to open
-  };
   WIN32_FIND_DATAA found;
-  for (const Case& c : cases) {
-    SetLastError(0);
-    EXPECT_EQ(FindFirstFileA(c.pattern, &found), INVALID_HANDLE_VALUE);
-    EXPECT_EQ(GetLastError(), c.error) << c.pattern;
+  for (const char* pattern :
+       {"file\\*", "FILE\\*.*", "file/x.txt", "file.\\*"}) {
+    EXPECT_EQ(FindFirstFileA(pattern, &found), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_DIRECTORY}) << pattern;
   }
+  // No folder to open on the way.
+  EXPECT_EQ(FindFirstFileA("file\\sub\\*", &found), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
 }
 
 struct Space {
