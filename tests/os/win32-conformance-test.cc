@@ -75,8 +75,8 @@ TEST_F(Win32, CurrentDirectoryRoundTripsKeepTheCaseGiven) {
       {"\\", drive_ + "\\"},
       {"..", drive_ + "\\"},
       {here_, here_},
-      // The last name loses its trailing dots and blanks, one before a
-      // separator a trailing dot.
+      // A path's last name loses its trailing dots and blanks; a name
+      // before a separator, one trailing dot.
       {"sub. .", here_ + "\\sub"},
       {"..\\sub.\\inner ", here_ + "\\sub\\inner"},
       {here_ + ".\\sub.\\", here_ + "\\sub"},

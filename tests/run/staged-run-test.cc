@@ -248,7 +248,7 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
   };
   for (const Refusal& refusal : refusals) {
     fs::remove(HostPath("ZRLOG/ZR.log"));
-    if (refusal.unreadable)  // the package's identity is read first
+    if (refusal.unreadable)  // the second call: the root's, after the package's
       HostFailNthCall(refusal.unreadable, ERROR_ACCESS_DENIED, 2);
     EXPECT_EQ(Run({"zoderudo", refusal.argument}), 1) << refusal.argument;
     EXPECT_EQ(HostOpenHandleCount(), 0u);
