@@ -38,8 +38,8 @@ int RunUpdate(int argc, char** argv) {
   // the staging directory first; any other count runs in place.
   if (argc == 2) {
     staged = true;
-    if (!FindPackageDirectory(argv[1], starting_directory, staging_path,
-                              run_directory)) {
+    if (!FindPackageDirectory(argv[1], starting_directory, system_root,
+                              staging_path, run_directory)) {
       LogResult(1);
       return 1;
     }

@@ -5,6 +5,7 @@
 #include "os/os.h"
 #include "run/report-line.h"
 #include "run/run-update.h"
+#include "run/same-folder.h"
 #include "staging/copy-or-delete-tree.h"
 #include "staging/staging-area.h"
 
@@ -28,6 +29,22 @@ bool LiesIn(const char* path, const char* folder) {
     if (!SameLetter(path[i], folder[i])) return false;  // also at path's end
   }
   return path[length] == '\\' || path[length] == '\0';
+}
+
+// The staging directory lies in the root of the system drive: a package
+// that is that root, under whatever name, would be copied into itself, over
+// and over, until the disk is full. The folders themselves are compared;
+// only where the system cannot tell are the names.
+bool HoldsStagingDirectory(const char* package_directory,
+                           const char* system_root, const char* staging_path) {
+  switch (CompareFolders(package_directory, system_root)) {
+    case FolderSame:
+      return true;
+    case FolderDifferent:
+      return false;
+    default:
+      return LiesIn(staging_path, package_directory);
+  }
 }
 
 // "X:\": a drive letter, a colon and a backslash.
@@ -59,7 +76,8 @@ void PrepareStaging(char* system_root, char* staging_path) {
 }
 
 bool FindPackageDirectory(const char* argument, const char* starting_directory,
-                          const char* staging_path, char* package_directory) {
+                          const char* system_root, const char* staging_path,
+                          char* package_directory) {
   memset(package_directory, 0, kRunDirectorySize);
   if (!SetCurrentDirectoryA(argument)) {
     ReportLine("Unable to open package directory ", argument);
@@ -72,15 +90,16 @@ bool FindPackageDirectory(const char* argument, const char* starting_directory,
     ReportLine("Unable to open package directory ", argument);
     return false;
   }
-  // The copy appends a backslash to the package directory in its buffer.
-  if (length + strlen(kSeparator) >= kRunDirectorySize) {
+  // The copy must be able to list the package: a longer path would pass
+  // here only to fail in the copy, with a message about a file, and leave
+  // an empty staging directory behind. (A value above the buffer's size is
+  // the size the path would need.)
+  if (length > kLongestWalkedFolder) {
     memset(package_directory, 0, kRunDirectorySize);
     ReportLine("Package directory path is too long: ", argument);
     return false;
   }
-  // A package that holds the staging directory would be copied into
-  // itself, over and over, until the disk is full.
-  if (LiesIn(staging_path, package_directory)) {
+  if (HoldsStagingDirectory(package_directory, system_root, staging_path)) {
     ReportLine("Package directory holds the staging directory: ", argument);
     return false;
   }

@@ -19,10 +19,14 @@ void PrepareStaging(char* system_root, char* staging_path);
 // absolute package directory in `package_directory` (kRunDirectorySize),
 // and leaves the starting directory current. False, after a message that
 // names the argument, when it is no directory that can be entered, when
-// its path is too long to be copied from, or when the staging directory
-// would lie inside it.
+// its path is too long for the copy to list it (kLongestWalkedFolder), or
+// when it is `system_root`, which holds the staging directory, under any
+// name. Where the system cannot tell whether two folders are one, the
+// names decide: the package then holds the staging directory when
+// `staging_path` lies in it.
 bool FindPackageDirectory(const char* argument, const char* starting_directory,
-                          const char* staging_path, char* package_directory);
+                          const char* system_root, const char* staging_path,
+                          char* package_directory);
 
 // Waits 5000 ms, then empties and removes the staging directory, reporting
 // what could not be removed.

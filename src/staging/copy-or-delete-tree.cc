@@ -11,6 +11,11 @@ namespace {
 
 const char kAllEntries[] = "*.*";
 const char kSeparator[] = "\\";
+// The longest folder, its backslash, the pattern and the terminating zero
+// fill a path buffer.
+static_assert(kLongestWalkedFolder + (sizeof kSeparator - 1) +
+                      sizeof kAllEntries == kTreePathSize,
+              "the longest folder that the walk can list");
 
 const char kCannotCreateFolder[] = "Unable to create temporary sub-directory!";
 const char kCannotCopyFolder[] =
@@ -38,8 +43,7 @@ bool FormPath(char* path, const char* first, const char* second,
 // A folder path that the walk of that folder can lengthen by its backslash
 // and search pattern.
 bool FolderFits(const char* folder) {
-  return strlen(folder) + strlen(kSeparator) + strlen(kAllEntries) <
-         kTreePathSize;
+  return strlen(folder) <= kLongestWalkedFolder;
 }
 
 bool IsDotEntry(const char* name) {

@@ -4,6 +4,10 @@
 // Size of each path buffer of the walker, the terminating zero included.
 const unsigned kTreePathSize = 260;
 
+// The longest folder path that the walk can list, 255 characters: it adds
+// \*.* within a buffer of kTreePathSize. A longer one cannot be copied.
+const unsigned kLongestWalkedFolder = kTreePathSize - sizeof "\\*.*";
+
 // One walker, two modes.
 //
 // Copy mode (`destination` given; it must end with a backslash): makes the

@@ -32,6 +32,10 @@ bool EnoughFreeSpace(DWORD sectors_per_cluster, DWORD bytes_per_sector,
 const int kStagingAttempts = 16;
 
 bool CreateStagingDirectory(const char* root, char* staging_path) {
+  // Without a name reserved at the start the path is "\", the root of the
+  // current drive, which always exists: no name that another run took, so
+  // no fresh one is asked for.
+  bool reserved = strcmp(staging_path, kSeparator) != 0;
   for (int attempt = 0; attempt < kStagingAttempts; ++attempt) {
     if (CreateDirectoryA(staging_path, nullptr))
       return true;
@@ -39,7 +43,7 @@ bool CreateStagingDirectory(const char* root, char* staging_path) {
     // Without a root there is nowhere to ask for another name: a name
     // asked for in "" would lie in whatever folder is current.
     if ((error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) ||
-        root[0] == '\0')
+        !reserved || root[0] == '\0')
       return false;
     MakeStagingPath(root, kStagingPrefix, staging_path);
     if (staging_path[0] == '\0' ||

@@ -32,7 +32,8 @@ void MakeStagingPath(const char* directory, const char* prefix,
 // When something of the name `staging_path` exists by the time the folder
 // is made (another run was handed the same name), a fresh name is taken in
 // `root` (MakeStagingPath, with a backslash appended) and written to
-// `staging_path`, a buffer of kStagingPathSize; a few times at most.
+// `staging_path`, a buffer of kStagingPathSize; a few times at most. A
+// staging path of "\" alone, no name reserved, fails without another.
 int StageFiles(const char* root, char* package_directory, char* staging_path);
 
 #endif  // ZODERUDO_STAGING_STAGING_AREA_H_

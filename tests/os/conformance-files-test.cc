@@ -59,6 +59,28 @@ std::vector<std::string> ListAll(const std::string& pattern) {
   return names;
 }
 
+// What `path`, opened with backup semantics, tells of itself: whether it
+// is a folder, its volume serial number and its file index; else the error.
+std::string IdentityOf(const std::string& path) {
+  HANDLE handle = CreateFileA(
+      path.c_str(), FILE_READ_ATTRIBUTES,
+      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
+    return "error " + std::to_string(GetLastError());
+  BY_HANDLE_FILE_INFORMATION info;
+  std::string identity =
+      !GetFileInformationByHandle(handle, &info)
+          ? "error " + std::to_string(GetLastError())
+          : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY ? "folder "
+                                                              : "file ") +
+                std::to_string(info.dwVolumeSerialNumber) + " " +
+                std::to_string(info.nFileIndexHigh) + ":" +
+                std::to_string(info.nFileIndexLow);
+  EXPECT_TRUE(CloseHandle(handle));
+  return identity;
+}
+
 }  // namespace
 
 TEST_F(Win32, FindNextFileDeliversEveryEntryAfterTheDots) {
@@ -263,4 +285,23 @@ TEST_F(Win32, GetDiskFreeSpaceMeasuresTheFolderDrive) {
   EXPECT_EQ(ErrorIf(!GetDiskFreeSpaceA(Cleared("Q:\\"), &sectors, &bytes,
                                        &free_clusters, &total)),
             DWORD{ERROR_PATH_NOT_FOUND});
+}
+
+// A folder, a drive root included, opens with backup semantics and tells
+// the same volume and index under every name that reaches it.
+TEST_F(Win32, FoldersTellTheirIdentityUnderEveryName) {
+  fs::create_directories("pkg/sub");
+  std::string pkg = IdentityOf("pkg");
+  ASSERT_EQ(pkg.compare(0, 7, "folder "), 0) << pkg;
+  for (const std::string& name : {std::string("PKG."), here_ + "\\pkg\\",
+                                  std::string("pkg\\sub\\..")}) {
+    EXPECT_EQ(IdentityOf(name), pkg) << name;
+  }
+  std::string sub = IdentityOf("pkg\\sub");  // same volume, other index
+  EXPECT_EQ(sub.substr(0, sub.find(':')), pkg.substr(0, pkg.find(':')));
+  EXPECT_NE(sub, pkg);
+  std::string root = IdentityOf(drive_ + "\\");
+  EXPECT_EQ(root.compare(0, 7, "folder "), 0) << root;
+  EXPECT_NE(root, pkg);
+  EXPECT_EQ(IdentityOf("missing"), "error 2");
 }

@@ -1,7 +1,8 @@
 // What the layer does with files where Wine cannot be the judge: Windows
 // refusals that Wine run by the superuser does not make (read-only and
-// hidden files are not replaced or written to), and the free
-// space that the machine settings fix.
+// hidden files are not replaced or written to), a search below a file
+// (Wine answers otherwise), and the free space that the machine settings
+// fix.
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -56,6 +57,22 @@ TEST_F(HostFiles, ReadOnlyFilesOpenForReadingOnly) {
   ASSERT_NE(reader, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(CloseHandle(reader));
   EXPECT_EQ(ReadFile("locked.log"), "kept");
+}
+
+// Windows opens the folder a search looks in, and a file is none:
+// ERROR_DIRECTORY, where Wine says ERROR_INVALID_NAME. A walk then tells a
+// folder that turned into a file from one that is gone.
+TEST_F(HostFiles, SearchBelowAFileFindsNoFolder) {
+  MakeFile("file", "x");
+  WIN32_FIND_DATAA found;
+  for (const char* pattern :
+       {"file\\*", "FILE\\*.*", "file/x.txt", "file.\\*"}) {
+    EXPECT_EQ(FindFirstFileA(pattern, &found), INVALID_HANDLE_VALUE);
+    EXPECT_EQ(GetLastError(), DWORD{ERROR_DIRECTORY}) << pattern;
+  }
+  // No folder to open on the way.
+  EXPECT_EQ(FindFirstFileA("file\\sub\\*", &found), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
 }
 
 struct Space {

@@ -75,6 +75,11 @@ TEST_F(Win32, CurrentDirectoryRoundTripsKeepTheCaseGiven) {
       {"\\", drive_ + "\\"},
       {"..", drive_ + "\\"},
       {here_, here_},
+      // A path's last name loses its trailing dots and blanks; a name
+      // before a separator, one trailing dot.
+      {"sub. .", here_ + "\\sub"},
+      {"..\\sub.\\inner ", here_ + "\\sub\\inner"},
+      {here_ + ".\\sub.\\", here_ + "\\sub"},
   };
   for (const Step& step : steps) {
     EXPECT_TRUE(SetCurrentDirectoryA(step.path.c_str())) << step.path;
@@ -84,6 +89,7 @@ TEST_F(Win32, CurrentDirectoryRoundTripsKeepTheCaseGiven) {
 
 TEST_F(Win32, SetCurrentDirectoryFailuresLeaveItUnchanged) {
   WriteText("file.txt", "x");
+  fs::create_directory("dir");
   struct Case {
     const char* path;
     DWORD error;
@@ -94,6 +100,15 @@ TEST_F(Win32, SetCurrentDirectoryFailuresLeaveItUnchanged) {
       {"", ERROR_INVALID_NAME},
       {"Q:\\", ERROR_PATH_NOT_FOUND},
       {"\\\\no-such-server\\share", ERROR_PATH_NOT_FOUND},
+      {"dir \\", ERROR_FILE_NOT_FOUND},  // kept before a separator
+      {"dir..\\", ERROR_FILE_NOT_FOUND},
+      // Characters no name holds, wherever they stand.
+      {"d?r", ERROR_INVALID_NAME},
+      {"d*r\\x", ERROR_INVALID_NAME},
+      {"missing\\d<r", ERROR_INVALID_NAME},
+      {"d>r", ERROR_INVALID_NAME},
+      {"dir\\d|r", ERROR_INVALID_NAME},
+      {"d\"r", ERROR_INVALID_NAME},
   };
   for (const Case& c : cases) {
     EXPECT_EQ(ErrorIf(!SetCurrentDirectoryA(Cleared(c.path))), c.error)
@@ -173,6 +188,8 @@ TEST_F(Win32, FindFirstFileTellsMissingFilesFromMissingFolders) {
       {"nodir\\*", ERROR_PATH_NOT_FOUND},
       {"nodir\\x.txt", ERROR_PATH_NOT_FOUND},
       {"", ERROR_PATH_NOT_FOUND},
+      {"d?r\\*", ERROR_INVALID_NAME},  // a wildcard only in the last name
+      {"d|r\\x.txt", ERROR_INVALID_NAME},
   };
   WIN32_FIND_DATAA found;
   for (const Case& c : cases) {
@@ -299,5 +316,11 @@ TEST_F(Win32, CreateDirectoryFailures) {
             DWORD{ERROR_ALREADY_EXISTS});
   EXPECT_EQ(ErrorIf(!CreateDirectoryA(Cleared("missing\\new"), nullptr)),
             DWORD{ERROR_PATH_NOT_FOUND});
+  for (const char* name : {"a?", "a*", "a<", "a>", "a|", "a\""}) {
+    EXPECT_EQ(ErrorIf(!CreateDirectoryA(Cleared(name), nullptr)),
+              DWORD{ERROR_INVALID_NAME})
+        << name;
+  }
   EXPECT_FALSE(fs::exists("missing"));
+  EXPECT_EQ(std::distance(fs::directory_iterator("."), {}), 2);
 }

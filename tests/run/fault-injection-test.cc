@@ -51,6 +51,8 @@ const std::map<std::string, std::vector<DWORD>>& Errors() {
       {"GetEnvironmentVariableA", {ERROR_ENVVAR_NOT_FOUND}},
       {"GetExitCodeProcess",
        {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_SUCCESS}},
+      {"GetFileInformationByHandle",
+       {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_INVALID_FUNCTION}},
       {"GetFileSize", {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED}},
       {"GetSystemDirectoryA", {ERROR_INVALID_PARAMETER}},
       {"GetTempFileNameA",

@@ -232,6 +232,7 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
   MakeFile("start/file.txt", "not a folder");
   struct Refusal {
     std::string argument, message;
+    const char* unreadable = nullptr;  // a call that fails for the root
   } refusals[] = {
       {"C:\\missing", "Unable to open package directory C:\\missing\n"},
       {"file.txt", "Unable to open package directory file.txt\n"},
@@ -239,10 +240,18 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
       // The root holds the staging folder: it would be copied into itself.
       {"C:\\", "Package directory holds the staging directory: C:\\\n"},
       {"..", "Package directory holds the staging directory: ..\n"},
+      // Where the system cannot tell the folders apart, the names do.
+      {"C:\\", "Package directory holds the staging directory: C:\\\n",
+       "CreateFileA"},
+      {"c:\\", "Package directory holds the staging directory: c:\\\n",
+       "GetFileInformationByHandle"},
   };
   for (const Refusal& refusal : refusals) {
     fs::remove(HostPath("ZRLOG/ZR.log"));
+    if (refusal.unreadable)  // the second call: the root's, after the package's
+      HostFailNthCall(refusal.unreadable, ERROR_ACCESS_DENIED, 2);
     EXPECT_EQ(Run({"zoderudo", refusal.argument}), 1) << refusal.argument;
+    EXPECT_EQ(HostOpenHandleCount(), 0u);
     EXPECT_EQ(console_, refusal.message);
     EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
     EXPECT_TRUE(StagingMade().empty()) << refusal.argument;
@@ -252,34 +261,33 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
   }
 }
 
-TEST_F(StagedRunTest, PackagePathsUpTo259CharactersAreTaken) {
-  for (size_t length : {259u, 260u, 261u}) {
+TEST_F(StagedRunTest, PackagePathsUpTo255CharactersAreTaken) {
+  for (size_t length : {255u, 256u, 259u, 261u}) {
     std::string below = DeepFolder(std::to_string(length), length);
     ASSERT_EQ(below.size() + 3, length);
     MakeFolder(below);
-    MakeFile(below + "/version.id", "deep\n2.0\n");
+    // Room for no longer name: the update and its version file stay
+    // behind, and the copy runs nothing.
+    MakeFile(below + "/a", "a");
     std::string windows = "C:\\" + below;
     std::replace(windows.begin(), windows.end(), '/', '\\');
     fs::remove(HostPath("ZRLOG/ZR.log"));
 
     EXPECT_EQ(Run({"zoderudo", windows}), 1) << length;
-    if (length == 259) {
-      // Taken; the copy then meets a path that does not fit (its search
-      // pattern) and the staging folder stays.
-      EXPECT_EQ(console_, "Unable to copy files from ZR CD to hard drive.\n"
-                          "Unable to copy update files to the hard drive.\n" +
-                              std::string(kStagingFailed));
-      EXPECT_EQ(StagingMade().size(), 1u);
-      EXPECT_EQ(StagingLeftovers().size(), 1u);
-      for (const std::string& name : StagingLeftovers())
-        fs::remove_all(HostPath(name));
+    if (length == 255) {
+      // The copy can list it and add "\a": staged, run, removed.
+      EXPECT_EQ(console_, kCannotReadVersion);
+      std::string staging = StagingPath();
+      EXPECT_EQ(Calls("CopyFileA"),
+                std::vector<std::string>{"CopyFileA " + staging + "a"});
+      EXPECT_EQ(Calls("RemoveDirectoryA").size(), 1u);
     } else {
       EXPECT_EQ(console_,
                 "Package directory path is too long: " + windows + "\n");
       EXPECT_TRUE(StagingMade().empty());
-      EXPECT_TRUE(StagingLeftovers().empty());
+      EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n") << length;
     }
-    EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n") << length;
+    EXPECT_TRUE(StagingLeftovers().empty());
     EXPECT_TRUE(BackAtTheStart());
   }
 }

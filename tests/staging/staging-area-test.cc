@@ -176,6 +176,24 @@ TEST_F(StagingAreaTest, StagingFolderThatCannotBeMadeCopiesNothing) {
   EXPECT_LT(attempts, 1000u);
 }
 
+// No name was reserved at the start: the path is "\", which Wine says
+// exists. That is no name another run took, so no fresh one is asked for.
+TEST_F(StagingAreaTest, WithoutAReservedNameNoFreshOneIsTaken) {
+  HostFailCall("CreateDirectoryA", ERROR_ALREADY_EXISTS, 1);
+  char package[261] = "C:\\pkg";
+  char path[kStagingPathSize] = "\\";
+  int result = -1;
+  HostTraceCalls(true);
+  console_ = tree_snapshot::Console(
+      [&] { result = StageFiles("C:\\", package, path); });
+  EXPECT_EQ(result, 1);
+  EXPECT_EQ(console_, kCannotCreate);
+  EXPECT_STREQ(path, "\\");
+  EXPECT_EQ(HostTakeTrace(),
+            (std::vector<std::string>{"GetDiskFreeSpaceA C:\\",
+                                      "CreateDirectoryA \\"}));
+}
+
 TEST_F(StagingAreaTest, FailedCopyIsReportedAfterTheWalkerAndStays) {
   HostFailCall("CopyFileA", ERROR_DISK_FULL, 1);
   EXPECT_EQ(Stage("stage"), 1);

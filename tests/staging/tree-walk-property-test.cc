@@ -24,10 +24,12 @@ using tree_snapshot::kFolder;
 using tree_snapshot::Snapshot;
 using Tree = std::map<std::string, std::string>;
 
-// Names that only look special: dots in every place, and plain ones.
-const char* const kNames[] = {"...",    ".x",      ".hidden.txt", "a.b.c",
-                              "readme", "Data.TXT", "x.",         "..more",
-                              "tail..", "name with blank", "UPPER",  "d"};
+// Names that only look special: dots in every place but the end (where
+// Windows takes them off, and with them a name that only a host can
+// make), and plain ones.
+const char* const kNames[] = {"...x",   ".x",       ".hidden.txt", "a.b.c",
+                              "readme", "Data.TXT", "x.y",         "..more",
+                              "tail..x", "name with blank", "UPPER", "d"};
 
 struct RandomTree {
   Tree entries;

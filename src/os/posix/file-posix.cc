@@ -9,9 +9,12 @@
 // advisory (reads and writes of a locked range by others still succeed),
 // and a handle without write access takes a shared lock. Only the
 // dispositions the program uses are offered: OPEN_EXISTING, OPEN_ALWAYS.
+// As on Windows, a folder opens only with FILE_FLAG_BACKUP_SEMANTICS, and
+// then not for writing (the host opens no folder for writing).
 #include <errno.h>
 #include <fcntl.h>
 #include <stdint.h>
+#include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -30,9 +33,11 @@ namespace {
 
 class File : public os_posix::HandleObject {
  public:
-  File(int fd, bool readable, bool writable, bool appendable)
+  File(int fd, std::string name, bool readable, bool writable,
+       bool appendable)
       : HandleObject(os_posix::HandleKind::kFile),
         fd(fd),
+        name(std::move(name)),
         readable(readable),
         writable(writable),
         appendable(appendable) {}
@@ -40,6 +45,7 @@ class File : public os_posix::HandleObject {
   ~File() override { close(fd); }
 
   const int fd;
+  const std::string name;  // on disk; "" for a drive root
   const bool readable;
   const bool writable;    // may write anywhere, and cut the file
   const bool appendable;  // may add at the end
@@ -122,8 +128,8 @@ bool SetLock(int fd, short type, uint64_t offset, uint64_t length) {
 }  // namespace
 
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD,
-                          LPSECURITY_ATTRIBUTES, DWORD disposition, DWORD,
-                          HANDLE) {
+                          LPSECURITY_ATTRIBUTES, DWORD disposition,
+                          DWORD attributes_and_flags, HANDLE) {
   os_posix::TraceCall("CreateFileA", name);
   if (os_posix::TakeInjectedFailure("CreateFileA")) return INVALID_HANDLE_VALUE;
   if (!name || (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS))
@@ -131,7 +137,9 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD,
   os_posix::HostPath target;
   DWORD error = os_posix::ResolveWindowsPath(name, &target);
   if (error != ERROR_SUCCESS) return Fail(error, INVALID_HANDLE_VALUE);
-  if (target.name.empty()) return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+  bool folders = attributes_and_flags & FILE_FLAG_BACKUP_SEMANTICS;
+  if (target.name.empty() && !folders)  // a drive root
+    return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
 
   bool readable = access & (GENERIC_READ | FILE_READ_DATA);
   bool writable = access & (GENERIC_WRITE | FILE_WRITE_DATA);
@@ -150,7 +158,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD,
   int fd = OpenHost(target.Host(), flags, disposition, &existed);
   if (fd < 0) return Fail(ErrorOfOpen(errno), INVALID_HANDLE_VALUE);
   struct stat st;
-  if (fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {  // Linux opens folders
+  // Linux opens a folder for reading whatever the flags say.
+  if (fstat(fd, &st) != 0 || (S_ISDIR(st.st_mode) && !folders)) {
     close(fd);
     return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
   }
@@ -162,8 +171,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD,
   }
   SetLastError(disposition == OPEN_ALWAYS && existed ? ERROR_ALREADY_EXISTS
                                                      : ERROR_SUCCESS);
-  return os_posix::OpenHandle(
-      std::make_unique<File>(fd, readable, writable, appendable));
+  return os_posix::OpenHandle(std::make_unique<File>(
+      fd, target.name, readable, writable, appendable));
 }
 
 BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD read,
@@ -304,5 +313,34 @@ BOOL WINAPI UnlockFile(HANDLE handle, DWORD offset_low, DWORD offset_high,
   if (!SetLock(file->fd, F_UNLCK, offset, length))
     return Fail(ERROR_GEN_FAILURE, FALSE);
   file->locks.erase(held);
+  return TRUE;
+}
+
+BOOL WINAPI GetFileInformationByHandle(HANDLE handle,
+                                       LPBY_HANDLE_FILE_INFORMATION info) {
+  if (os_posix::TakeInjectedFailure("GetFileInformationByHandle")) return FALSE;
+  File* file = FileOf(handle);
+  if (!file) return Fail(ERROR_INVALID_HANDLE, FALSE);
+  if (!info) return Fail(ERROR_INVALID_PARAMETER, FALSE);
+  struct stat st;
+  if (fstat(file->fd, &st) != 0) return Fail(ErrorOfIo(errno), FALSE);
+  memset(info, 0, sizeof *info);
+  info->dwFileAttributes = os_posix::AttributesOf(file->name.c_str(), st);
+  // The host keeps no creation time that stat reports; use the last write.
+  info->ftCreationTime = os_posix::FileTimeOf(st.st_mtim);
+  info->ftLastAccessTime = os_posix::FileTimeOf(st.st_atim);
+  info->ftLastWriteTime = os_posix::FileTimeOf(st.st_mtim);
+  // A volume's serial: its device number, folded to 32 bits.
+  uint64_t device = static_cast<uint64_t>(st.st_dev);
+  info->dwVolumeSerialNumber = static_cast<DWORD>(device ^ (device >> 32));
+  if (!S_ISDIR(st.st_mode)) {
+    uint64_t size = static_cast<uint64_t>(st.st_size);
+    info->nFileSizeHigh = static_cast<DWORD>(size >> 32);
+    info->nFileSizeLow = static_cast<DWORD>(size);
+  }
+  info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
+  uint64_t inode = static_cast<uint64_t>(st.st_ino);
+  info->nFileIndexHigh = static_cast<DWORD>(inode >> 32);
+  info->nFileIndexLow = static_cast<DWORD>(inode);
   return TRUE;
 }

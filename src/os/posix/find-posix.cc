@@ -79,14 +79,6 @@ bool MatchesPattern(const std::string& pattern, const char* name) {
          GlobNoCase(pattern.substr(0, n - 2).c_str(), name);
 }
 
-FILETIME FileTimeOf(const struct timespec& t) {
-  // 100 ns ticks since 1601-01-01.
-  uint64_t ticks =
-      (static_cast<uint64_t>(t.tv_sec) + 11644473600ull) * 10000000ull +
-      static_cast<uint64_t>(t.tv_nsec) / 100;
-  return {static_cast<DWORD>(ticks), static_cast<DWORD>(ticks >> 32)};
-}
-
 // `path` is relative to the folder `folder_fd` (or absolute, with
 // AT_FDCWD). False when the entry vanished or its name does not fit.
 bool Describe(int folder_fd, const char* path, const char* name,
@@ -100,9 +92,9 @@ bool Describe(int folder_fd, const char* path, const char* name,
   memset(data, 0, sizeof *data);
   data->dwFileAttributes = os_posix::AttributesOf(name, st);
   // The host keeps no creation time that stat reports; use the last write.
-  data->ftCreationTime = FileTimeOf(st.st_mtim);
-  data->ftLastAccessTime = FileTimeOf(st.st_atim);
-  data->ftLastWriteTime = FileTimeOf(st.st_mtim);
+  data->ftCreationTime = os_posix::FileTimeOf(st.st_mtim);
+  data->ftLastAccessTime = os_posix::FileTimeOf(st.st_atim);
+  data->ftLastWriteTime = os_posix::FileTimeOf(st.st_mtim);
   if (!S_ISDIR(st.st_mode)) {
     uint64_t size = static_cast<uint64_t>(st.st_size);
     data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
@@ -165,10 +157,28 @@ DWORD ListMatches(const os_posix::HostPath& where,
   return matches->empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
 }
 
+// The folder that `pattern` searches is a file ("file\*"), which Windows
+// cannot open as a folder.
+bool SearchesAFile(const char* pattern) {
+  const char* last = strrchr(pattern, '\\');
+  const char* slash = strrchr(pattern, '/');
+  if (!last || (slash && slash > last)) last = slash;
+  if (!last || last == pattern || last[-1] == ':') return false;  // a root
+  std::string folder(pattern, static_cast<size_t>(last - pattern));
+  os_posix::HostPath where;
+  struct stat st;
+  return os_posix::ResolveWindowsPath(folder.c_str(), &where) ==
+             ERROR_SUCCESS &&
+         where.exists && stat(where.Host().c_str(), &st) == 0 &&
+         !S_ISDIR(st.st_mode);
+}
+
 DWORD FindMatches(const char* pattern, std::vector<WIN32_FIND_DATAA>* matches) {
   if (!*pattern) return ERROR_PATH_NOT_FOUND;
   os_posix::HostPath where;
-  DWORD error = os_posix::ResolveWindowsPath(pattern, &where);
+  DWORD error = os_posix::ResolveWindowsPath(pattern, &where, true);
+  if (error == ERROR_PATH_NOT_FOUND && SearchesAFile(pattern))
+    return ERROR_DIRECTORY;
   if (error != ERROR_SUCCESS) return error;
   // A name ending in a separator, or a bare drive root, names no entry.
   if (where.name.empty() || where.trailing_separator)

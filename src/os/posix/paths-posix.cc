@@ -24,10 +24,36 @@ bool IsFolder(const std::string& host_path) {
   return stat(host_path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+bool HasWildcard(const char* start, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    if (start[i] == '*' || start[i] == '?') return true;
+  }
+  return false;
+}
+
+// How a text's components are taken: as they are (the current folder,
+// named by the layer itself), or as a caller gave them, which Windows
+// tidies up; a search pattern's last component is a mask, not a name.
+enum class Naming { kAsIs, kGiven, kSearch };
+
+// The length of a component that Windows keeps: a name that a separator
+// follows loses one trailing dot, the last name every trailing dot and
+// blank ("pkg." and "pkg " are pkg, but "pkg \x" looks in "pkg ").
+size_t KeptLength(const char* start, size_t n, bool last, Naming naming) {
+  if (naming == Naming::kAsIs ||
+      (last && naming == Naming::kSearch && HasWildcard(start, n))) {
+    return n;
+  }
+  if (!last) return start[n - 1] == '.' ? n - 1 : n;
+  while (n > 0 && (start[n - 1] == '.' || start[n - 1] == ' ')) --n;
+  return n;
+}
+
 // Appends the components of `text` to `parts`, applying "." and "..";
 // doubled separators add nothing. Scans the text in place: every path a
 // walk touches comes through here.
-void AppendComponents(const char* text, std::vector<std::string>* parts) {
+void AppendComponents(const char* text, std::vector<std::string>* parts,
+                      Naming naming = Naming::kAsIs) {
   for (const char* p = text;; ++p) {
     const char* start = p;
     while (*p && !IsSeparator(*p)) ++p;
@@ -35,10 +61,25 @@ void AppendComponents(const char* text, std::vector<std::string>* parts) {
     if (n == 2 && start[0] == '.' && start[1] == '.') {
       if (!parts->empty()) parts->pop_back();
     } else if (n != 0 && !(n == 1 && start[0] == '.')) {
-      parts->emplace_back(start, n);
+      n = KeptLength(start, n, !*p, naming);
+      if (n != 0) parts->emplace_back(start, n);
     }
     if (!*p) break;
   }
+}
+
+// Characters that no Windows name holds, anywhere in the path; in a
+// search pattern the last component is a mask, and nothing in it is
+// refused.
+bool HasInvalidName(const char* path, Naming naming) {
+  const char* end = path + strlen(path);
+  if (naming == Naming::kSearch) {
+    while (end > path && !IsSeparator(end[-1])) --end;
+  }
+  for (const char* p = path; p < end; ++p) {
+    if (strchr("*?<>|\"", *p)) return true;
+  }
+  return false;
 }
 
 // The drive letter and components of the path before any "." or "..".
@@ -174,19 +215,22 @@ bool ListNameNoCase(const std::string& folder, const std::string& name,
   return true;
 }
 
-DWORD ResolveWindowsPath(const char* path, HostPath* out) {
+DWORD ResolveWindowsPath(const char* path, HostPath* out,
+                         bool search_pattern) {
   *out = HostPath();
   // UNC names (and the \\?\ and \\.\ forms) are not supported; Wine also
   // answers ERROR_PATH_NOT_FOUND for a share it cannot reach.
   if (!path || !*path || (IsSeparator(path[0]) && IsSeparator(path[1]))) {
     return ERROR_PATH_NOT_FOUND;
   }
+  Naming naming = search_pattern ? Naming::kSearch : Naming::kGiven;
+  if (HasInvalidName(path, naming)) return ERROR_INVALID_NAME;
   char letter;
   std::vector<std::string> parts;
   parts.reserve(16);
   const char* rest;
   if (!StartingPoint(path, &letter, &parts, &rest)) return ERROR_PATH_NOT_FOUND;
-  AppendComponents(rest, &parts);
+  AppendComponents(rest, &parts, naming);
   out->windows = JoinWindows(letter, parts);
   out->trailing_separator = IsSeparator(path[strlen(path) - 1]);
 

@@ -31,10 +31,16 @@ struct HostPath {
 // Resolves a Windows path: "X:\abs", "\rooted" (current drive), "X:rel"
 // (relative to the current folder when X is the current drive, else to
 // the root of X) or relative. "." and ".." are applied to the text, ".."
-// stopping at the root. Every folder on the way must exist. Returns
-// ERROR_SUCCESS, or ERROR_PATH_NOT_FOUND for an empty path, an unmapped
-// drive, a UNC path (unsupported) or a missing folder on the way.
-DWORD ResolveWindowsPath(const char* path, HostPath* out);
+// stopping at the root, and names are tidied as Windows does: a name
+// followed by a separator loses one trailing dot, the last name all its
+// trailing dots and blanks. Every folder on the way must exist. Returns
+// ERROR_SUCCESS; ERROR_INVALID_NAME for a path with one of * ? < > | "
+// (a `search_pattern` may have anything in its last component, which is
+// then taken as it is when it holds a wildcard); or ERROR_PATH_NOT_FOUND
+// for an empty path, an unmapped drive, a UNC path (unsupported) or a
+// missing folder on the way.
+DWORD ResolveWindowsPath(const char* path, HostPath* out,
+                         bool search_pattern = false);
 
 // The Windows name of the current folder; false when it cannot be read or
 // lies under no drive.

@@ -88,8 +88,11 @@ typedef const void* LPCVOID;
 #define FILE_READ_DATA 0x0001
 #define FILE_WRITE_DATA 0x0002
 #define FILE_APPEND_DATA 0x0004
+#define FILE_READ_ATTRIBUTES 0x0080
 #define FILE_SHARE_READ 0x00000001
 #define FILE_SHARE_WRITE 0x00000002
+#define FILE_SHARE_DELETE 0x00000004
+#define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define FILE_BEGIN 0
@@ -168,6 +171,19 @@ typedef struct _WIN32_FIND_DATAA {
   CHAR cAlternateFileName[14];
 } WIN32_FIND_DATAA, *LPWIN32_FIND_DATAA;
 
+typedef struct _BY_HANDLE_FILE_INFORMATION {
+  DWORD dwFileAttributes;
+  FILETIME ftCreationTime;
+  FILETIME ftLastAccessTime;
+  FILETIME ftLastWriteTime;
+  DWORD dwVolumeSerialNumber;
+  DWORD nFileSizeHigh;
+  DWORD nFileSizeLow;
+  DWORD nNumberOfLinks;
+  DWORD nFileIndexHigh;
+  DWORD nFileIndexLow;
+} BY_HANDLE_FILE_INFORMATION, *LPBY_HANDLE_FILE_INFORMATION;
+
 typedef struct _STARTUPINFOA {
   DWORD cb;
   LPSTR lpReserved;
@@ -241,7 +257,9 @@ DWORD WINAPI WaitForSingleObject(HANDLE handle, DWORD milliseconds);
 BOOL WINAPI GetExitCodeProcess(HANDLE process, LPDWORD exit_code);
 BOOL WINAPI CloseHandle(HANDLE handle);
 
-// Files (handles of kind kFile; CloseHandle closes them).
+// Files (handles of kind kFile; CloseHandle closes them). With
+// FILE_FLAG_BACKUP_SEMANTICS CreateFileA also opens a folder (a drive
+// root included), for reading, not writing.
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode,
                           LPSECURITY_ATTRIBUTES attributes, DWORD disposition,
                           DWORD flags, HANDLE template_file);
@@ -257,6 +275,10 @@ BOOL WINAPI LockFile(HANDLE file, DWORD offset_low, DWORD offset_high,
                      DWORD length_low, DWORD length_high);
 BOOL WINAPI UnlockFile(HANDLE file, DWORD offset_low, DWORD offset_high,
                        DWORD length_low, DWORD length_high);
+// The volume serial number is the host device folded to 32 bits, the file
+// index the inode number.
+BOOL WINAPI GetFileInformationByHandle(HANDLE file,
+                                       LPBY_HANDLE_FILE_INFORMATION info);
 
 // Environment: names match regardless of letter case.
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
