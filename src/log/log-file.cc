@@ -4,8 +4,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "console/report-line.h"
 #include "log/log-path.h"
-#include "run/report-line.h"
 
 namespace {
 

@@ -1,11 +1,11 @@
 #include "log/log-result.h"
 
+#include "console/report-line.h"
 #include "log/log-file.h"
 #include "log/result-record.h"
 #include "log/version-file.h"
 #include "log/version-text.h"
 #include "os/os.h"
-#include "run/report-line.h"
 
 int32_t LogResult(int32_t result) {
   // The time of the result, taken before anything else.

@@ -2,10 +2,10 @@
 
 #include <string.h>
 
+#include "console/report-line.h"
 #include "os/os.h"
 #include "platform/classify-platform.h"
 #include "platform/run-update-command.h"
-#include "run/report-line.h"
 
 namespace {
 

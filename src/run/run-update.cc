@@ -2,10 +2,10 @@
 
 #include <string.h>
 
+#include "console/report-line.h"
 #include "log/log-result.h"
 #include "os/os.h"
 #include "platform/check-and-run-update.h"
-#include "run/report-line.h"
 #include "run/staged-run.h"
 #include "staging/staging-area.h"
 

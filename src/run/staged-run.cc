@@ -2,8 +2,8 @@
 
 #include <string.h>
 
+#include "console/report-line.h"
 #include "os/os.h"
-#include "run/report-line.h"
 #include "run/run-update.h"
 #include "run/same-folder.h"
 #include "staging/copy-or-delete-tree.h"

@@ -2,8 +2,8 @@
 
 #include <string.h>
 
+#include "console/report-line.h"
 #include "os/os.h"
-#include "run/report-line.h"
 
 static_assert(kTreePathSize == MAX_PATH, "the system's own path size");
 

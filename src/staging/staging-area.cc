@@ -3,8 +3,8 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "console/report-line.h"
 #include "os/os.h"
-#include "run/report-line.h"
 #include "staging/copy-or-delete-tree.h"
 
 namespace {

@@ -1,5 +1,5 @@
-#ifndef ZODERUDO_RUN_REPORT_LINE_H_
-#define ZODERUDO_RUN_REPORT_LINE_H_
+#ifndef ZODERUDO_CONSOLE_REPORT_LINE_H_
+#define ZODERUDO_CONSOLE_REPORT_LINE_H_
 
 // Writes one console line: the text, the detail (if any) directly behind it,
 // and a line end, then flushes standard output so the line is out before the
@@ -7,4 +7,4 @@
 // Write failures are ignored: there is nowhere better to report them.
 void ReportLine(const char* text, const char* detail = nullptr);
 
-#endif  // ZODERUDO_RUN_REPORT_LINE_H_
+#endif  // ZODERUDO_CONSOLE_REPORT_LINE_H_

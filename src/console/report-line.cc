@@ -1,4 +1,4 @@
-#include "run/report-line.h"
+#include "console/report-line.h"
 
 #include <stdio.h>
 
