@@ -5,8 +5,8 @@
 #include "console/report-line.h"
 #include "os/os.h"
 #include "run/run-update.h"
-#include "run/same-folder.h"
 #include "staging/copy-or-delete-tree.h"
+#include "staging/same-folder.h"
 #include "staging/staging-area.h"
 
 namespace {

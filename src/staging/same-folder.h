@@ -1,5 +1,5 @@
-#ifndef ZODERUDO_RUN_SAME_FOLDER_H_
-#define ZODERUDO_RUN_SAME_FOLDER_H_
+#ifndef ZODERUDO_STAGING_SAME_FOLDER_H_
+#define ZODERUDO_STAGING_SAME_FOLDER_H_
 
 // Whether two paths name one folder, by what the file system says about
 // it rather than by the names: the same folder can be reached under
@@ -12,4 +12,4 @@ enum FolderMatch { FolderDifferent, FolderSame, FolderUnknown };
 // tells no index. Every handle opened is closed again.
 FolderMatch CompareFolders(const char* first, const char* second);
 
-#endif  // ZODERUDO_RUN_SAME_FOLDER_H_
+#endif  // ZODERUDO_STAGING_SAME_FOLDER_H_

@@ -1,4 +1,4 @@
-#include "run/same-folder.h"
+#include "staging/same-folder.h"
 
 #include <string.h>
 
