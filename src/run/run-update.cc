@@ -21,7 +21,7 @@ int RunUpdate(int argc, char** argv) {
   memset(run_directory, 0, sizeof run_directory);
   bool staged = false;
 
-  PrepareStaging(system_root, staging_path);
+  ReadSystemRoot(system_root);
 
   // A value at least as large as the buffer is the size the path would
   // need: the directory was not read, and going on would run the update
@@ -39,10 +39,18 @@ int RunUpdate(int argc, char** argv) {
   if (argc == 2) {
     staged = true;
     if (!FindPackageDirectory(argv[1], starting_directory, system_root,
-                              staging_path, run_directory)) {
+                              run_directory)) {
       LogResult(1);
       return 1;
     }
+  }
+
+  // Every run that gets this far reserves a staging name, one in place
+  // too; a run that stopped above made nothing in the root of the system
+  // drive, not even for a moment.
+  ReserveStagingName(system_root, staging_path);
+
+  if (staged) {
     if (StageFiles(system_root, run_directory, staging_path) != 0) {
       ReportLine("Copying update files to the hard drive failed.");
       LogResult(1);

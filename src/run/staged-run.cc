@@ -21,29 +21,33 @@ bool SameLetter(char a, char b) {
   return a == b;
 }
 
-// Whether `path` lies in `folder` or is it, letter case aside.
-bool LiesIn(const char* path, const char* folder) {
-  size_t length = strlen(folder);
-  while (length > 0 && folder[length - 1] == '\\') --length;
+// Whether two folder paths are one name, letter case and trailing
+// backslashes aside.
+bool SameName(const char* first, const char* second) {
+  size_t length = strlen(first);
+  while (length > 0 && first[length - 1] == '\\') --length;
+  size_t other = strlen(second);
+  while (other > 0 && second[other - 1] == '\\') --other;
+  if (length == 0 || length != other) return false;
   for (size_t i = 0; i < length; ++i) {
-    if (!SameLetter(path[i], folder[i])) return false;  // also at path's end
+    if (!SameLetter(first[i], second[i])) return false;
   }
-  return path[length] == '\\' || path[length] == '\0';
+  return true;
 }
 
-// The staging directory lies in the root of the system drive: a package
-// that is that root, under whatever name, would be copied into itself, over
-// and over, until the disk is full. The folders themselves are compared;
-// only where the system cannot tell are the names.
+// The staging directory will lie directly in the root of the system drive:
+// a package that is that root, under whatever name, would be copied into
+// itself, over and over, until the disk is full. The folders themselves
+// are compared; only where the system cannot tell are the names.
 bool HoldsStagingDirectory(const char* package_directory,
-                           const char* system_root, const char* staging_path) {
+                           const char* system_root) {
   switch (CompareFolders(package_directory, system_root)) {
     case FolderSame:
       return true;
     case FolderDifferent:
       return false;
     default:
-      return LiesIn(staging_path, package_directory);
+      return SameName(package_directory, system_root);
   }
 }
 
@@ -56,7 +60,7 @@ bool IsDriveRoot(const char* root) {
 
 }  // namespace
 
-void PrepareStaging(char* system_root, char* staging_path) {
+void ReadSystemRoot(char* system_root) {
   char system_directory[kSystemDirectorySize];
   memset(system_directory, 0, sizeof system_directory);
   memset(system_root, 0, kSystemRootSize);
@@ -64,7 +68,9 @@ void PrepareStaging(char* system_root, char* staging_path) {
   // At most three characters; the fourth stays zero.
   for (unsigned i = 0; i + 1 < kSystemRootSize && system_directory[i]; ++i)
     system_root[i] = system_directory[i];
+}
 
+void ReserveStagingName(const char* system_root, char* staging_path) {
   // Without the system drive there is no place for a name: a name asked
   // for in "" would be reserved in whatever folder is current.
   memset(staging_path, 0, kStagingPathSize);
@@ -76,8 +82,7 @@ void PrepareStaging(char* system_root, char* staging_path) {
 }
 
 bool FindPackageDirectory(const char* argument, const char* starting_directory,
-                          const char* system_root, const char* staging_path,
-                          char* package_directory) {
+                          const char* system_root, char* package_directory) {
   memset(package_directory, 0, kRunDirectorySize);
   if (!SetCurrentDirectoryA(argument)) {
     ReportLine("Unable to open package directory ", argument);
@@ -99,7 +104,7 @@ bool FindPackageDirectory(const char* argument, const char* starting_directory,
     ReportLine("Package directory path is too long: ", argument);
     return false;
   }
-  if (HoldsStagingDirectory(package_directory, system_root, staging_path)) {
+  if (HoldsStagingDirectory(package_directory, system_root)) {
     ReportLine("Package directory holds the staging directory: ", argument);
     return false;
   }

@@ -8,25 +8,27 @@
 // Size of the root of the system drive: "C:\" and its terminating zero.
 const unsigned kSystemRootSize = 4;
 
-// Reads the system folder, puts the root of its drive in `system_root`
-// (kSystemRootSize) and reserves a fresh staging name there, with a
-// backslash appended, in `staging_path` (kStagingPathSize). Done on every
-// run. Without a system folder, or without a name, the staging path is
-// "\", which no staging can create.
-void PrepareStaging(char* system_root, char* staging_path);
+// Reads the system folder and puts the root of its drive in `system_root`
+// (kSystemRootSize); empty when the folder cannot be read.
+void ReadSystemRoot(char* system_root);
+
+// Reserves a fresh staging name in `system_root`, with a backslash
+// appended, in `staging_path` (kStagingPathSize). Done on every run that
+// gets past its checks, and only then: a run that stops before it makes
+// nothing in the root. Without a system root, or without a name, the
+// staging path is "\", which no staging can create.
+void ReserveStagingName(const char* system_root, char* staging_path);
 
 // Makes `argument`, absolute or relative to the starting directory, the
 // absolute package directory in `package_directory` (kRunDirectorySize),
 // and leaves the starting directory current. False, after a message that
 // names the argument, when it is no directory that can be entered, when
 // its path is too long for the copy to list it (kLongestWalkedFolder), or
-// when it is `system_root`, which holds the staging directory, under any
-// name. Where the system cannot tell whether two folders are one, the
-// names decide: the package then holds the staging directory when
-// `staging_path` lies in it.
+// when it is `system_root`, which will hold the staging directory, under
+// any name. Where the system cannot tell whether two folders are one, the
+// names decide.
 bool FindPackageDirectory(const char* argument, const char* starting_directory,
-                          const char* system_root, const char* staging_path,
-                          char* package_directory);
+                          const char* system_root, char* package_directory);
 
 // Waits 5000 ms, then empties and removes the staging directory, reporting
 // what could not be removed.

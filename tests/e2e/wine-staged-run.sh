@@ -64,17 +64,18 @@ expect_no_staging_left() {
 }
 
 # run_watched ARGS...: run_program while the root of C: is watched for
-# staging folders, each one seen listed in $CASE_DIR/staging-seen. (Only
-# folders: every run reserves its name with a file that it deletes at
-# once.) A staging folder made by mistake would stay for the whole copy at
-# least, so the watch cannot miss it.
+# staging names, each entry ZRT*.TMP seen (file or folder) listed in
+# $CASE_DIR/staging-seen. A run that stops before staging must not even
+# reserve a name, whose empty file lives only for a moment: the watch
+# catches it only when it looks at that moment, but a folder made by
+# mistake would stay for the whole copy at least.
 run_watched() {
   local running=$CASE_DIR/running entry
   : >"$CASE_DIR/staging-seen"
   : >"$running"
   while [ -e "$running" ]; do
-    for entry in "$WINEPREFIX"/drive_c/[Zz][Rr][Tt]*; do
-      [ -d "$entry" ] && printf '%s\n' "${entry##*/}" >>"$CASE_DIR/staging-seen"
+    for entry in "$WINEPREFIX"/drive_c/[Zz][Rr][Tt]*.[Tt][Mm][Pp]; do
+      [ -e "$entry" ] && printf '%s\n' "${entry##*/}" >>"$CASE_DIR/staging-seen"
     done
     sleep 0.01
   done &
@@ -86,7 +87,7 @@ run_watched() {
 
 expect_no_staging_seen() {
   [ ! -s "$CASE_DIR/staging-seen" ] && return 0
-  echo "  staging folder made: $(sort -u "$CASE_DIR/staging-seen" | tr '\n' ' ')"
+  echo "  staging name made: $(sort -u "$CASE_DIR/staging-seen" | tr '\n' ' ')"
   return 1
 }
 

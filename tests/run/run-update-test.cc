@@ -58,6 +58,7 @@ TEST_F(RunUpdateTest, UnreadableStartingFolderStopsBeforeTheCheck) {
   EXPECT_EQ(Run({"zoderudo"}), 1);
   EXPECT_EQ(console_, kCannotReadDirectory);
   EXPECT_TRUE(Calls("FindFirstFileA").empty());
+  EXPECT_TRUE(Calls("GetTempFileNameA").empty());  // no name reserved
   EXPECT_EQ(UpdateRanIn(), "");
   EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
 }

@@ -96,9 +96,10 @@ TEST_F(StagedRunTest, RelativePackageIsRunFromACopyThatIsRemovedAfter) {
     EXPECT_LT(Position("CopyFileA " + staging + file),
               Position("SetCurrentDirectoryA " + staging));
   }
-  size_t reserve = Position("GetTempFileNameA C:\\");
   size_t argument = Position("SetCurrentDirectoryA ..\\pkg");
   size_t back = Position("SetCurrentDirectoryA " + kStart);
+  size_t root = Position("CreateFileA C:\\");  // the package compared with it
+  size_t reserve = Position("GetTempFileNameA C:\\");
   size_t space = Position("GetDiskFreeSpaceA C:\\");
   size_t create = Position("CreateDirectoryA " + staging);
   size_t enter = Position("SetCurrentDirectoryA " + staging);
@@ -106,9 +107,10 @@ TEST_F(StagedRunTest, RelativePackageIsRunFromACopyThatIsRemovedAfter) {
   size_t record = Position("CreateFileA C:\\ZRLOG\\ZR.log");
   size_t pause = Position("Sleep 5000");
   size_t remove = Position("RemoveDirectoryA " + staging);
-  EXPECT_LT(reserve, argument);
   EXPECT_LT(argument, back);
-  EXPECT_LT(back, space);
+  EXPECT_LT(back, root);
+  EXPECT_LT(root, reserve);
+  EXPECT_LT(reserve, space);
   EXPECT_LT(space, create);
   EXPECT_LT(create, enter);
   EXPECT_LT(enter, update);
@@ -255,6 +257,7 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
     EXPECT_EQ(console_, refusal.message);
     EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
     EXPECT_TRUE(StagingMade().empty()) << refusal.argument;
+    EXPECT_TRUE(Calls("GetTempFileNameA").empty()) << refusal.argument;
     EXPECT_TRUE(Calls("CopyFileA").empty());
     EXPECT_TRUE(StagingLeftovers().empty());
     EXPECT_TRUE(BackAtTheStart()) << refusal.argument;
@@ -285,6 +288,7 @@ TEST_F(StagedRunTest, PackagePathsUpTo255CharactersAreTaken) {
       EXPECT_EQ(console_,
                 "Package directory path is too long: " + windows + "\n");
       EXPECT_TRUE(StagingMade().empty());
+      EXPECT_TRUE(Calls("GetTempFileNameA").empty());
       EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n") << length;
     }
     EXPECT_TRUE(StagingLeftovers().empty());
