@@ -277,6 +277,16 @@ void FaultInjection::Check(const Injection& injection,
     codes.insert(static_cast<int32_t>(error));
   EXPECT_EQ(codes.count(code), 1u) << "exit code " << code;
 
+  // A run that stops at its starting folder or its argument reserves no
+  // staging name: not even an empty file appears in the root for a moment.
+  bool stopped_early = Said(lines, kMessages[0]);
+  for (const char* message : kArgumentMessages)
+    stopped_early = stopped_early || Said(lines, message);
+  if (stopped_early) {
+    EXPECT_EQ(outcome.calls.count("GetTempFileNameA"), 0u)
+        << "a staging name was reserved";
+  }
+
   CheckLog(injection, outcome, code);
   CheckDrive(injection, outcome, lines);
 }
