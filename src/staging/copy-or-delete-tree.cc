@@ -4,6 +4,7 @@
 
 #include "console/report-line.h"
 #include "os/os.h"
+#include "staging/same-folder.h"
 
 static_assert(kTreePathSize == MAX_PATH, "the system's own path size");
 
@@ -25,6 +26,8 @@ const char kCannotEmptyFolder[] =
     "Unable to delete files from temporary sub-directory.";
 const char kCannotRemoveFolder[] = "Could not remove temporary sub-directory.";
 const char kCannotRemoveFile[] = "Unable to remove temp file ";
+const char kHoldsDestination[] =
+    "Package directory holds the staging directory: ";
 
 // Fills a zero-filled path buffer with the parts one after the other;
 // false, with the buffer left empty, when they do not fit.
@@ -56,17 +59,38 @@ bool NothingThere(DWORD error) {
          error == ERROR_NO_MORE_FILES;
 }
 
+int Walk(char* source, const char* destination,
+         const BY_HANDLE_FILE_INFORMATION* top);
+
+// Whether `folder` is the copy's top destination folder under another
+// name. A source can lead there: a junction or mount point to it, or to
+// the root that holds it (under Wine, drive Z: holds the prefix's
+// drive_c). Walking it would copy the copy into itself, deeper and deeper.
+// Not known (`top` null, or the folder tells nothing): no.
+bool IsDestination(const char* folder, const BY_HANDLE_FILE_INFORMATION* top) {
+  BY_HANDLE_FILE_INFORMATION identity;
+  return top != nullptr && ReadFolderIdentity(folder, &identity) &&
+         SameFolderIdentity(identity, *top);
+}
+
 int CopyFolderEntry(const char* source, const char* destination,
-                    const char* name) {
+                    const char* name, const BY_HANDLE_FILE_INFORMATION* top) {
   char folder[kTreePathSize];      // destination, name and backslash
   char sub_source[kTreePathSize];  // source and name; the walk adds "\"
   if (!FormPath(folder, destination, name, kSeparator) ||
-      !FormPath(sub_source, source, name) || !FolderFits(sub_source) ||
-      !CreateDirectoryA(folder, nullptr)) {
+      !FormPath(sub_source, source, name) || !FolderFits(sub_source)) {
     ReportLine(kCannotCreateFolder);
     return 1;
   }
-  if (CopyOrDeleteTree(sub_source, folder) != 0) {
+  if (IsDestination(sub_source, top)) {
+    ReportLine(kHoldsDestination, sub_source);
+    return 1;
+  }
+  if (!CreateDirectoryA(folder, nullptr)) {
+    ReportLine(kCannotCreateFolder);
+    return 1;
+  }
+  if (Walk(sub_source, folder, top) != 0) {
     ReportLine(kCannotCopyFolder);
     return 1;
   }
@@ -91,7 +115,7 @@ int CopyFileEntry(const char* source, const char* destination,
 int DeleteFolderEntry(const char* source, const char* name) {
   char sub_source[kTreePathSize];
   if (!FormPath(sub_source, source, name) || !FolderFits(sub_source) ||
-      CopyOrDeleteTree(sub_source, nullptr) != 0) {
+      Walk(sub_source, nullptr, nullptr) != 0) {
     ReportLine(kCannotEmptyFolder);
     return 1;
   }
@@ -120,10 +144,11 @@ int DeleteFileEntry(const char* source, const char* name) {
 }
 
 int WalkEntry(const char* source, const char* destination,
+              const BY_HANDLE_FILE_INFORMATION* top,
               const WIN32_FIND_DATAA& entry) {
   bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (destination != nullptr) {
-    return folder ? CopyFolderEntry(source, destination, entry.cFileName)
+    return folder ? CopyFolderEntry(source, destination, entry.cFileName, top)
                   : CopyFileEntry(source, destination, entry.cFileName);
   }
   return folder ? DeleteFolderEntry(source, entry.cFileName)
@@ -138,9 +163,10 @@ int Unwalkable(bool copying) {
   return 1;
 }
 
-}  // namespace
-
-int CopyOrDeleteTree(char* source, const char* destination) {
+// One folder level of the walk; `top` is the identity of the copy's top
+// destination folder, null when deleting or when it could not be read.
+int Walk(char* source, const char* destination,
+         const BY_HANDLE_FILE_INFORMATION* top) {
   bool copying = destination != nullptr;
   // An empty source would become "\", the root of the current drive.
   size_t length = strlen(source);
@@ -168,7 +194,7 @@ int CopyOrDeleteTree(char* source, const char* destination) {
   do {
     if (IsDotEntry(entry.cFileName))
       continue;
-    if (WalkEntry(source, destination, entry) != 0) {
+    if (WalkEntry(source, destination, top, entry) != 0) {
       result = 1;
       if (copying)
         break;
@@ -181,4 +207,14 @@ int CopyOrDeleteTree(char* source, const char* destination) {
   }
   FindClose(search);
   return result;
+}
+
+}  // namespace
+
+int CopyOrDeleteTree(char* source, const char* destination) {
+  // Read once for the whole copy. Where it cannot be read the copy goes on
+  // without the guard.
+  BY_HANDLE_FILE_INFORMATION top;
+  bool known = destination != nullptr && ReadFolderIdentity(destination, &top);
+  return Walk(source, destination, known ? &top : nullptr);
 }

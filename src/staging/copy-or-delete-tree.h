@@ -16,7 +16,13 @@ const unsigned kLongestWalkedFolder = kTreePathSize - sizeof "\\*.*";
 // no attribute but normal. The first failure stops the walk: its message,
 // then "Unable to copy sub-directory update files to the hard drive." for
 // each folder level it lies below `source`, and the result 1. What was
-// copied stays.
+// copied stays. A source folder that is `destination` itself, reached under
+// another name (a junction or mount point leading to it or to the root
+// that holds it), is such a failure: it would be copied into itself, deeper
+// and deeper. Its message is "Package directory holds the staging
+// directory: " and its full source path; `destination` is recognised by
+// its volume serial number and file index, and where those cannot be read
+// the copy goes on without this guard.
 //
 // Delete mode (`destination` null): removes everything under `source`,
 // contents before their folder, reporting each removal that fails and going

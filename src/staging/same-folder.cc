@@ -2,40 +2,42 @@
 
 #include <string.h>
 
-#include "os/os.h"
-
 namespace {
 
 // The folder stays open to everyone else while its identity is read.
 const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
 
+}  // namespace
+
 // Only backup semantics opens a folder at all; its attributes need no
 // access to its contents.
-bool ReadIdentity(const char* path, BY_HANDLE_FILE_INFORMATION* identity) {
+bool ReadFolderIdentity(const char* folder,
+                        BY_HANDLE_FILE_INFORMATION* identity) {
   memset(identity, 0, sizeof *identity);
-  HANDLE folder = CreateFileA(path, FILE_READ_ATTRIBUTES, kShareAll, nullptr,
-                              OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                              nullptr);
-  if (folder == INVALID_HANDLE_VALUE)
+  HANDLE handle = CreateFileA(folder, FILE_READ_ATTRIBUTES, kShareAll,
+                              nullptr, OPEN_EXISTING,
+                              FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE)
     return false;
-  BOOL read = GetFileInformationByHandle(folder, identity);
-  CloseHandle(folder);
+  BOOL read = GetFileInformationByHandle(handle, identity);
+  CloseHandle(handle);
   // A file system that keeps no index (some network shares) says 0 for
   // every entry, which would make all its folders one.
   return read &&
          (identity->nFileIndexHigh != 0 || identity->nFileIndexLow != 0);
 }
 
-}  // namespace
+bool SameFolderIdentity(const BY_HANDLE_FILE_INFORMATION& first,
+                        const BY_HANDLE_FILE_INFORMATION& second) {
+  return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
+         first.nFileIndexHigh == second.nFileIndexHigh &&
+         first.nFileIndexLow == second.nFileIndexLow;
+}
 
 FolderMatch CompareFolders(const char* first, const char* second) {
   BY_HANDLE_FILE_INFORMATION a;
   BY_HANDLE_FILE_INFORMATION b;
-  if (!ReadIdentity(first, &a) || !ReadIdentity(second, &b))
+  if (!ReadFolderIdentity(first, &a) || !ReadFolderIdentity(second, &b))
     return FolderUnknown;
-  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber &&
-                 a.nFileIndexHigh == b.nFileIndexHigh &&
-                 a.nFileIndexLow == b.nFileIndexLow
-             ? FolderSame
-             : FolderDifferent;
+  return SameFolderIdentity(a, b) ? FolderSame : FolderDifferent;
 }

@@ -138,6 +138,32 @@ TEST_F(TreeWalkTest, FileThatCannotBeCopiedTwoLevelsDownCascades) {
   EXPECT_EQ(SnapshotOf("copy"), (Tree{{"a", kFolder}, {"a/b", kFolder}}));
 }
 
+// A link in the source that leads to the destination (the host follows it
+// as Windows follows a junction) is refused, not copied into itself; one
+// that leads elsewhere is copied like a folder. Each source folder is
+// looked at once, and only when copying.
+TEST_F(TreeWalkTest, SourceFolderThatIsTheDestinationIsNotWalked) {
+  Build(HostPath("src"), {{"a.txt", "a"}, {"sub/b.txt", "b"}});
+  Build(HostPath("elsewhere"), {{"x", "x"}});
+  MakeFolder("copy");
+  fs::create_directory_symlink(HostPath("copy"), HostPath("src/sub/loop"));
+  fs::create_directory_symlink(HostPath("elsewhere"), HostPath("src/link"));
+  HostTakeCallCounts();
+  EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 1);
+  EXPECT_EQ(console_,
+            "Package directory holds the staging directory: "
+            "C:\\src\\sub\\loop\n" + std::string(kCascade));
+  EXPECT_EQ(SnapshotOf("copy"), (Tree{{"a.txt", "a"},
+                                      {"link", kFolder},
+                                      {"link/x", "x"},
+                                      {"sub", kFolder},
+                                      {"sub/b.txt", "b"}}));
+  EXPECT_EQ(HostTakeCallCounts()["CreateFileA"], 4);  // copy, link, sub, loop
+
+  EXPECT_EQ(Walk("C:\\copy", nullptr), 0);
+  EXPECT_EQ(HostTakeCallCounts().count("CreateFileA"), 0u);
+}
+
 TEST_F(TreeWalkTest, SourcesWithNothingToWalkGiveZero) {
   MakeFolder("empty");
   MakeFolder("copy");
