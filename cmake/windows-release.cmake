@@ -20,12 +20,14 @@ ExternalProject_Add(zoderudo
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${ZODERUDO_EXE} ${ZODERUDO_EXE}.debug)
 
-# Checksums of what the ZIP holds, in the form `sha256sum -c` reads.
-set(release_files
-  zoderudo.exe=${ZODERUDO_EXE}
-  README.md=${CMAKE_SOURCE_DIR}/README.md
-  examples/package/version.id=${CMAKE_SOURCE_DIR}/examples/package/version.id
-  examples/package/ZELMOR_UPDATE.cmd=${CMAKE_SOURCE_DIR}/examples/package/ZELMOR_UPDATE.cmd)
+# Checksums of what the ZIP holds, in the form `sha256sum -c` reads: the
+# exe, the README with the documents it links to, and the example package.
+file(GLOB shipped_texts CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}
+     ${CMAKE_SOURCE_DIR}/docs/*.md ${CMAKE_SOURCE_DIR}/examples/package/*)
+set(release_files zoderudo.exe=${ZODERUDO_EXE})
+foreach(text README.md ${shipped_texts})
+  list(APPEND release_files ${text}=${CMAKE_SOURCE_DIR}/${text})
+endforeach()
 set(sums ${CMAKE_BINARY_DIR}/release-files/SHA256SUMS)
 set(sum_inputs ${release_files})
 list(TRANSFORM sum_inputs REPLACE "^[^=]*=" "")
@@ -40,6 +42,7 @@ add_custom_target(release_sums ALL DEPENDS ${sums})
 # apart from it, the debug file.
 install(PROGRAMS ${ZODERUDO_EXE} DESTINATION . COMPONENT program)
 install(FILES README.md ${sums} DESTINATION . COMPONENT program)
+install(DIRECTORY docs DESTINATION . COMPONENT program)
 install(DIRECTORY examples/package DESTINATION examples COMPONENT program)
 install(FILES ${ZODERUDO_EXE}.debug DESTINATION . COMPONENT debug)
 

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # The host build when something around it is wrong: too little free space
 # for the staging copy, a read-only log, no command interpreter. (Other
-# failures are covered beside the feature they concern; the README's table
-# "When things go wrong" names the test of each.)
+# failures are covered beside the feature they concern; the table
+# "When things go wrong" in docs/support.md names the test of each.)
 # Usage: host-when-things-go-wrong.sh ZODERUDO
 . "$(dirname "$0")/host-lib.sh"
 host_init "$1"

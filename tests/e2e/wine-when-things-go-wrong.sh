@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # zoderudo.exe under Wine when something around it is wrong: the log held
 # open by another program, the update command missing from the package.
-# (Other failures are covered beside the feature they concern; the README's
-# table "When things go wrong" names the test of each.)
+# (Other failures are covered beside the feature they concern; the table
+# "When things go wrong" in docs/support.md names the test of each.)
 # Usage: wine-when-things-go-wrong.sh EXE HOLD_FILE_EXE WORK_ROOT
 . "$(dirname "$0")/wine-lib.sh"
 HOLD_FILE=$(realpath "$2")

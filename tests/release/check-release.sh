@@ -5,7 +5,7 @@
 #   give an exe and a debug file byte for byte the same as each other and
 #   as this build tree's;
 # - the release ZIP (made here with cpack, as the package target does)
-#   holds the exe, the README and the example package, its SHA256SUMS
+#   holds the exe, the README, docs/ and the example package, its SHA256SUMS
 #   verifies, and the debug archive holds the exe's debug file.
 #
 # Usage: check-release.sh SOURCE_DIR WORK_DIR EXE CPACK_CONFIG VERSION BUILD_TYPE
@@ -66,7 +66,8 @@ release_archives() {
   (cd "$work/release" && sha256sum -c "$top.zip.sha256" "$top-debug.zip.sha256") &&
     unzip "$top.zip" || return 1
   (cd "$work/unzipped/$top" && find . -type f | sort) >"$work/listing"
-  printf '%s\n' ./README.md ./SHA256SUMS ./examples/package/ZELMOR_UPDATE.cmd \
+  printf '%s\n' ./README.md ./SHA256SUMS ./docs/developing.md ./docs/releasing.md \
+    ./docs/support.md ./examples/package/ZELMOR_UPDATE.cmd \
     ./examples/package/version.id ./zoderudo.exe | diff - "$work/listing" ||
     { echo "  unexpected contents of $top.zip"; return 1; }
   (cd "$work/unzipped/$top" && sha256sum -c SHA256SUMS) || return 1
