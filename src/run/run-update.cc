@@ -19,7 +19,9 @@ int RunUpdate(int argc, char** argv) {
   char staging_path[kStagingPathSize];
   memset(starting_directory, 0, sizeof starting_directory);
   memset(run_directory, 0, sizeof run_directory);
-  bool staged = false;
+  // Exactly one argument names the package directory, which is copied to
+  // the staging directory first; any other count runs in place.
+  bool staged = argc == 2;
 
   ReadSystemRoot(system_root);
 
@@ -34,10 +36,7 @@ int RunUpdate(int argc, char** argv) {
     return 1;
   }
 
-  // Exactly one argument names the package directory, which is copied to
-  // the staging directory first; any other count runs in place.
-  if (argc == 2) {
-    staged = true;
+  if (staged) {
     if (!FindPackageDirectory(argv[1], starting_directory, system_root,
                               run_directory)) {
       LogResult(1);

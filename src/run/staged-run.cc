@@ -39,8 +39,7 @@ bool SameName(const char* first, const char* second) {
 // a package that is that root, under whatever name, would be copied into
 // itself, over and over, until the disk is full. The folders themselves
 // are compared; only where the system cannot tell are the names.
-bool HoldsStagingDirectory(const char* package_directory,
-                           const char* system_root) {
+bool IsSystemRoot(const char* package_directory, const char* system_root) {
   switch (CompareFolders(package_directory, system_root)) {
     case FolderSame:
       return true;
@@ -104,7 +103,7 @@ bool FindPackageDirectory(const char* argument, const char* starting_directory,
     ReportLine("Package directory path is too long: ", argument);
     return false;
   }
-  if (HoldsStagingDirectory(package_directory, system_root)) {
+  if (IsSystemRoot(package_directory, system_root)) {
     ReportLine("Package directory holds the staging directory: ", argument);
     return false;
   }
