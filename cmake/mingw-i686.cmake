@@ -1,21 +1,9 @@
-# Cross-build for 32-bit Windows with mingw-w64. The posix thread model is
-# needed by GoogleTest (std::mutex); the program itself uses no threads and
-# imports the same functions with either model.
-set(CMAKE_SYSTEM_NAME Windows)
-set(CMAKE_SYSTEM_PROCESSOR i686)
-
+# Cross-build for 32-bit Windows with mingw-w64, posix thread model: the
+# test programs, since GoogleTest needs std::mutex. The shipped exe has a
+# build of its own with mingw-i686-win32-threads.cmake.
 set(CMAKE_C_COMPILER i686-w64-mingw32-gcc-posix)
 set(CMAKE_CXX_COMPILER i686-w64-mingw32-g++-posix)
-set(CMAKE_RC_COMPILER i686-w64-mingw32-windres)
-
-set(CMAKE_FIND_ROOT_PATH /usr/i686-w64-mingw32)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-
-# Static runtime: the exe must import nothing but KERNEL32.dll and msvcrt.dll.
-set(CMAKE_EXE_LINKER_FLAGS_INIT "-static -static-libgcc -static-libstdc++")
+include(${CMAKE_CURRENT_LIST_DIR}/mingw-i686-common.cmake)
 
 # Windows test programs run under Wine; the prefix is set up by the tests.
 set(CMAKE_CROSSCOMPILING_EMULATOR wine)

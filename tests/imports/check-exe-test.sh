@@ -13,19 +13,7 @@ objdump=$1 windres=$2 exe=$3 version=$4 list=$5 probe=$6
 checker=$(dirname "$0")/check-exe.sh
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
-passed=0 failed=0
-
-check() {  # check NAME COMMAND...: counts and reports one case
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok: $name"
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $name"
-  fi
-}
+. "$(dirname "$0")/../support/check-cases.sh"
 
 run_checker() {  # run_checker EXE LIST: the checker's output, then rc=N
   "$checker" "$objdump" "$windres" "$1" "$version" "$2"
@@ -126,5 +114,4 @@ check "a GUI exe for Vista without resources fails" unfit_header_and_resources_r
 check "DLL names match regardless of case" dll_names_match_regardless_of_case
 check "an unreadable exe fails" no_import_table_is_an_error
 
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+check_summary

@@ -13,19 +13,7 @@ set -u
 src=$1 work=$2 exe=$3 cpack_config=$4 version=$5 build_type=$6
 rm -rf "$work"
 mkdir -p "$work"
-passed=0 failed=0
-
-check() {  # check NAME COMMAND...: counts and reports one case
-  local name=$1
-  shift
-  if "$@"; then
-    passed=$((passed + 1))
-    echo "ok: $name"
-  else
-    failed=$((failed + 1))
-    echo "FAILED: $name"
-  fi
-}
+. "$(dirname "$0")/../support/check-cases.sh"
 
 # build_copy SOURCE_COPY BUILD_DIR: the shipped exe's build, from a copy of
 # the sources (all but build trees and git data), as the windows preset
@@ -79,5 +67,4 @@ release_archives() {
 check "two builds in two folders give the same exe and debug file" same_bytes_from_two_folders
 check "the release archives hold what they should, SHA256SUMS verifies" release_archives
 
-echo "$passed passed, $failed failed"
-[ $failed -eq 0 ]
+check_summary
