@@ -20,40 +20,31 @@ ExternalProject_Add(zoderudo
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${ZODERUDO_EXE} ${ZODERUDO_EXE}.debug)
 
-# Checksums of what the ZIP holds, in the form `sha256sum -c` reads: the
-# exe, the README with the documents it links to, and the example package.
+# cmake --build --preset windows --target package: the release archives
+# in build/<preset>/release (see release.cmake). Signed only when the
+# maintainer names a PKCS#12 file; its password is read from the
+# environment when the target runs, so it is in no file of the build.
+set(ZODERUDO_SIGN_PKCS12 "" CACHE FILEPATH
+    "PKCS#12 file that signs the shipped exe (empty: unsigned)")
+set(ZODERUDO_SIGN_TIMESTAMP_URL "" CACHE STRING
+    "Time-stamp server for the signatures (empty: none)")
+if(ZODERUDO_SIGN_PKCS12)
+  find_program(ZODERUDO_OSSLSIGNCODE osslsigncode REQUIRED)
+endif()
+find_program(ZODERUDO_PYTHON python3 REQUIRED)
+
+# What the ZIP holds besides the exe: the README with the documents it
+# links to, and the example package.
 file(GLOB shipped_texts CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}
      ${CMAKE_SOURCE_DIR}/docs/*.md ${CMAKE_SOURCE_DIR}/examples/package/*)
-set(release_files zoderudo.exe=${ZODERUDO_EXE})
-foreach(text README.md ${shipped_texts})
-  list(APPEND release_files ${text}=${CMAKE_SOURCE_DIR}/${text})
-endforeach()
-set(sums ${CMAKE_BINARY_DIR}/release-files/SHA256SUMS)
-set(sum_inputs ${release_files})
-list(TRANSFORM sum_inputs REPLACE "^[^=]*=" "")
-add_custom_command(OUTPUT ${sums}
-  COMMAND ${CMAKE_COMMAND} -DOUTPUT=${sums} "-DFILES=${release_files}"
-          -P ${CMAKE_CURRENT_LIST_DIR}/sha256sums.cmake
-  DEPENDS zoderudo ${sum_inputs} ${CMAKE_CURRENT_LIST_DIR}/sha256sums.cmake
+add_custom_target(package
+  COMMAND ${CMAKE_COMMAND} -DVERSION=${PROJECT_VERSION}
+          -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DEXE=${ZODERUDO_EXE}
+          "-DTEXTS=${shipped_texts}" -DWORK=${CMAKE_BINARY_DIR}/release-files
+          -DOUT=${CMAKE_BINARY_DIR}/release -DPYTHON=${ZODERUDO_PYTHON}
+          -DPKCS12=${ZODERUDO_SIGN_PKCS12}
+          -DOSSLSIGNCODE=${ZODERUDO_OSSLSIGNCODE}
+          -DTIMESTAMP_URL=${ZODERUDO_SIGN_TIMESTAMP_URL}
+          -P ${CMAKE_CURRENT_LIST_DIR}/release.cmake
   VERBATIM)
-add_custom_target(release_sums ALL DEPENDS ${sums})
-
-# cmake --build --preset windows --target package: the ZIP to ship and,
-# apart from it, the debug file.
-install(PROGRAMS ${ZODERUDO_EXE} DESTINATION . COMPONENT program)
-install(FILES README.md ${sums} DESTINATION . COMPONENT program)
-install(DIRECTORY docs DESTINATION . COMPONENT program)
-install(DIRECTORY examples/package DESTINATION examples COMPONENT program)
-install(FILES ${ZODERUDO_EXE}.debug DESTINATION . COMPONENT debug)
-
-set(CPACK_GENERATOR ZIP)
-set(CPACK_PACKAGE_NAME zoderudo)
-set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
-set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/release)
-set(CPACK_ARCHIVE_COMPONENT_INSTALL ON)
-set(CPACK_COMPONENT_INCLUDE_TOPLEVEL_DIRECTORY ON)
-set(CPACK_COMPONENTS_ALL program debug)
-set(CPACK_ARCHIVE_PROGRAM_FILE_NAME zoderudo-${PROJECT_VERSION}-win32)
-set(CPACK_ARCHIVE_DEBUG_FILE_NAME zoderudo-${PROJECT_VERSION}-win32-debug)
-set(CPACK_PACKAGE_CHECKSUM SHA256)
-include(CPack)
+add_dependencies(package zoderudo)

@@ -1,70 +1,80 @@
 #!/usr/bin/env bash
 # Checks the release of the Windows build:
-# - the shipped exe is reproducible: the sources copied to two folders of
-#   different names and depths, one built inside its copy and one outside,
-#   give an exe and a debug file byte for byte the same as each other and
-#   as this build tree's;
-# - the release ZIP (made here with cpack, as the package target does)
-#   holds the exe, the README, docs/ and the example package, its SHA256SUMS
-#   verifies, and the debug archive holds the exe's debug file.
+# - it is reproducible: the sources copied to two folders of different
+#   names and depths, one built inside its copy and one outside, at two
+#   times, with other file times and another umask, give an exe and a debug
+#   file byte for byte the same as each other and as this build tree's, and
+#   the same ZIPs. One copy is a git commit and takes the ZIPs' times from
+#   it, the other is no commit and is given SOURCE_DATE_EPOCH;
+# - the release ZIP (made by the package target) holds the exe, the README,
+#   docs/ and the example package, in a fixed order with fixed modes and
+#   times; its SHA256SUMS verifies, and the debug archive holds the exe's
+#   debug file.
 #
-# Usage: check-release.sh SOURCE_DIR WORK_DIR EXE CPACK_CONFIG VERSION BUILD_TYPE
+# Usage: check-release.sh SOURCE_DIR WORK_DIR EXE VERSION BUILD_TYPE
 set -u
-src=$1 work=$2 exe=$3 cpack_config=$4 version=$5 build_type=$6
+src=$1 work=$2 exe=$3 version=$4 build_type=$5
 rm -rf "$work"
 mkdir -p "$work"
-. "$(dirname "$0")/../support/check-cases.sh"
+here=$(dirname "$0")
+. "$here/../support/check-cases.sh"
+. "$here/release-lib.sh"
+top=zoderudo-$version-win32
+# The commit's time: an even second, which a ZIP entry holds exactly.
+epoch=1234567890 when='2009-02-13 23:31:30'
 
-# build_copy SOURCE_COPY BUILD_DIR: the shipped exe's build, from a copy of
-# the sources (all but build trees and git data), as the windows preset
-# starts it. Leaves BUILD_DIR/bin/zoderudo.exe and its .debug.
-build_copy() {
-  local copy=$1 out=$2
-  mkdir -p "$copy" "$out"
-  tar -C "$src" --exclude=./build --exclude=./.git -cf - . | tar -C "$copy" -xf -
-  { cmake -S "$copy" -B "$out" \
-      -DCMAKE_TOOLCHAIN_FILE="$copy/cmake/mingw-i686-win32-threads.cmake" \
-      -DCMAKE_BUILD_TYPE="$build_type" -DCMAKE_COMPILE_WARNING_AS_ERROR=ON \
-      -DZODERUDO_SHIP=ON &&
-    cmake --build "$out" -j2; } >"$out/build.log" 2>&1 ||
-    { sed 's/^/  | /' "$out/build.log"; return 1; }
+copy_sources() {  # copy_sources FOLDER: all but build trees and git data
+  mkdir -p "$1"
+  tar -C "$src" --exclude=./build --exclude=./.git -cf - . | tar -C "$1" -xf -
 }
 
 same_bytes_from_two_folders() {
-  build_copy "$work/a/zoderudo" "$work/a/zoderudo/build/ship" &&
-    build_copy "$work/b/elsewhere/deeper/sources" "$work/b/out" || return 1
+  local a=$work/a/zoderudo b=$work/b/elsewhere/deeper/sources
+  copy_sources "$a" && copy_sources "$b" || return 1
+  (cd "$a" && git init -q && git add -A &&
+    GIT_COMMITTER_DATE="@$epoch +0000" git -c user.name=release-test \
+      -c user.email=release-test@example.invalid commit -qm release) || return 1
+  (unset SOURCE_DATE_EPOCH && build_release "$a" "$a/build/windows") || return 1
+  # Later, files of other times, a umask that takes others' rights away.
+  find "$b" -exec touch -d '2001-02-03 04:05:06' {} +
+  (umask 077 && SOURCE_DATE_EPOCH=$epoch build_release "$b" "$work/b/out") ||
+    return 1
   local sums
-  sums=$(cd "$work" && sha256sum a/zoderudo/build/ship/bin/zoderudo.exe* \
-           b/out/bin/zoderudo.exe* "$exe" "$exe.debug")
+  sums=$(cd "$work" && sha256sum a/zoderudo/build/windows/bin/zoderudo.exe* \
+           b/out/bin/zoderudo.exe* "$exe" "$exe.debug" \
+           a/zoderudo/build/windows/release/*.zip b/out/release/*.zip)
   sed 's/^/  /' <<<"$sums"
-  # Two distinct hashes: one for the exes, one for the debug files.
-  [ "$(awk '{ print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 2 ] &&
-    [ "$(awk '/\.exe$/ { print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 1 ]
-}
-
-unzip() {  # unzip NAME: extracts a release archive into $work/unzipped
-  mkdir -p "$work/unzipped" &&
-    (cd "$work/unzipped" && cmake -E tar xf "$work/release/$1")
+  # One hash for the exes, one for the debug files, one for each ZIP.
+  [ "$(awk '{ print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 4 ] &&
+    [ "$(awk '/\.exe$/ { print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 1 ] &&
+    [ "$(awk "/$top.zip\$/ { print \$1 }" <<<"$sums" | sort -u | wc -l)" -eq 1 ]
 }
 
 release_archives() {
-  cpack --config "$cpack_config" -B "$work/release" >"$work/cpack.log" 2>&1 ||
-    { sed 's/^/  | /' "$work/cpack.log"; return 1; }
-  local top=zoderudo-$version-win32
-  (cd "$work/release" && sha256sum -c "$top.zip.sha256" "$top-debug.zip.sha256") &&
-    unzip "$top.zip" || return 1
-  (cd "$work/unzipped/$top" && find . -type f | sort) >"$work/listing"
-  printf '%s\n' ./README.md ./SHA256SUMS ./docs/developing.md ./docs/releasing.md \
-    ./docs/support.md ./examples/package/ZELMOR_UPDATE.cmd \
-    ./examples/package/version.id ./zoderudo.exe | diff - "$work/listing" ||
-    { echo "  unexpected contents of $top.zip"; return 1; }
-  (cd "$work/unzipped/$top" && sha256sum -c SHA256SUMS) || return 1
-  cmp "$work/unzipped/$top/zoderudo.exe" "$exe" || return 1
-  unzip "$top-debug.zip" &&
-    cmp "$work/unzipped/$top/zoderudo.exe.debug" "$exe.debug"
+  local release=$work/a/zoderudo/build/windows/release out=$work/unzipped
+  (cd "$release" && sha256sum -c "$top.zip.sha256" "$top-debug.zip.sha256") ||
+    return 1
+  zip_entries "$release/$top.zip" >"$work/entries"
+  local name
+  for name in / README.md SHA256SUMS docs/ docs/deploying.md \
+      docs/developing.md docs/releasing.md docs/support.md examples/ \
+      examples/package/ examples/package/ZELMOR_UPDATE.cmd \
+      examples/package/version.id zoderudo.exe; do
+    case $name in
+      */) echo "$top/${name#/} 40755 $when" ;;
+      *.exe) echo "$top/$name 100755 $when" ;;
+      *) echo "$top/$name 100644 $when" ;;
+    esac
+  done | diff - "$work/entries" || { echo "  unexpected entries of $top.zip"; return 1; }
+  unpack "$release/$top.zip" "$out" &&
+    (cd "$out/$top" && sha256sum -c SHA256SUMS) &&
+    cmp "$out/$top/zoderudo.exe" "$exe" || return 1
+  unpack "$release/$top-debug.zip" "$out" &&
+    cmp "$out/$top/zoderudo.exe.debug" "$exe.debug"
 }
 
-check "two builds in two folders give the same exe and debug file" same_bytes_from_two_folders
+check "two builds in two folders at two times give the same exe, debug file and ZIPs" \
+  same_bytes_from_two_folders
 check "the release archives hold what they should, SHA256SUMS verifies" release_archives
 
 check_summary

@@ -1,0 +1,73 @@
+# The release archives, made by the package target (windows-release.cmake
+# passes the arguments) into OUT:
+# - zoderudo-VERSION-win32.zip: a folder of that name with the exe, the
+#   README, the TEXTS (paths below SOURCE_DIR) and SHA256SUMS of them all;
+# - zoderudo-VERSION-win32-debug.zip: the exe's debug file in a folder of
+#   the same name as the ZIP's, so that it unpacks beside the exe;
+# - a .sha256 file beside each.
+# With PKCS12, the ZIP holds a signed copy of the exe (sign-exe.sh), made in
+# WORK before the checksums; the build's own exe stays as it is.
+#
+# The ZIPs' bytes depend only on the files' contents (write-zip.py): every
+# entry takes the time SOURCE_DATE_EPOCH, else that of the commit when
+# SOURCE_DIR is the top of a git work tree, else 1980-01-01.
+#
+#   cmake -DVERSION= -DSOURCE_DIR= -DEXE= -DTEXTS= -DWORK= -DOUT= -DPYTHON=
+#         [-DPKCS12= -DOSSLSIGNCODE= -DTIMESTAMP_URL=] -P release.cmake
+include(${CMAKE_CURRENT_LIST_DIR}/sha256sums.cmake)
+set(top zoderudo-${VERSION}-win32)
+set(zip ${OUT}/${top}.zip)
+set(debug_zip ${OUT}/${top}-debug.zip)
+# No archive of an earlier run may pass for this one if this one fails.
+file(REMOVE ${zip} ${zip}.sha256 ${debug_zip} ${debug_zip}.sha256)
+file(REMOVE_RECURSE ${WORK})
+file(MAKE_DIRECTORY ${WORK} ${OUT})
+
+if("$ENV{SOURCE_DATE_EPOCH}" MATCHES "^[0-9]+$")
+  set(epoch $ENV{SOURCE_DATE_EPOCH})
+  set(source SOURCE_DATE_EPOCH)
+else()
+  # A folder inside some other work tree is no commit of this project.
+  set(epoch 0)
+  set(source "no commit, no SOURCE_DATE_EPOCH")
+  execute_process(COMMAND git -C ${SOURCE_DIR} rev-parse --show-toplevel
+                  OUTPUT_VARIABLE git_top OUTPUT_STRIP_TRAILING_WHITESPACE
+                  RESULT_VARIABLE failed ERROR_QUIET)
+  file(REAL_PATH ${SOURCE_DIR} source_dir)
+  if(failed EQUAL 0 AND git_top STREQUAL source_dir)
+    execute_process(COMMAND git -C ${SOURCE_DIR} log -1 --format=%ct
+                    OUTPUT_VARIABLE epoch OUTPUT_STRIP_TRAILING_WHITESPACE
+                    COMMAND_ERROR_IS_FATAL ANY)
+    set(source "the commit")
+  endif()
+endif()
+message(STATUS "Release archives: entry times ${epoch} (${source})")
+
+set(exe ${EXE})
+if(PKCS12)
+  set(exe ${WORK}/zoderudo.exe)
+  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/sign-exe.sh
+                          ${OSSLSIGNCODE} ${PKCS12} "${TIMESTAMP_URL}"
+                          ${EXE} ${exe}
+                  COMMAND_ERROR_IS_FATAL ANY)
+endif()
+
+set(files zoderudo.exe=${exe})
+foreach(text README.md ${TEXTS})
+  list(APPEND files ${text}=${SOURCE_DIR}/${text})
+endforeach()
+write_sha256sums(${WORK}/SHA256SUMS "${files}")
+list(APPEND files SHA256SUMS=${WORK}/SHA256SUMS)
+list(TRANSFORM files PREPEND ${top}/)
+
+execute_process(COMMAND ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/write-zip.py
+                        ${zip} ${epoch} ${files}
+                COMMAND_ERROR_IS_FATAL ANY)
+execute_process(COMMAND ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/write-zip.py
+                        ${debug_zip} ${epoch}
+                        ${top}/zoderudo.exe.debug=${EXE}.debug
+                COMMAND_ERROR_IS_FATAL ANY)
+foreach(archive ${zip} ${debug_zip})
+  get_filename_component(name ${archive} NAME)
+  write_sha256sums(${archive}.sha256 ${name}=${archive})
+endforeach()
