@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Installs what building and testing zoderudo needs, only what is missing:
 # the host toolchain and GoogleTest, clang (for libFuzzer), the mingw-w64
-# cross compilers for 32-bit Windows, and 32-bit Wine to run the Windows
-# tests. Quiet when all is there. Runs apt as root, or through sudo
-# otherwise.
+# cross compilers for 32-bit Windows, 32-bit Wine to run the Windows
+# tests, and what the release needs. Quiet when all is there. Runs apt as
+# root, or through sudo otherwise.
 #
 #   scripts/install-deps.sh [--bench]   --bench: also hyperfine and GNU time
 #                                       (for bench/run.sh)
@@ -31,9 +31,12 @@ if ! dpkg --print-foreign-architectures | grep -qx i386; then
 fi
 
 # The mingw-w64 compilers of both thread models: win32 for the shipped exe,
-# posix for the Windows test programs (GoogleTest).
+# posix for the Windows test programs (GoogleTest). The release takes its
+# time from git, Python 3 writes its ZIPs, osslsigncode signs the exe, and
+# its test makes a throwaway certificate with openssl.
 wanted=(cmake g++ make googletest libgtest-dev clang
-        g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix wine wine32:i386)
+        g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix wine wine32:i386
+        git python3 osslsigncode openssl)
 if [ "${1:-}" = --bench ]; then
   wanted+=(hyperfine time)
 elif [ $# -ne 0 ]; then
