@@ -129,6 +129,21 @@ absolute_argument() {
     expect_record_ending ",Status=Unknown,ReturnCode=3010 \r\n"
 }
 
+# A package on a network share, \\zrserver\cases\pkg dir: Wine reaches
+# \\SERVER\SHARE through its prefix's dosdevices/unc/SERVER/SHARE, here a
+# link to the case's folder.
+network_share_argument() {
+  add_driver tavixnt5.sys
+  make_full_package 0
+  local server=$WINEPREFIX/dosdevices/unc/zrserver
+  printf '%s\n' "$server" >>"$E2E_TMP/placed"
+  mkdir -p "$server" && ln -s "$CASE_DIR" "$server/cases" || return 1
+  run_program_from "$CASE_DIR" '"\\zrserver\cases\pkg dir"'
+  expect_stdout "update ran\r\n0\r\n" && expect_no_stderr &&
+    expect_ran_in_staging && expect_no_staging_left &&
+    expect_record_ending ",Update=1.0,New=2.0,Status=Success,ReturnCode=0 \r\n"
+}
+
 not_applicable_staged() {
   set_version winxp
   add_driver tavixnt5.sys
@@ -230,6 +245,8 @@ two_arguments_run_in_place() {
 
 e2e_case "relative argument: run from a full copy, then removed" relative_argument
 e2e_case "absolute argument: exit code 3010 passed on" absolute_argument
+e2e_case "package on a network share, a UNC argument: run from a copy" \
+  network_share_argument
 e2e_case "update does not apply: copied, recorded, waited, removed, 99" not_applicable_staged
 e2e_case "missing package folder refused" refused 'Z:\no\such\package' \
   'Unable to open package directory Z:\\no\\such\\package'

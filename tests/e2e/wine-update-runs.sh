@@ -14,7 +14,7 @@ runs_with() {
   expect_update_result "$3"
 }
 
-for code in 0 7 3010 -1 1000000000; do
+for code in 0 7 3010 1641 -1 1000000000; do
   e2e_case "win2k, ovxfent5.sys: update's exit code $code is the program's" \
     runs_with win2k ovxfent5.sys "$code"
 done
