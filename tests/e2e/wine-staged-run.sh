@@ -131,17 +131,19 @@ absolute_argument() {
 
 # A package on a network share, \\zrserver\cases\pkg dir: Wine reaches
 # \\SERVER\SHARE through its prefix's dosdevices/unc/SERVER/SHARE, here a
-# link to the case's folder.
+# link to the case's folder. The share is only read.
 network_share_argument() {
   add_driver tavixnt5.sys
   make_full_package 0
-  local server=$WINEPREFIX/dosdevices/unc/zrserver
+  local server=$WINEPREFIX/dosdevices/unc/zrserver before
   printf '%s\n' "$server" >>"$E2E_TMP/placed"
   mkdir -p "$server" && ln -s "$CASE_DIR" "$server/cases" || return 1
+  before=$(find "$CASE_PACKAGE" -printf '%P %y %s %T@ %m\n' | sort)
   run_program_from "$CASE_DIR" '"\\zrserver\cases\pkg dir"'
   expect_stdout "update ran\r\n0\r\n" && expect_no_stderr &&
     expect_ran_in_staging && expect_no_staging_left &&
-    expect_record_ending ",Update=1.0,New=2.0,Status=Success,ReturnCode=0 \r\n"
+    expect_record_ending ",Update=1.0,New=2.0,Status=Success,ReturnCode=0 \r\n" &&
+    [ "$(find "$CASE_PACKAGE" -printf '%P %y %s %T@ %m\n' | sort)" = "$before" ]
 }
 
 not_applicable_staged() {
