@@ -2,8 +2,8 @@
 # passes the arguments) into OUT:
 # - zoderudo-VERSION-win32.zip: a folder of that name with the exe, the
 #   README, the TEXTS (paths below SOURCE_DIR) and SHA256SUMS of them all;
-# - zoderudo-VERSION-win32-debug.zip: the exe's debug file in a folder of
-#   the same name as the ZIP's, so that it unpacks beside the exe;
+# - zoderudo-VERSION-win32-debug.zip: the exe's debug file, in the folder
+#   zoderudo-VERSION-win32 too, so that it unpacks beside the exe;
 # - a .sha256 file beside each.
 # With PKCS12, the ZIP holds a signed copy of the exe (sign-exe.sh), made in
 # WORK before the checksums; the build's own exe stays as it is.
