@@ -77,6 +77,13 @@ void ReserveStagingName(const char* system_root, char* staging_path) {
   strcat(staging_path, kSeparator);
 }
 
+void MendQuotedBackslash(char* argument) {
+  // No trail byte of a double-byte code page is a quote.
+  size_t length = strlen(argument);
+  if (length > 0 && argument[length - 1] == '"')
+    argument[length - 1] = '\\';
+}
+
 bool FindPackageDirectory(const char* argument, const char* starting_directory,
                           const char* system_root, char* package_directory) {
   memset(package_directory, 0, kRunDirectorySize);

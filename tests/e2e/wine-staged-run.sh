@@ -298,6 +298,25 @@ near_name_refused() {
     expect_not_run && expect_no_staging_left
 }
 
+# A quoted folder with a final backslash, as "%~dp0" gives it in a batch
+# file: the runtime makes the backslash an escaped quote, the program reads
+# it back. ROOT: the package as the root of a drive of its own, as on a CD.
+quoted_with_backslash() {
+  add_driver tavixnt5.sys
+  make_full_package 0
+  local folder
+  folder=$(winpath "$CASE_PACKAGE")
+  if [ "${1:-}" = root ]; then
+    ln -sfn "$CASE_PACKAGE" "$WINEPREFIX/dosdevices/p:"
+    folder=P:
+  fi
+  run_program_from "$CASE_DIR" "\"$folder\\\""
+  rm -f "$WINEPREFIX/dosdevices/p:"
+  expect_stdout "update ran\r\n0\r\n" && expect_no_stderr &&
+    expect_ran_in_staging && expect_no_staging_left &&
+    expect_record_ending ",Update=1.0,New=2.0,Status=Success,ReturnCode=0 \r\n"
+}
+
 two_arguments_run_in_place() {
   add_driver tavixnt5.sys
   make_package 5
@@ -323,6 +342,9 @@ for length in 259 260 261; do
   e2e_case "package file of $length characters" package_file_of $length
 done
 e2e_case "two arguments: run in place" two_arguments_run_in_place
+e2e_case "quoted folder with a blank and a final backslash" quoted_with_backslash
+e2e_case "quoted drive root with its backslash, as on a CD" \
+  quoted_with_backslash root
 # ソ 表 十 申 in code page 932, 乗 in 936, 功 許 in 950.
 e2e_case "Japanese names ending in byte 5C: copied whole" double_byte_package \
   ja_JP.UTF-8 CP932 ドライバ表 ソ 十/申

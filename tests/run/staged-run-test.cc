@@ -246,6 +246,8 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
       {"C:\\missing", "Unable to open package directory C:\\missing\n"},
       {"file.txt", "Unable to open package directory file.txt\n"},
       {"", "Unable to open package directory \n"},
+      // "\" as the C runtime splits it: the backslash, the current root.
+      {"\"", "Package directory holds the staging directory: \\\n"},
       {"Łódź-pkg", "Unable to open package directory Łódź-pkg\n"},
       {"ā-pkg", "Unable to open package directory ā-pkg\n"},
       // The root holds the staging folder: it would be copied into itself.
