@@ -34,7 +34,7 @@ fi
 # posix for the Windows test programs (GoogleTest). The release takes its
 # time from git, Python 3 writes its ZIPs, osslsigncode signs the exe, and
 # its test makes a throwaway certificate with openssl.
-wanted=(cmake g++ make googletest libgtest-dev clang
+wanted=(cmake g++ make googletest libgtest-dev clang locales
         g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix wine wine32:i386
         git python3 osslsigncode openssl)
 if [ "${1:-}" = --bench ]; then
@@ -47,9 +47,20 @@ missing=()
 for p in "${wanted[@]}"; do
   installed "$p" || missing+=("$p")
 done
-[ ${#missing[@]} -eq 0 ] && exit 0
+if [ ${#missing[@]} -ne 0 ]; then
+  echo "install-deps: installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  as_root apt-get update -q </dev/null
+  as_root apt-get install -y -q "${missing[@]}" </dev/null
+fi
 
-echo "install-deps: installing ${missing[*]}"
-export DEBIAN_FRONTEND=noninteractive
-as_root apt-get update -q </dev/null
-as_root apt-get install -y -q "${missing[@]}" </dev/null
+# Wine takes host file names in the charset of the locale it runs in, and
+# its ANSI code page from it: the Windows tests run in Japanese (932),
+# Simplified (936) and Traditional Chinese (950) locales, which a fresh
+# machine does not have.
+for l in ja_JP zh_CN zh_TW; do
+  if ! locale -a | grep -qix "$l.utf8"; then
+    echo "install-deps: making the locale $l.UTF-8"
+    as_root localedef -i "$l" -f UTF-8 "$l.UTF-8"
+  fi
+done

@@ -37,6 +37,7 @@ int RunUpdate(int argc, char** argv) {
   }
 
   if (staged) {
+    MendQuotedBackslash(argv[1]);
     if (!FindPackageDirectory(argv[1], starting_directory, system_root,
                               run_directory)) {
       LogResult(1);

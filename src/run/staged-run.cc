@@ -6,6 +6,7 @@
 #include "os/os.h"
 #include "run/run-update.h"
 #include "staging/copy-or-delete-tree.h"
+#include "staging/path-characters.h"
 #include "staging/same-folder.h"
 #include "staging/staging-area.h"
 
@@ -14,26 +15,6 @@ namespace {
 const char kSeparator[] = "\\";
 const unsigned long kSystemDirectorySize = 256;
 const DWORD kCleanUpPause = 5000;  // milliseconds
-
-bool SameLetter(char a, char b) {
-  if (a >= 'a' && a <= 'z') a = static_cast<char>(a - 'a' + 'A');
-  if (b >= 'a' && b <= 'z') b = static_cast<char>(b - 'a' + 'A');
-  return a == b;
-}
-
-// Whether two folder paths are one name, letter case and trailing
-// backslashes aside.
-bool SameName(const char* first, const char* second) {
-  size_t length = strlen(first);
-  while (length > 0 && first[length - 1] == '\\') --length;
-  size_t other = strlen(second);
-  while (other > 0 && second[other - 1] == '\\') --other;
-  if (length == 0 || length != other) return false;
-  for (size_t i = 0; i < length; ++i) {
-    if (!SameLetter(first[i], second[i])) return false;
-  }
-  return true;
-}
 
 // The staging directory will lie directly in the root of the system drive:
 // a package that is that root, under whatever name, would be copied into
@@ -46,7 +27,7 @@ bool IsSystemRoot(const char* package_directory, const char* system_root) {
     case FolderDifferent:
       return false;
     default:
-      return SameName(package_directory, system_root);
+      return SameFolderName(package_directory, system_root);
   }
 }
 
@@ -55,6 +36,22 @@ bool IsDriveRoot(const char* root) {
   return ((root[0] >= 'A' && root[0] <= 'Z') ||
           (root[0] >= 'a' && root[0] <= 'z')) &&
          root[1] == ':' && root[2] == '\\' && root[3] == '\0';
+}
+
+// Whether `read_back`, the name that the system gives the current folder,
+// leads back into it. For a folder whose name has no exact form in the
+// ANSI code page that name is a near one ("Lodz" for "Łódź"), which leads
+// nowhere or to another folder that must not be copied in its place. Where
+// the system cannot tell folders apart, entering is enough. The caller
+// makes its own folder current again.
+bool LeadsBack(const char* read_back) {
+  BY_HANDLE_FILE_INFORMATION entered;
+  BY_HANDLE_FILE_INFORMATION reached;
+  bool known = ReadFolderIdentity(".", &entered);
+  if (!SetCurrentDirectoryA(read_back))
+    return false;
+  return !known || !ReadFolderIdentity(".", &reached) ||
+         SameFolderIdentity(entered, reached);
 }
 
 }  // namespace
@@ -80,6 +77,13 @@ void ReserveStagingName(const char* system_root, char* staging_path) {
   strcat(staging_path, kSeparator);
 }
 
+void MendQuotedBackslash(char* argument) {
+  // No trail byte of a double-byte code page is a quote.
+  size_t length = strlen(argument);
+  if (length > 0 && argument[length - 1] == '"')
+    argument[length - 1] = '\\';
+}
+
 bool FindPackageDirectory(const char* argument, const char* starting_directory,
                           const char* system_root, char* package_directory) {
   memset(package_directory, 0, kRunDirectorySize);
@@ -88,6 +92,8 @@ bool FindPackageDirectory(const char* argument, const char* starting_directory,
     return false;
   }
   DWORD length = GetCurrentDirectoryA(kRunDirectorySize, package_directory);
+  bool reenterable = length != 0 && length < kRunDirectorySize &&
+                     LeadsBack(package_directory);
   SetCurrentDirectoryA(starting_directory);
   if (length == 0) {
     memset(package_directory, 0, kRunDirectorySize);
@@ -101,6 +107,11 @@ bool FindPackageDirectory(const char* argument, const char* starting_directory,
   if (length > kLongestWalkedFolder) {
     memset(package_directory, 0, kRunDirectorySize);
     ReportLine("Package directory path is too long: ", argument);
+    return false;
+  }
+  if (!reenterable) {
+    memset(package_directory, 0, kRunDirectorySize);
+    ReportLine("Unable to open package directory ", argument);
     return false;
   }
   if (IsSystemRoot(package_directory, system_root)) {

@@ -19,11 +19,19 @@ void ReadSystemRoot(char* system_root);
 // staging path is "\", which no staging can create.
 void ReserveStagingName(const char* system_root, char* staging_path);
 
+// A folder argument written in quotes with a final backslash ("D:\" or
+// "%~dp0" in a batch file) comes from the C runtime's splitting with that
+// backslash read as an escaped quote: D:" instead of D:\. A Windows path
+// holds no quote, so a final one can only be that backslash, and is made
+// one again, in place.
+void MendQuotedBackslash(char* argument);
+
 // Makes `argument`, absolute or relative to the starting directory, the
 // absolute package directory in `package_directory` (kRunDirectorySize),
 // and leaves the starting directory current. False, after a message that
-// names the argument, when it is no directory that can be entered, when
-// its path is too long for the copy to list it (kLongestWalkedFolder), or
+// names the argument, when it is no directory that can be entered (nor
+// entered again by the absolute name the system gives it), when its path
+// is too long for the copy to list it (kLongestWalkedFolder), or
 // when it is `system_root`, which will hold the staging directory, under
 // any name. Where the system cannot tell whether two folders are one, the
 // names decide.

@@ -4,6 +4,7 @@
 
 #include "console/report-line.h"
 #include "os/os.h"
+#include "staging/path-characters.h"
 #include "staging/same-folder.h"
 
 static_assert(kTreePathSize == MAX_PATH, "the system's own path size");
@@ -28,6 +29,14 @@ const char kCannotRemoveFolder[] = "Could not remove temporary sub-directory.";
 const char kCannotRemoveFile[] = "Unable to remove temp file ";
 const char kHoldsDestination[] =
     "Package directory holds the staging directory: ";
+// A name that the listing gave but that does not lead to the entry: the
+// system gave a name with no exact form in the ANSI code page ("C" for
+// "\xC4\x8C", "?" for a character the page lacks), or the entry went away.
+const char kCannotReadFolder[] = "Unable to read package sub-directory ";
+const char kCannotReadFile[] = "Unable to read package file ";
+// Two entries listed under one name: copying the second over the first
+// would lose the first without a word.
+const char kNameTwice[] = "Package holds two files named ";
 
 // Fills a zero-filled path buffer with the parts one after the other;
 // false, with the buffer left empty, when they do not fit.
@@ -60,7 +69,7 @@ bool NothingThere(DWORD error) {
 }
 
 int Walk(char* source, const char* destination,
-         const BY_HANDLE_FILE_INFORMATION* top);
+         const BY_HANDLE_FILE_INFORMATION* top, bool listed);
 
 // Whether `folder` is the copy's top destination folder under another
 // name. A source can lead there: a junction or mount point to it, or to
@@ -90,22 +99,39 @@ int CopyFolderEntry(const char* source, const char* destination,
     ReportLine(kCannotCreateFolder);
     return 1;
   }
-  if (Walk(sub_source, folder, top) != 0) {
+  if (Walk(sub_source, folder, top, true) != 0) {
     ReportLine(kCannotCopyFolder);
     return 1;
   }
   return 0;
 }
 
+// The listing's name for an entry does not lead to it.
+bool NameLeadsNowhere(DWORD error) {
+  return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+         error == ERROR_INVALID_NAME;
+}
+
 // The copy carries no read-only, hidden or system attribute of its source;
-// should that fail, the copy is still whole, so it is not a failure.
+// should that fail, the copy is still whole, so it is not a failure. The
+// destination is the copy's own new folder: a file already there was made
+// by this copy, from another entry of the same name.
 int CopyFileEntry(const char* source, const char* destination,
                   const char* name) {
   char from[kTreePathSize];
   char to[kTreePathSize];
-  if (!FormPath(from, source, name) || !FormPath(to, destination, name) ||
-      !CopyFileA(from, to, FALSE)) {
+  if (!FormPath(from, source, name) || !FormPath(to, destination, name)) {
     ReportLine(kCannotCopyFile);
+    return 1;
+  }
+  if (!CopyFileA(from, to, TRUE)) {
+    DWORD error = GetLastError();
+    if (error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS)
+      ReportLine(kNameTwice, from);
+    else if (NameLeadsNowhere(error))
+      ReportLine(kCannotReadFile, from);
+    else
+      ReportLine(kCannotCopyFile);
     return 1;
   }
   SetFileAttributesA(to, FILE_ATTRIBUTE_NORMAL);
@@ -115,7 +141,7 @@ int CopyFileEntry(const char* source, const char* destination,
 int DeleteFolderEntry(const char* source, const char* name) {
   char sub_source[kTreePathSize];
   if (!FormPath(sub_source, source, name) || !FolderFits(sub_source) ||
-      Walk(sub_source, nullptr, nullptr) != 0) {
+      Walk(sub_source, nullptr, nullptr, true) != 0) {
     ReportLine(kCannotEmptyFolder);
     return 1;
   }
@@ -165,14 +191,16 @@ int Unwalkable(bool copying) {
 
 // One folder level of the walk; `top` is the identity of the copy's top
 // destination folder, null when deleting or when it could not be read.
+// `listed`: `source` is a sub-folder that its parent's listing just gave.
 int Walk(char* source, const char* destination,
-         const BY_HANDLE_FILE_INFORMATION* top) {
+         const BY_HANDLE_FILE_INFORMATION* top, bool listed) {
   bool copying = destination != nullptr;
   // An empty source would become "\", the root of the current drive.
-  size_t length = strlen(source);
-  if (length == 0)
+  if (source[0] == '\0')
     return Unwalkable(copying);
-  if (source[length - 1] != '\\') {
+  // Once per folder: a double-byte name can end in a byte 0x5C that is no
+  // backslash.
+  if (!EndsWithBackslash(source)) {
     if (!FolderFits(source))
       return Unwalkable(copying);
     strcat(source, kSeparator);
@@ -185,7 +213,16 @@ int Walk(char* source, const char* destination,
   memset(&entry, 0, sizeof entry);
   HANDLE search = FindFirstFileA(pattern, &entry);
   if (search == INVALID_HANDLE_VALUE) {
-    if (!copying || NothingThere(GetLastError()))
+    DWORD error = GetLastError();
+    if (!copying)
+      return 0;
+    // A listed sub-folder has "." and ".." at least: one that cannot be
+    // listed by its name would leave a hole in the copy.
+    if (listed) {
+      ReportLine(kCannotReadFolder, source);
+      return 1;
+    }
+    if (NothingThere(error))
       return 0;
     return Unwalkable(copying);
   }
@@ -216,5 +253,5 @@ int CopyOrDeleteTree(char* source, const char* destination) {
   // without the guard.
   BY_HANDLE_FILE_INFORMATION top;
   bool known = destination != nullptr && ReadFolderIdentity(destination, &top);
-  return Walk(source, destination, known ? &top : nullptr);
+  return Walk(source, destination, known ? &top : nullptr, false);
 }

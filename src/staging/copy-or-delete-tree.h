@@ -10,10 +10,15 @@ const unsigned kLongestWalkedFolder = kTreePathSize - sizeof "\\*.*";
 
 // One walker, two modes.
 //
-// Copy mode (`destination` given; it must end with a backslash): makes the
-// tree under `source` again inside `destination`, folders first, then their
-// contents; every file is copied over whatever has its name and left with
-// no attribute but normal. The first failure stops the walk: its message,
+// Copy mode (`destination` given; it must end with a backslash, and be a
+// new folder): makes the tree under `source` again inside `destination`,
+// folders first, then their contents; every file is left with no attribute
+// but normal. The copy is whole or it fails, naming the entry, when a name
+// that a listing gave does not lead to its entry (a name with no exact form
+// in the ANSI code page: "Unable to read package sub-directory " or
+// "Unable to read package file " and its path) or when two entries are
+// listed under one name ("Package holds two files named " and its path).
+// The first failure stops the walk: its message,
 // then "Unable to copy sub-directory update files to the hard drive." for
 // each folder level it lies below `source`, and the result 1. What was
 // copied stays. A source folder that is `destination` itself, reached under
@@ -30,8 +35,10 @@ const unsigned kLongestWalkedFolder = kTreePathSize - sizeof "\\*.*";
 // `source` itself always stays.
 //
 // `source` gets a backslash appended in place when it lacks one, so its
-// buffer needs room for one more character. A folder that is not there, or
-// holds nothing, gives 0 in both modes; one that cannot be read is a
+// buffer needs room for one more character; whether it ends with one is
+// decided by the characters of the ANSI code page. A `source` that is not
+// there, or holds nothing (an empty drive root), gives 0 in both modes; one
+// that cannot be read, and any sub-folder that cannot be listed, is a
 // failure in copy mode (the copy would be incomplete) and is left alone in
 // delete mode. A path that would not fit its buffer of kTreePathSize is a
 // failure of the entry it names, never cut short.

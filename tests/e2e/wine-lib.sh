@@ -127,27 +127,49 @@ run_program() {
 
 # run_program_from FOLDER [ARGS...]: the same, started in FOLDER. ARGS go
 # into the command line as they are (quote one with blanks as '"a b"').
+# An empty FOLDER starts it in the host's current folder, which Wine takes
+# by its real name (a batch file can name only what its code page has).
 run_program_from() {
   local from=$1
   shift
   write_run_bat "$CASE_DIR/run.bat" "$from" "$@"
-  wine cmd /d /c "$(winpath "$CASE_DIR/run.bat")" \
+  env ${CASE_LOCALE:+LANG=$CASE_LOCALE LC_ALL=$CASE_LOCALE} \
+    wine cmd /d /c "$(winpath "$CASE_DIR/run.bat")" \
     </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
   CASE_END=$(date +%s)
 }
 
-# write_run_bat BAT PACKAGE [ARGS...]: the batch file run_program runs.
+# write_run_bat BAT PACKAGE [ARGS...]: the batch file run_program runs, in
+# the code page of the case's locale (cmd reads it so).
 write_run_bat() {
   local bat=$1 package=$2 args="" a
   shift 2
   for a in "$@"; do args+=" $a"; done
-  printf '%s\r\n' \
-    '@echo off' \
-    "reg add \"HKCU\\Software\\Wine\\AppDefaults\\zoderudo.exe\" /v Version /d $CASE_VERSION /f >nul" \
-    'if errorlevel 1 echo reg add failed' \
-    "cd /d \"$(winpath "$package")\"" \
-    "\"$(winpath "$E2E_EXE")\"$args" \
-    'echo %ERRORLEVEL%' >"$bat"
+  {
+    printf '%s\r\n' \
+      '@echo off' \
+      "reg add \"HKCU\\Software\\Wine\\AppDefaults\\zoderudo.exe\" /v Version /d $CASE_VERSION /f >nul" \
+      'if errorlevel 1 echo reg add failed'
+    [ -n "$package" ] && printf 'cd /d "%s"\r\n' "$(winpath "$package")"
+    printf '%s\r\n' "\"$(winpath "$E2E_EXE")\"$args" 'echo %ERRORLEVEL%'
+  } | in_case_charset >"$bat"
+}
+
+# Text in the charset of the case's locale (CASE_CHARSET, an iconv name);
+# as it is without one.
+in_case_charset() {
+  if [ -n "$CASE_CHARSET" ]; then iconv -f UTF-8 -t "$CASE_CHARSET"; else cat; fi
+}
+
+# set_locale LOCALE CHARSET: the case runs Wine in LOCALE (its ANSI code
+# page follows it), with its batch files in CHARSET. Fails when the host
+# lacks the locale: Wine would then garble every name that is not ASCII.
+set_locale() {
+  if ! locale -a | grep -qix "${1/UTF-8/utf8}"; then
+    echo "  locale $1 is not installed (scripts/install-deps.sh makes it)"
+    return 1
+  fi
+  CASE_LOCALE=$1 CASE_CHARSET=$2
 }
 
 # --- checking a case ---------------------------------------------------------
@@ -216,7 +238,7 @@ e2e_case() {
   CASE_DIR=$(mktemp -d "$E2E_TMP/case.XXXXXX")
   CASE_PACKAGE="$CASE_DIR/pkg dir"
   CASE_RECORD=$CASE_DIR/update-ran-in.txt
-  CASE_VERSION=win2k
+  CASE_VERSION=win2k CASE_LOCALE= CASE_CHARSET=
   CASE_START=$(date +%s) CASE_END=
   e2e_clear_drivers
   e2e_clear_log

@@ -103,6 +103,12 @@ const char* const kArgumentMessages[] = {
     "Package directory path is too long: ",
     "Package directory holds the staging directory: ",
 };
+// A name in the package that leads nowhere.
+const char* const kPackageEntryMessages[] = {
+    "Unable to read package sub-directory C:\\pkg\\",
+    "Unable to read package file C:\\pkg\\",
+    "Package holds two files named C:\\pkg\\",
+};
 const char kCannotRemoveFile[] = "Unable to remove temp file C:\\ZRT";
 const char kCannotRemoveStaging[] = "Could not remove temporary directoryC:\\ZRT";
 const char kStagingFailed[] = "Copying update files to the hard drive failed.";
@@ -128,6 +134,8 @@ bool Documented(const std::string& line) {
     if (line == message) return true;
   for (const char* message : kArgumentMessages)
     if (line == std::string(message) + kPackageArgument) return true;
+  for (const char* message : kPackageEntryMessages)
+    if (StartsWith(line, message)) return true;
   return StartsWith(line, kCannotRemoveFile) ||
          (StartsWith(line, kCannotRemoveStaging) && line.back() == '\\');
 }
@@ -192,15 +200,15 @@ class FaultInjection : public testing::TestWithParam<FaultScenario> {
 };
 
 // A staged copy can come out short without the run knowing: a listing
-// that ends early reads as a complete one, and a folder that is not there
-// is walked as empty. The update may then be missing from the copy (the
-// command interpreter says so and ends with 1), and so may its version
-// file.
+// that ends early reads as a complete one, and a package folder that is
+// not there is walked as empty (a sub-folder is not: its parent listed
+// it). The update may then be missing from the copy (the command
+// interpreter says so and ends with 1), and so may its version file.
 bool CopyMayBeShort(const FaultScenario& scenario, const Injection& injection) {
   if (!scenario.staged) return false;
   if (injection.function == "FindNextFileA")
     return injection.error == ERROR_NO_MORE_FILES;
-  return injection.function == "FindFirstFileA" &&
+  return injection.function == "FindFirstFileA" && injection.nth == 1 &&
          (injection.error == ERROR_NO_MORE_FILES ||
           injection.error == ERROR_FILE_NOT_FOUND ||
           injection.error == ERROR_PATH_NOT_FOUND);

@@ -182,10 +182,10 @@ TEST_F(StagedRunTest, CopyThatCannotBeEnteredIsAFailedStaging) {
   // Started in the package itself: were the copy not entered, the update
   // would run from the package.
   ASSERT_TRUE(SetCurrentDirectoryA("C:\\pkg"));
-  HostFailNthCall("SetCurrentDirectoryA", ERROR_ACCESS_DENIED, 3);
+  HostFailNthCall("SetCurrentDirectoryA", ERROR_ACCESS_DENIED, 4);
   EXPECT_EQ(Run({"zoderudo", "."}), 1);
   std::string staging = StagingPath();
-  EXPECT_EQ(Calls("SetCurrentDirectoryA")[2], "SetCurrentDirectoryA " + staging);
+  EXPECT_EQ(Calls("SetCurrentDirectoryA")[3], "SetCurrentDirectoryA " + staging);
   EXPECT_EQ(UpdateRanIn(), "");
   EXPECT_TRUE(Calls("CreateProcessA").empty());
   EXPECT_EQ(console_, kStagingFailed);
@@ -232,6 +232,13 @@ TEST_F(StagedRunTest, FailedRemovalNamesTheStagingFolder) {
 
 TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
   MakeFile("start/file.txt", "not a folder");
+  // Folders whose names have no exact form in the ANSI code page: the name
+  // the system reads back leads nowhere, or to another folder.
+  MakeFolder("start/Łódź-pkg");
+  HostSetNarrowName("Łódź-pkg", "Lodz-pkg");
+  MakeFolder("start/ā-pkg");
+  MakeFolder("start/a-pkg");
+  HostSetNarrowName("ā-pkg", "a-pkg");
   struct Refusal {
     std::string argument, message;
     const char* unreadable = nullptr;  // a call that fails for the root
@@ -239,6 +246,10 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
       {"C:\\missing", "Unable to open package directory C:\\missing\n"},
       {"file.txt", "Unable to open package directory file.txt\n"},
       {"", "Unable to open package directory \n"},
+      // "\" as the C runtime splits it: the backslash, the current root.
+      {"\"", "Package directory holds the staging directory: \\\n"},
+      {"Łódź-pkg", "Unable to open package directory Łódź-pkg\n"},
+      {"ā-pkg", "Unable to open package directory ā-pkg\n"},
       // The root holds the staging folder: it would be copied into itself.
       {"C:\\", "Package directory holds the staging directory: C:\\\n"},
       {"..", "Package directory holds the staging directory: ..\n"},
@@ -250,8 +261,10 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
   };
   for (const Refusal& refusal : refusals) {
     fs::remove(HostPath("ZRLOG/ZR.log"));
-    if (refusal.unreadable)  // the second call: the root's, after the package's
-      HostFailNthCall(refusal.unreadable, ERROR_ACCESS_DENIED, 2);
+    // The fourth call: the root's, after the two of the check that the
+    // package's name leads back to it and the package's own.
+    if (refusal.unreadable)
+      HostFailNthCall(refusal.unreadable, ERROR_ACCESS_DENIED, 4);
     EXPECT_EQ(Run({"zoderudo", refusal.argument}), 1) << refusal.argument;
     EXPECT_EQ(HostOpenHandleCount(), 0u);
     EXPECT_EQ(console_, refusal.message);

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "os/posix/host-control.h"
+#include "staging/path-characters.h"
 #include "support/host-machine.h"
 #include "tree-snapshot.h"
 #include "walker-lines.h"
@@ -108,17 +109,89 @@ TEST_F(TreeWalkTest, ReadOnlyAndHiddenFilesAreCopiedAndEndUpNormal) {
             DWORD{FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN});
 }
 
-TEST_F(TreeWalkTest, ExistingFilesAreReplacedUnlessReadOnly) {
-  Build(HostPath("src"), {{"a.txt", "new"}, {"locked", "new"}});
+// Copying over a file of the copy's own would lose it: only a second
+// entry of the same name can be there.
+TEST_F(TreeWalkTest, FileAlreadyInTheCopyIsNeverReplaced) {
+  Build(HostPath("src"), {{"a.txt", "new"}});
   Build(HostPath("copy"), {{"a.txt", "old and longer"}});
-  EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 0);
-  EXPECT_EQ(ReadFile("copy/a.txt"), "new");
-
-  MakeFile("copy/locked", "old");
-  MakeReadOnly("copy/locked");
   EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 1);
-  EXPECT_EQ(console_, kCannotCopyFile);
-  EXPECT_EQ(ReadFile("copy/locked"), "old");
+  EXPECT_EQ(console_, "Package holds two files named C:\\src\\a.txt\n");
+  EXPECT_EQ(ReadFile("copy/a.txt"), "old and longer");
+}
+
+// Names as a double-byte code page has them, each ending in a character
+// whose second byte is 0x5C, the byte of the backslash: the walk must not
+// take them for folders that end in a separator.
+struct CodePageNames {
+  UINT code_page;
+  const char* package;  // a name ending in such a character
+  const char* folder;
+  const char* inner;
+};
+const CodePageNames kDoubleByteNames[] = {
+    {932, "pkg\x83\x5C", "\x95\x5C", "\x8F\x5C\x90\x5C"},  // ソ 表 十申
+    {936, "pkg\x81\x5C", "\x81\x5C", "a\x81\x5C"},             // 乗
+    {950, "pkg\xA5\x5C", "\xA5\x5C", "\xB3\x5C"},              // 功 許
+};
+
+TEST_F(TreeWalkTest, DoubleByteNamesEndingInByte5CAreCopiedAndRemovedWhole) {
+  for (const CodePageNames& names : kDoubleByteNames) {
+    SCOPED_TRACE(names.code_page);
+    HostSetCodePage(names.code_page);
+    std::string folder = names.folder, inner = names.inner;
+    std::string copy = std::string("copy") + names.package;
+    Build(HostPath(names.package),
+          {{"top.txt", "top"},
+           {folder + "/" + folder + ".txt", "in folder"},
+           {folder + "/" + inner + "/deep.txt", "deep"},
+           {folder + "/" + inner + "/" + inner, kFolder}});
+    MakeFolder(copy);
+    std::string source = std::string("C:\\") + names.package;
+    EXPECT_EQ(Walk(source, ("C:\\" + copy + "\\").c_str()), 0);
+    EXPECT_EQ(console_, "");
+    EXPECT_EQ(walked_, source + "\\");
+    EXPECT_EQ(SnapshotOf(copy), SnapshotOf(names.package));
+    EXPECT_EQ(SnapshotOf(copy).size(), 6u);
+
+    EXPECT_EQ(Walk("C:\\" + copy, nullptr), 0);
+    EXPECT_EQ(console_, "");
+    EXPECT_TRUE(SnapshotOf(copy).empty());
+    EXPECT_FALSE(EndsWithBackslash(source.c_str()));
+    std::string lower = "c:\\" + std::string(names.package).replace(0, 3, "PKG");
+    EXPECT_TRUE(SameFolderName(source.c_str(), (lower + "\\").c_str()));
+    // One character, not a letter in two cases.
+    EXPECT_FALSE(SameFolderName("C:\\\x83\x41", "C:\\\x83\x61"));
+    // Under a single-byte page the same bytes end in a backslash.
+    HostSetCodePage(1252);
+    EXPECT_TRUE(EndsWithBackslash(source.c_str()));
+  }
+}
+
+// A name with no exact form in the ANSI code page is listed by its nearest
+// letters, which lead nowhere or to another entry: the copy fails and says
+// which, instead of leaving a hole or losing a file.
+TEST_F(TreeWalkTest, NamesThatLeadNowhereOrTwiceFailTheCopyByName) {
+  Build(HostPath("src"), {{"Čeština/driver.inf", "inf"},
+                          {"Łódź", kFolder}});
+  // As code page 1252 shows it: "š" is 0x9A there.
+  HostSetNarrowName("Čeština", "Ce\x9A" "tina");
+  MakeFolder("copy");
+  EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 1);
+  EXPECT_EQ(console_, "Unable to read package sub-directory C:\\src\\Ce\x9A" "tina\\\n" +
+                          std::string(kCascade));
+
+  Build(HostPath("two"), {{"a.txt", "a"}, {"ā.txt", "a-macron"}});
+  HostSetNarrowName("ā.txt", "a.txt");
+  MakeFolder("copy2");
+  EXPECT_EQ(Walk("C:\\two", "C:\\copy2\\"), 1);
+  EXPECT_EQ(console_, "Package holds two files named C:\\two\\a.txt\n");
+
+  fs::remove(HostPath("two/a.txt"));
+  fs::remove_all(HostPath("copy2"));
+  MakeFolder("copy2");
+  EXPECT_EQ(Walk("C:\\two", "C:\\copy2\\"), 1);
+  EXPECT_EQ(console_, "Unable to read package file C:\\two\\a.txt\n");
+  EXPECT_TRUE(SnapshotOf("copy2").empty());
 }
 
 TEST_F(TreeWalkTest, ExistingSubDirectoryStopsTheCopy) {

@@ -7,6 +7,7 @@
 
 #include <string>
 
+#include "os/posix/code-page-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/paths-posix.h"
 
@@ -55,7 +56,7 @@ DWORD WINAPI GetCurrentDirectoryA(DWORD size, LPSTR buffer) {
     SetLastError(ERROR_PATH_NOT_FOUND);
     return 0;
   }
-  return CopyOut(path, buffer, size);
+  return CopyOut(os_posix::NarrowPath(path), buffer, size);
 }
 
 BOOL WINAPI SetCurrentDirectoryA(LPCSTR path) {

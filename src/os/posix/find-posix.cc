@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "os/posix/attributes-posix.h"
+#include "os/posix/code-page-posix.h"
 #include "os/posix/handles-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/paths-posix.h"
@@ -100,7 +101,10 @@ bool Describe(int folder_fd, const char* path, const char* name,
     data->nFileSizeHigh = static_cast<DWORD>(size >> 32);
     data->nFileSizeLow = static_cast<DWORD>(size);
   }
-  strcpy(data->cFileName, name);
+  // What the system shows of a name it cannot give exactly.
+  std::string shown = os_posix::NarrowName(name);
+  if (shown.size() >= MAX_PATH) return false;
+  strcpy(data->cFileName, shown.c_str());
   return true;
 }
 
@@ -160,9 +164,7 @@ DWORD ListMatches(const os_posix::HostPath& where,
 // The folder that `pattern` searches is a file ("file\*"), which Windows
 // cannot open as a folder.
 bool SearchesAFile(const char* pattern) {
-  const char* last = strrchr(pattern, '\\');
-  const char* slash = strrchr(pattern, '/');
-  if (!last || (slash && slash > last)) last = slash;
+  const char* last = os_posix::LastSeparator(os_posix::AnsiCodePage(), pattern);
   if (!last || last == pattern || last[-1] == ':') return false;  // a root
   std::string folder(pattern, static_cast<size_t>(last - pattern));
   os_posix::HostPath where;

@@ -18,6 +18,11 @@
 //                                    fail. Default: the host's figures.
 //   ZODERUDO_SLEEP=skip              makes Sleep return at once (it is
 //                                    still traced).
+//   ZODERUDO_CODEPAGE=<number>       the ANSI code page: 932, 936, 949 and
+//                                    950 are double-byte (IsDBCSLeadByte,
+//                                    and a trail byte 0x5C in a path is no
+//                                    separator); any other is single-byte.
+//                                    Default: 1252.
 //   ZODERUDO_LOCAL_TIME=YYYY-MM-DD HH:MM:SS
 //                                    fixes what GetLocalTime answers (an
 //                                    unreadable value gives all zeros).
@@ -53,6 +58,17 @@ void HostMapDrive(char letter, const char* host_folder);
 // ERROR_INSUFFICIENT_BUFFER, as Windows does for a record it rejects.
 void HostSetVersion(const OSVERSIONINFOEXA& record, bool extended_ok,
                     bool plain_ok);
+
+// Sets the ANSI code page (see ZODERUDO_CODEPAGE above).
+void HostSetCodePage(UINT code_page);
+
+// Makes the narrow calls show the host entry `host_name` (in any folder)
+// as `narrow_name`, as Windows shows a name that has no exact form in the
+// ANSI code page by its nearest letters ("Ceština" for "Čeština") or "?":
+// in directory listings and in GetCurrentDirectoryA. Every other call
+// takes names as they are, so the narrow name leads nowhere, or to another
+// entry of that name. A null `narrow_name` takes the setting back.
+void HostSetNarrowName(const char* host_name, const char* narrow_name);
 
 // Sets what GetSystemDirectoryA answers; a null path makes it fail.
 void HostSetSystemDirectory(const char* windows_path);

@@ -43,6 +43,8 @@ struct Machine {
   os_posix::FreeSpaceSource free_space_source =
       os_posix::FreeSpaceSource::kHost;
   os_posix::FreeSpace free_space = {};
+  UINT code_page = 1252;
+  std::map<std::string, std::string> narrow_names;  // host name -> shown
 };
 
 std::mutex machine_mutex;
@@ -150,8 +152,19 @@ void LoadFreeSpace(Machine* m) {
   if (*p == '\0') m->free_space_source = os_posix::FreeSpaceSource::kFixed;
 }
 
+// A number; anything else keeps the Western page.
+void LoadCodePage(Machine* m) {
+  const char* setting = getenv("ZODERUDO_CODEPAGE");
+  if (!setting || !isdigit(static_cast<unsigned char>(*setting))) return;
+  char* end;
+  unsigned long value = strtoul(setting, &end, 10);
+  if (*end == '\0' && value > 0 && value <= 0xFFFF)
+    m->code_page = static_cast<UINT>(value);
+}
+
 Machine FromEnvironment() {
   Machine m;
+  LoadCodePage(&m);
   LoadDrives(&m);
   LoadVersion(&m);
   LoadSystemDirectory(&m);
@@ -250,6 +263,23 @@ void TraceCall(const char* function, const char* argument) {
   m.trace.push_back(std::move(line));
 }
 
+UINT AnsiCodePage() {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  return Loaded().code_page;
+}
+
+bool HasNarrowNames() {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  return !Loaded().narrow_names.empty();
+}
+
+std::string NarrowName(const std::string& host_name) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  const auto& names = Loaded().narrow_names;
+  auto it = names.find(host_name);
+  return it == names.end() ? host_name : it->second;
+}
+
 void RememberCurrentDirectory(const std::string& windows_path,
                               const std::string& host_folder) {
   std::lock_guard<std::mutex> lock(machine_mutex);
@@ -282,6 +312,20 @@ void HostMapDrive(char letter, const char* host_folder) {
   Machine& m = Loaded();
   m.drives[index] = folder;
   m.cwd_windows.clear();  // its drive letter may no longer hold
+}
+
+void HostSetCodePage(UINT code_page) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Loaded().code_page = code_page;
+}
+
+void HostSetNarrowName(const char* host_name, const char* narrow_name) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  auto& names = Loaded().narrow_names;
+  if (narrow_name)
+    names[host_name] = narrow_name;
+  else
+    names.erase(host_name);
 }
 
 void HostSetVersion(const OSVERSIONINFOEXA& record, bool extended_ok,

@@ -41,6 +41,15 @@ bool TakeInjectedFailure(const char* function);
 // Adds "<function> <argument>" to the trace while tracing is on.
 void TraceCall(const char* function, const char* argument);
 
+// The ANSI code page (HostSetCodePage, ZODERUDO_CODEPAGE).
+UINT AnsiCodePage();
+
+// Whether any host name has a narrow name of its own (HostSetNarrowName),
+// and the narrow name of one (the name itself when it has none); see
+// code-page-posix.h.
+bool HasNarrowNames();
+std::string NarrowName(const std::string& host_name);
+
 // The Windows name last given to the current directory, which keeps the
 // letter case the caller used, as Windows does. Valid while the host cwd
 // is still `host_folder` and the drive map has not changed since.

@@ -13,11 +13,13 @@
 #include <string>
 #include <vector>
 
+#include "os/posix/code-page-posix.h"
 #include "os/posix/machine-posix.h"
 
 namespace {
 
-bool IsSeparator(char c) { return c == '\\' || c == '/'; }
+using os_posix::CharacterLengthIn;
+using os_posix::IsSeparator;
 
 bool IsFolder(const std::string& host_path) {
   struct stat st;
@@ -54,9 +56,10 @@ size_t KeptLength(const char* start, size_t n, bool last, Naming naming) {
 // walk touches comes through here.
 void AppendComponents(const char* text, std::vector<std::string>* parts,
                       Naming naming = Naming::kAsIs) {
+  UINT code_page = os_posix::AnsiCodePage();
   for (const char* p = text;; ++p) {
     const char* start = p;
-    while (*p && !IsSeparator(*p)) ++p;
+    while (*p && !IsSeparator(*p)) p += CharacterLengthIn(code_page, p);
     size_t n = static_cast<size_t>(p - start);
     if (n == 2 && start[0] == '.' && start[1] == '.') {
       if (!parts->empty()) parts->pop_back();
@@ -72,12 +75,15 @@ void AppendComponents(const char* text, std::vector<std::string>* parts,
 // search pattern the last component is a mask, and nothing in it is
 // refused.
 bool HasInvalidName(const char* path, Naming naming) {
+  UINT code_page = os_posix::AnsiCodePage();
   const char* end = path + strlen(path);
   if (naming == Naming::kSearch) {
-    while (end > path && !IsSeparator(end[-1])) --end;
+    const char* last = os_posix::LastSeparator(code_page, path);
+    end = last ? last + 1 : path;
   }
-  for (const char* p = path; p < end; ++p) {
-    if (strchr("*?<>|\"", *p)) return true;
+  for (const char* p = path; p < end; p += CharacterLengthIn(code_page, p)) {
+    if (CharacterLengthIn(code_page, p) == 1 && strchr("*?<>|\"", *p))
+      return true;
   }
   return false;
 }
@@ -232,7 +238,8 @@ DWORD ResolveWindowsPath(const char* path, HostPath* out,
   if (!StartingPoint(path, &letter, &parts, &rest)) return ERROR_PATH_NOT_FOUND;
   AppendComponents(rest, &parts, naming);
   out->windows = JoinWindows(letter, parts);
-  out->trailing_separator = IsSeparator(path[strlen(path) - 1]);
+  out->trailing_separator =
+      os_posix::EndsWithSeparator(os_posix::AnsiCodePage(), path);
 
   std::string folder = DriveFolder(letter);
   if (folder.empty()) return ERROR_PATH_NOT_FOUND;

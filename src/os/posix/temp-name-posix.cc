@@ -13,6 +13,7 @@
 #include <atomic>
 #include <string>
 
+#include "os/posix/code-page-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/paths-posix.h"
 
@@ -95,7 +96,10 @@ UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique,
     return 0;
   }
   memcpy(name, path, stem);
-  if (stem == 0 || name[stem - 1] != '\\') name[stem++] = '\\';
+  name[stem] = '\0';
+  if (!os_posix::EndsWithSeparator(os_posix::AnsiCodePage(), name) ||
+      name[stem - 1] == '/')
+    name[stem++] = '\\';
   for (size_t i = 0; prefix && i < kPrefixLength && prefix[i]; ++i)
     name[stem++] = prefix[i];
 

@@ -284,6 +284,10 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE file,
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
 BOOL WINAPI SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
 
+// Code page.
+UINT WINAPI GetACP(void);
+BOOL WINAPI IsDBCSLeadByte(BYTE byte);
+
 // Time.
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
 void WINAPI Sleep(DWORD milliseconds);
