@@ -129,9 +129,11 @@ absolute_argument() {
     expect_record_ending ",Status=Unknown,ReturnCode=3010 \r\n"
 }
 
-# A package on a network share, \\zrserver\cases\pkg dir: Wine reaches
-# \\SERVER\SHARE through its prefix's dosdevices/unc/SERVER/SHARE, here a
-# link to the case's folder. The share is only read.
+# network_share_argument [backslash]: a package on a network share,
+# \\zrserver\cases\pkg dir, given quoted, with a final backslash as a batch
+# file's "%~dp0" gives it when asked. Wine reaches \\SERVER\SHARE through
+# its prefix's dosdevices/unc/SERVER/SHARE, here a link to the case's
+# folder. The share is only read.
 network_share_argument() {
   add_driver tavixnt5.sys
   make_full_package 0
@@ -139,7 +141,7 @@ network_share_argument() {
   printf '%s\n' "$server" >>"$E2E_TMP/placed"
   mkdir -p "$server" && ln -s "$CASE_DIR" "$server/cases" || return 1
   before=$(find "$CASE_PACKAGE" -printf '%P %y %s %T@ %m\n' | sort)
-  run_program_from "$CASE_DIR" '"\\zrserver\cases\pkg dir"'
+  run_program_from "$CASE_DIR" "\"\\\\zrserver\\cases\\pkg dir${1:+\\}\""
   expect_stdout "update ran\r\n0\r\n" && expect_no_stderr &&
     expect_ran_in_staging && expect_no_staging_left &&
     expect_record_ending ",Update=1.0,New=2.0,Status=Success,ReturnCode=0 \r\n" &&
@@ -345,6 +347,8 @@ e2e_case "relative argument: run from a full copy, then removed" relative_argume
 e2e_case "absolute argument: exit code 3010 passed on" absolute_argument
 e2e_case "package on a network share, a UNC argument: run from a copy" \
   network_share_argument
+e2e_case "the same with a final backslash, as \"%~dp0\" gives it" \
+  network_share_argument backslash
 e2e_case "update does not apply: copied, recorded, waited, removed, 99" not_applicable_staged
 e2e_case "missing package folder refused" refused 'Z:\no\such\package' \
   'Unable to open package directory Z:\\no\\such\\package'
