@@ -25,8 +25,8 @@ top=zoderudo-$version-win32
 build=$work/build unzipped=$work/unzipped
 export ZODERUDO_SIGN_PASSWORD='throwaway pass; $word "quoted"'
 
-make_certificates() {
-  cd "$work/ca" || return 1
+make_certificates() (
+  cd "$work/ca" || exit 1
   printf '%s\n' basicConstraints=CA:FALSE keyUsage=critical,digitalSignature \
     extendedKeyUsage=codeSigning >signer.ext
   openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj /CN=Throwaway-CA \
@@ -38,7 +38,7 @@ make_certificates() {
       -CAcreateserial -extfile signer.ext -out signer.pem &&
     openssl pkcs12 -export -inkey signer.key -in signer.pem -certfile ca.pem \
       -passout env:ZODERUDO_SIGN_PASSWORD -out signer.p12
-}
+)
 
 # osslsigncode as the build finds it, recording the arguments it is given.
 make_recording_signer() {
