@@ -150,7 +150,9 @@ write_run_bat() {
       '@echo off' \
       "reg add \"HKCU\\Software\\Wine\\AppDefaults\\zoderudo.exe\" /v Version /d $CASE_VERSION /f >nul" \
       'if errorlevel 1 echo reg add failed'
-    [ -n "$package" ] && printf 'cd /d "%s"\r\n' "$(winpath "$package")"
+    # A network path (\\SERVER\SHARE\...) is a Windows path already.
+    case $package in '' | \\*) ;; *) package=$(winpath "$package") ;; esac
+    [ -n "$package" ] && printf 'cd /d "%s"\r\n' "$package"
     printf '%s\r\n' "\"$(winpath "$E2E_EXE")\"$args" 'echo %ERRORLEVEL%'
   } | in_case_charset >"$bat"
 }

@@ -129,23 +129,40 @@ absolute_argument() {
     expect_record_ending ",Status=Unknown,ReturnCode=3010 \r\n"
 }
 
-# network_share_argument [backslash]: a package on a network share,
-# \\zrserver\cases\pkg dir, given quoted, with a final backslash as a batch
-# file's "%~dp0" gives it when asked. Wine reaches \\SERVER\SHARE through
-# its prefix's dosdevices/unc/SERVER/SHARE, here a link to the case's
-# folder. The share is only read.
+# The case's folder as the network share \\zrserver\cases: Wine reaches
+# \\SERVER\SHARE through its prefix's dosdevices/unc/SERVER/SHARE.
+share_case_folder() {
+  local server=$WINEPREFIX/dosdevices/unc/zrserver
+  printf '%s\n' "$server" >>"$E2E_TMP/placed"
+  mkdir -p "$server" && ln -s "$CASE_DIR" "$server/cases"
+}
+
+# network_share_argument [backslash]: the package on the share given
+# quoted, with a final backslash as a batch file's "%~dp0" gives it when
+# asked. The share is only read.
 network_share_argument() {
   add_driver tavixnt5.sys
   make_full_package 0
-  local server=$WINEPREFIX/dosdevices/unc/zrserver before
-  printf '%s\n' "$server" >>"$E2E_TMP/placed"
-  mkdir -p "$server" && ln -s "$CASE_DIR" "$server/cases" || return 1
+  share_case_folder || return 1
+  local before
   before=$(find "$CASE_PACKAGE" -printf '%P %y %s %T@ %m\n' | sort)
   run_program_from "$CASE_DIR" "\"\\\\zrserver\\cases\\pkg dir${1:+\\}\""
   expect_stdout "update ran\r\n0\r\n" && expect_no_stderr &&
     expect_ran_in_staging && expect_no_staging_left &&
     expect_record_ending ",Update=1.0,New=2.0,Status=Success,ReturnCode=0 \r\n" &&
     [ "$(find "$CASE_PACKAGE" -printf '%P %y %s %T@ %m\n' | sort)" = "$before" ]
+}
+
+# In place with the share's folder current: the program reads the folder
+# and records from it. (Wine's cmd then runs the update there; Windows'
+# cmd refuses a network folder, which no test here can show.)
+network_share_in_place() {
+  add_driver tavixnt5.sys
+  make_package 0
+  share_case_folder &&
+    run_program_from '\\zrserver\cases\pkg dir' &&
+    expect_stdout "update ran\r\n0\r\n" && expect_no_staging_left &&
+    expect_record_ending ",Update=1.0,New=2.0,Status=Success,ReturnCode=0 \r\n"
 }
 
 not_applicable_staged() {
@@ -349,6 +366,8 @@ e2e_case "package on a network share, a UNC argument: run from a copy" \
   network_share_argument
 e2e_case "the same with a final backslash, as \"%~dp0\" gives it" \
   network_share_argument backslash
+e2e_case "in place in a network share's folder: the program reads it, records" \
+  network_share_in_place
 e2e_case "update does not apply: copied, recorded, waited, removed, 99" not_applicable_staged
 e2e_case "missing package folder refused" refused 'Z:\no\such\package' \
   'Unable to open package directory Z:\\no\\such\\package'
