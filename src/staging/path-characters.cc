@@ -46,8 +46,10 @@ bool SameFolderName(const char* first, const char* second) {
     size_t step = CharacterLength(first + at);
     if (step != CharacterLength(second + at))
       return false;
-    if (step == 2 ? memcmp(first + at, second + at, 2) != 0
-                  : UpperLetter(first[at]) != UpperLetter(second[at]))
+    bool same = step == 2 ? first[at] == second[at] &&
+                                first[at + 1] == second[at + 1]
+                          : UpperLetter(first[at]) == UpperLetter(second[at]);
+    if (!same)
       return false;
     at += step;
   }
