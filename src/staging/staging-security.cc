@@ -2,26 +2,9 @@
 
 #include <string.h>
 
-namespace {
+#include "os/advapi-calls.h"
 
-typedef BOOL(WINAPI* OpenProcessTokenCall)(HANDLE, DWORD, PHANDLE);
-typedef BOOL(WINAPI* GetTokenInformationCall)(HANDLE, TOKEN_INFORMATION_CLASS,
-                                              LPVOID, DWORD, PDWORD);
-typedef BOOL(WINAPI* AllocateAndInitializeSidCall)(
-    PSID_IDENTIFIER_AUTHORITY, BYTE, DWORD, DWORD, DWORD, DWORD, DWORD, DWORD,
-    DWORD, DWORD, PSID*);
-typedef PVOID(WINAPI* FreeSidCall)(PSID);
-typedef DWORD(WINAPI* GetLengthSidCall)(PSID);
-typedef BOOL(WINAPI* InitializeAclCall)(PACL, DWORD, DWORD);
-typedef BOOL(WINAPI* AddAccessAllowedAceExCall)(PACL, DWORD, DWORD, DWORD,
-                                                PSID);
-typedef BOOL(WINAPI* InitializeSecurityDescriptorCall)(PSECURITY_DESCRIPTOR,
-                                                       DWORD);
-typedef BOOL(WINAPI* SetSecurityDescriptorDaclCall)(PSECURITY_DESCRIPTOR, BOOL,
-                                                    PACL, BOOL);
-typedef BOOL(WINAPI* SetSecurityDescriptorControlCall)(
-    PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
-    SECURITY_DESCRIPTOR_CONTROL);
+namespace {
 
 // Every one of them is in the ADVAPI32 of Windows 2000; NT 4 lacks the
 // two that make entries inheritable and the DACL protected.
@@ -62,10 +45,8 @@ StagingSecurityOutcome CallFailed() {
 
 template <typename Call>
 bool Find(HMODULE module, const char* name, Call* call) {
-  FARPROC found = GetProcAddress(module, name);
-  // Through the one function type that converts to any other.
-  *call = reinterpret_cast<Call>(reinterpret_cast<void (*)()>(found));
-  return found != nullptr;
+  *call = FindCall<Call>(module, name);
+  return *call != nullptr;
 }
 
 bool FindCalls(HMODULE module, SecurityCalls* calls) {

@@ -51,8 +51,8 @@ DWORD DeleteEntry(const char* path) {
   struct stat st;
   DWORD error = FindEntry(path, &host, &st);
   if (error != ERROR_SUCCESS) return error;
-  if (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && os_posix::IsReadOnly(st)) ||
-      IsFolderLink(host, st))
+  if (S_ISDIR(st.st_mode) || IsFolderLink(host, st) ||
+      (!S_ISLNK(st.st_mode) && os_posix::IsReadOnly(st)))
     return ERROR_ACCESS_DENIED;
   return unlink(host.c_str()) == 0 ? ERROR_SUCCESS : ErrorOfUnlink(errno);
 }

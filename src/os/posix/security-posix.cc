@@ -15,6 +15,7 @@
 #include <set>
 #include <string>
 
+#include "os/advapi-calls.h"
 #include "os/posix/handles-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/paths-posix.h"
@@ -112,8 +113,10 @@ bool UsedLength(const ACL* acl, size_t* used) {
     ACE_HEADER header;
     if (offset + sizeof header > acl->AclSize) return false;
     memcpy(&header, Bytes(acl) + offset, sizeof header);
-    if (header.AceSize < sizeof header || offset + header.AceSize > acl->AclSize)
+    if (header.AceSize < sizeof header ||
+        offset + header.AceSize > acl->AclSize) {
       return false;
+    }
     offset += header.AceSize;
   }
   *used = offset;
@@ -272,8 +275,9 @@ BOOL WINAPI SetSecurityDescriptorControlHost(PSECURITY_DESCRIPTOR descriptor,
   return TRUE;
 }
 
-template <typename Function>
-FARPROC Export(Function* function) {
+// Only a function of the type the program calls it as.
+template <typename Call>
+FARPROC Export(Call function) {
   // Through the one function type that converts to any other.
   return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
 }
@@ -291,18 +295,25 @@ namespace os_posix {
 
 FARPROC AdvapiFunction(const char* name) {
   static const std::map<std::string, FARPROC> kExports = {
-      {"OpenProcessToken", Export(OpenProcessTokenHost)},
-      {"GetTokenInformation", Export(GetTokenInformationHost)},
-      {"AllocateAndInitializeSid", Export(AllocateAndInitializeSidHost)},
-      {"FreeSid", Export(FreeSidHost)},
-      {"GetLengthSid", Export(GetLengthSidHost)},
-      {"InitializeAcl", Export(InitializeAclHost)},
-      {"AddAccessAllowedAceEx", Export(AddAccessAllowedAceExHost)},
+      {"OpenProcessToken",
+       Export<OpenProcessTokenCall>(OpenProcessTokenHost)},
+      {"GetTokenInformation",
+       Export<GetTokenInformationCall>(GetTokenInformationHost)},
+      {"AllocateAndInitializeSid",
+       Export<AllocateAndInitializeSidCall>(AllocateAndInitializeSidHost)},
+      {"FreeSid", Export<FreeSidCall>(FreeSidHost)},
+      {"GetLengthSid", Export<GetLengthSidCall>(GetLengthSidHost)},
+      {"InitializeAcl", Export<InitializeAclCall>(InitializeAclHost)},
+      {"AddAccessAllowedAceEx",
+       Export<AddAccessAllowedAceExCall>(AddAccessAllowedAceExHost)},
       {"InitializeSecurityDescriptor",
-       Export(InitializeSecurityDescriptorHost)},
-      {"SetSecurityDescriptorDacl", Export(SetSecurityDescriptorDaclHost)},
+       Export<InitializeSecurityDescriptorCall>(
+           InitializeSecurityDescriptorHost)},
+      {"SetSecurityDescriptorDacl",
+       Export<SetSecurityDescriptorDaclCall>(SetSecurityDescriptorDaclHost)},
       {"SetSecurityDescriptorControl",
-       Export(SetSecurityDescriptorControlHost)},
+       Export<SetSecurityDescriptorControlCall>(
+           SetSecurityDescriptorControlHost)},
   };
   auto found = kExports.find(name);
   if (found == kExports.end() || Offered() == HostSecurity::kMissing) {
@@ -330,7 +341,8 @@ DWORD ReadFolderSecurity(const void* descriptor, HostFolderSecurity* security) {
     memcpy(&header, entry, sizeof header);
     HostAccessEntry kept = {header.AceType, header.AceFlags, 0, ""};
     // Allowed and denied entries alike: header, rights, SID.
-    if (header.AceSize >= 8) memcpy(&kept.rights, entry + 4, sizeof kept.rights);
+    if (header.AceSize >= 8)
+      memcpy(&kept.rights, entry + 4, sizeof kept.rights);
     if (header.AceSize >= 16 && ValidSid(entry + 8) &&
         8 + SidLength(entry + 8) <= header.AceSize) {
       kept.trustee = SidText(entry + 8);
