@@ -2,6 +2,8 @@
 # zoderudo.exe under Wine given the package folder: the package is copied to
 # C:\ZRTxxxx.TMP\, the update runs there, the record is written, and after
 # the pause the copy is removed. Arguments that name no package are refused.
+# The staging folder is made with a security descriptor, and its removal
+# keeps to it: past a folder link, and from a starting folder that is gone.
 # Usage: wine-staged-run.sh EXE WORK_ROOT
 . "$(dirname "$0")/wine-lib.sh"
 e2e_init "$1" "$2"
