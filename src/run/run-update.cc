@@ -75,7 +75,11 @@ int RunUpdate(int argc, char** argv) {
   // Recorded while the run directory is current: its version file counts.
   // What LogResult returns changes nothing here.
   LogResult(result);
-  SetCurrentDirectoryA(starting_directory);
+  // Windows removes no folder that a process stands in: where the starting
+  // folder is gone (a CD taken out, a folder removed), the root of the
+  // system drive stands in for it, unannounced.
+  if (!SetCurrentDirectoryA(starting_directory) && staged)
+    SetCurrentDirectoryA(system_root);
 
   // The clean-up reports what it cannot remove; the result stays the
   // update's.

@@ -169,6 +169,19 @@ int DeleteFileEntry(const char* source, const char* name) {
   return 1;
 }
 
+// A link (a junction or mount point, a symbolic link) leads out of the
+// folder being emptied: it goes, and what it leads to stays untouched.
+int DeleteLinkEntry(const char* source, const char* name, bool folder) {
+  if (!folder)
+    return DeleteFileEntry(source, name);
+  char link[kTreePathSize];
+  if (!FormPath(link, source, name) || !RemoveDirectoryA(link)) {
+    ReportLine(kCannotRemoveFolder);
+    return 1;
+  }
+  return 0;
+}
+
 int WalkEntry(const char* source, const char* destination,
               const BY_HANDLE_FILE_INFORMATION* top,
               const WIN32_FIND_DATAA& entry) {
@@ -177,6 +190,8 @@ int WalkEntry(const char* source, const char* destination,
     return folder ? CopyFolderEntry(source, destination, entry.cFileName, top)
                   : CopyFileEntry(source, destination, entry.cFileName);
   }
+  if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
+    return DeleteLinkEntry(source, entry.cFileName, folder);
   return folder ? DeleteFolderEntry(source, entry.cFileName)
                 : DeleteFileEntry(source, entry.cFileName);
 }

@@ -32,7 +32,9 @@ const unsigned kLongestWalkedFolder = kTreePathSize - sizeof "\\*.*";
 // Delete mode (`destination` null): removes everything under `source`,
 // contents before their folder, reporting each removal that fails and going
 // on. The result is 1 when anything under `source` could not be removed;
-// `source` itself always stays.
+// `source` itself always stays. A link (an entry with the reparse-point
+// attribute) is removed as a link, never walked: the walk stays inside
+// `source`. Copy mode follows links.
 //
 // `source` gets a backslash appended in place when it lacks one, so its
 // buffer needs room for one more character; whether it ends with one is

@@ -6,6 +6,7 @@
 #include "console/report-line.h"
 #include "os/os.h"
 #include "staging/copy-or-delete-tree.h"
+#include "staging/staging-security.h"
 
 namespace {
 
@@ -31,13 +32,14 @@ bool EnoughFreeSpace(DWORD sectors_per_cluster, DWORD bytes_per_sector,
 // run's folder, or its reservation file) is exchanged for a fresh one.
 const int kStagingAttempts = 16;
 
-bool CreateStagingDirectory(const char* root, char* staging_path) {
+bool CreateStagingDirectory(const char* root, char* staging_path,
+                            SECURITY_ATTRIBUTES* security) {
   // Without a name reserved at the start the path is "\", the root of the
   // current drive, which always exists: no name that another run took, so
   // no fresh one is asked for.
   bool reserved = strcmp(staging_path, kSeparator) != 0;
   for (int attempt = 0; attempt < kStagingAttempts; ++attempt) {
-    if (CreateDirectoryA(staging_path, nullptr))
+    if (CreateDirectoryA(staging_path, security))
       return true;
     DWORD error = GetLastError();
     // Without a root there is nowhere to ask for another name: a name
@@ -84,7 +86,15 @@ int StageFiles(const char* root, char* package_directory,
     ReportLine("Not enough disk space to copy necessary files.");
     return 1;
   }
-  if (!CreateStagingDirectory(root, staging_path)) {
+  // A folder that others may write is no place to run the update from:
+  // without its descriptor, where the system has one, none is made.
+  StagingSecurity security;
+  StagingSecurityOutcome secured = BuildStagingSecurity(&security);
+  if (secured == StagingSecurityFailed ||
+      !CreateStagingDirectory(root, staging_path,
+                              secured == StagingSecurityBuilt
+                                  ? &security.attributes
+                                  : nullptr)) {
     ReportLine("Unable to create temporary directory!");
     return 1;
   }

@@ -29,6 +29,11 @@ void MakeStagingPath(const char* directory, const char* prefix,
 // in place when it lacks one). Returns 0, or 1 after reporting the cause;
 // a failed copy leaves the staging directory and what it holds.
 //
+// The folder is made with the security of staging-security.h, and bare
+// only where the system has no such security (Windows 9x); where it has
+// but the descriptor cannot be built, no folder is made ("Unable to create
+// temporary directory!").
+//
 // When something of the name `staging_path` exists by the time the folder
 // is made (another run was handed the same name), a fresh name is taken in
 // `root` (MakeStagingPath, with a backslash appended) and written to

@@ -2,6 +2,8 @@
 # zoderudo.exe under Wine given the package folder: the package is copied to
 # C:\ZRTxxxx.TMP\, the update runs there, the record is written, and after
 # the pause the copy is removed. Arguments that name no package are refused.
+# The staging folder is made with a security descriptor, and its removal
+# keeps to it: past a folder link, and from a starting folder that is gone.
 # Usage: wine-staged-run.sh EXE WORK_ROOT
 . "$(dirname "$0")/wine-lib.sh"
 e2e_init "$1" "$2"
@@ -308,6 +310,89 @@ name_fails_the_copy() {
   return $status
 }
 
+# The staging folder is made with a security descriptor: Wine keeps none,
+# but its trace shows the one the folder was created with.
+staging_folder_secured() {
+  add_driver tavixnt5.sys
+  make_full_package 0
+  WINEDEBUG=+file run_program_from "$CASE_DIR" '"pkg dir"'
+  # The trace doubles each backslash of a name.
+  local made
+  made=$(grep -ai 'NtCreateFile .*name=L"\\\\??\\\\C:\\\\ZRT[0-9A-F]*\.tmp\\\\" .* disp=2 ' \
+    "$CASE_DIR/stderr")
+  if [ "$(grep -c . <<<"$made")" != 1 ] || [[ $made == *'sec=(nil)'* ]]; then
+    echo "  the staging folder was made: ${made:-never}"
+    return 1
+  fi
+  expect_stdout "update ran\r\n0\r\n" && expect_ran_in_staging &&
+    expect_no_staging_left
+}
+
+# make_waiting_package: the update records where it runs, says it has
+# started, and waits until the case lets it go on.
+make_waiting_package() {
+  make_package 0
+  printf '@echo off\r\ncd > "%s"\r\necho started> "%s"\r\n:wait\r\nif not exist "%s" goto wait\r\nexit /b 0\r\n' \
+    "$(winpath "$CASE_RECORD")" "$(winpath "$CASE_DIR/started")" \
+    "$(winpath "$CASE_DIR/go")" >"$CASE_PACKAGE/ZELMOR_UPDATE.cmd"
+}
+
+# run_paused ACTION: a staged run started in $CASE_DIR/start; while the
+# update waits, ACTION runs on the host with STAGING, the staging folder's
+# host path; then the update goes on. The update is let go in any case.
+run_paused() {
+  local run tries=0 folder
+  mkdir -p "$CASE_DIR/start"
+  run_program_from "$CASE_DIR/start" "\"$(winpath "$CASE_PACKAGE")\"" &
+  run=$!
+  while [ ! -e "$CASE_DIR/started" ] && kill -0 "$run" 2>/dev/null &&
+        [ $((tries += 1)) -le 1200 ]; do
+    sleep 0.1
+  done
+  folder=$(tr -d '\r\n' <"$CASE_RECORD" 2>/dev/null)
+  STAGING=$WINEPREFIX/drive_c/${folder#C:\\}
+  local status=0
+  if [ -d "$STAGING" ] && [ "$STAGING" != "$WINEPREFIX/drive_c/" ]; then
+    "$1" || status=1
+  else
+    echo "  the update did not start in a staging folder"; status=1
+  fi
+  : >"$CASE_DIR/go"
+  wait "$run"
+  return $status
+}
+
+# A folder link made in the staging folder while the update runs: the
+# clean-up removes the link, never what it leads to. Wine 8 removes no link
+# to a folder that holds files: then the link stays, and is reported.
+link_outside() {
+  mkdir -p "$CASE_DIR/outside/sub"
+  printf 'keep\r\n' >"$CASE_DIR/outside/precious.txt"
+  printf 'deep\r\n' >"$CASE_DIR/outside/sub/deep.txt"
+  ln -s "$CASE_DIR/outside" "$STAGING/data"
+}
+folder_link_left_whole() {
+  add_driver tavixnt5.sys
+  make_waiting_package
+  run_paused link_outside || return 1
+  if [ "$(cat "$CASE_DIR/outside/precious.txt")" != $'keep\r' ] ||
+     [ "$(cat "$CASE_DIR/outside/sub/deep.txt")" != $'deep\r' ]; then
+    echo "  the link's target was changed:"; ls -R "$CASE_DIR/outside"
+    return 1
+  fi
+  expect_no_stderr || return 1
+  if [ -z "$(staging_leftovers)" ]; then
+    expect_stdout "0\r\n"
+    return
+  fi
+  echo "  (the link stayed: $(staging_leftovers))"
+  expect_stdout "Could not remove temporary sub-directory.\r\nCould not delete files from temporary directory.\r\n0\r\n" &&
+    [ -L "$STAGING/data" ] && [ "$(ls -A "$STAGING")" = data ]
+  local status=$?
+  clear_staging
+  return $status
+}
+
 # "." in a folder whose name has no exact form: the name read back
 # (Lódz-pkg) leads nowhere, so the run is refused before anything is made.
 near_name_refused() {
@@ -337,6 +422,17 @@ quoted_with_backslash() {
   expect_stdout "update ran\r\n0\r\n" && expect_no_stderr &&
     expect_ran_in_staging && expect_no_staging_left &&
     expect_record_ending ",Update=1.0,New=2.0,Status=Success,ReturnCode=0 \r\n"
+}
+
+# The starting folder removed while the update runs: the run leaves the
+# staging folder for the root of C:, which it can then remove.
+remove_start() { rm -r "$CASE_DIR/start"; }
+starting_folder_removed() {
+  add_driver tavixnt5.sys
+  make_waiting_package
+  run_paused remove_start &&
+    expect_stdout "0\r\n" && expect_no_stderr && expect_no_staging_left &&
+    expect_record_ending ",Status=Success,ReturnCode=0 \r\n"
 }
 
 two_arguments_run_in_place() {
@@ -388,5 +484,8 @@ e2e_case "folders with no exact name in code page 1252 fail the copy" \
 e2e_case "two files listed under one name fail the copy" \
   name_fails_the_copy a.txt ā.txt -- 'Package holds two files named PKG\a.txt'
 e2e_case "a folder read back under a near name is refused" near_name_refused
+e2e_case "staging folder made with a security descriptor" staging_folder_secured
+e2e_case "folder link in the staging folder: its target untouched" folder_link_left_whole
+e2e_case "starting folder removed during the update: no staging left" starting_folder_removed
 
 e2e_finish

@@ -9,6 +9,7 @@
 #include <set>
 #include <string>
 
+#include "os/advapi-calls.h"
 #include "os/os.h"
 
 #include "conformance.h"
@@ -304,4 +305,82 @@ TEST_F(Win32, FoldersTellTheirIdentityUnderEveryName) {
   EXPECT_EQ(root.compare(0, 7, "folder "), 0) << root;
   EXPECT_NE(root, pkg);
   EXPECT_EQ(IdentityOf("missing"), "error 2");
+}
+
+// The security calls found in ADVAPI32 at run time build an ACL in the
+// layout of Windows, refuse an entry with no room, and make a folder with
+// the descriptor; the token tells its user.
+TEST_F(Win32, SecurityCallsBuildADescriptorForAFolder) {
+  EXPECT_EQ(LoadLibraryA(Cleared("no-such-module.dll")), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_MOD_NOT_FOUND});
+  HMODULE advapi = LoadLibraryA("ADVAPI32.DLL");
+  ASSERT_NE(advapi, nullptr);
+  EXPECT_EQ(GetProcAddress(Cleared(advapi), "NoSuchCall"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_PROC_NOT_FOUND});
+  auto open_token = FindCall<OpenProcessTokenCall>(advapi, "OpenProcessToken");
+  auto token_information =
+      FindCall<GetTokenInformationCall>(advapi, "GetTokenInformation");
+  auto allocate_sid = FindCall<AllocateAndInitializeSidCall>(
+      advapi, "AllocateAndInitializeSid");
+  auto free_sid = FindCall<FreeSidCall>(advapi, "FreeSid");
+  auto sid_length = FindCall<GetLengthSidCall>(advapi, "GetLengthSid");
+  auto initialize_acl = FindCall<InitializeAclCall>(advapi, "InitializeAcl");
+  auto add_entry =
+      FindCall<AddAccessAllowedAceExCall>(advapi, "AddAccessAllowedAceEx");
+  auto initialize_descriptor = FindCall<InitializeSecurityDescriptorCall>(
+      advapi, "InitializeSecurityDescriptor");
+  auto set_dacl = FindCall<SetSecurityDescriptorDaclCall>(
+      advapi, "SetSecurityDescriptorDacl");
+  auto set_control = FindCall<SetSecurityDescriptorControlCall>(
+      advapi, "SetSecurityDescriptorControl");
+  ASSERT_TRUE(open_token && token_information && allocate_sid && free_sid &&
+              sid_length && initialize_acl && add_entry &&
+              initialize_descriptor && set_dacl && set_control);
+
+  HANDLE token = nullptr;
+  ASSERT_TRUE(open_token(GetCurrentProcess(), TOKEN_QUERY, &token));
+  BYTE small[sizeof(TOKEN_USER)];
+  DWORD needed = 0;
+  EXPECT_FALSE(token_information(Cleared(token), TokenUser, small,
+                                 sizeof small, &needed));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER});
+  EXPECT_GT(needed, sizeof(TOKEN_USER) + 8);
+  EXPECT_TRUE(CloseHandle(token));
+
+  SID_IDENTIFIER_AUTHORITY world = SECURITY_WORLD_SID_AUTHORITY;
+  PSID everyone = nullptr;
+  ASSERT_TRUE(allocate_sid(&world, 1, SECURITY_WORLD_RID, 0, 0, 0, 0, 0, 0, 0,
+                           &everyone));
+  EXPECT_EQ(sid_length(everyone), 12u);
+  // Room for one entry: a header, the rights and the SID.
+  DWORD acl_buffer[16];
+  PACL acl = reinterpret_cast<PACL>(acl_buffer);
+  ASSERT_TRUE(initialize_acl(acl, sizeof(ACL) + 8 + 12, ACL_REVISION));
+  const DWORD kInherit = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+  const DWORD kAll = FILE_ALL_ACCESS;
+  EXPECT_TRUE(add_entry(acl, ACL_REVISION, kInherit, kAll, everyone));
+  EXPECT_FALSE(
+      add_entry(Cleared(acl), ACL_REVISION, kInherit, kAll, everyone));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_ALLOTTED_SPACE_EXCEEDED});
+  EXPECT_EQ(acl->AceCount, 1u);
+  EXPECT_EQ(acl->AclSize, 28u);
+  const BYTE* entry = reinterpret_cast<const BYTE*>(acl) + sizeof(ACL);
+  EXPECT_EQ(entry[0], ACCESS_ALLOWED_ACE_TYPE);
+  EXPECT_EQ(entry[1], kInherit);
+  EXPECT_EQ(entry[2], 20u);
+  EXPECT_EQ(memcmp(entry + 8, everyone, 12), 0);
+
+  SECURITY_DESCRIPTOR descriptor;
+  ASSERT_TRUE(initialize_descriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION));
+  EXPECT_TRUE(set_dacl(&descriptor, TRUE, acl, FALSE));
+  EXPECT_FALSE(set_control(Cleared(&descriptor), SE_DACL_PRESENT, 0));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_PARAMETER});
+  EXPECT_TRUE(set_control(&descriptor, SE_DACL_PROTECTED, SE_DACL_PROTECTED));
+  EXPECT_EQ(descriptor.Control, SE_DACL_PRESENT | SE_DACL_PROTECTED);
+  SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
+  EXPECT_TRUE(CreateDirectoryA("secured", &attributes));
+  EXPECT_TRUE(RemoveDirectoryA("secured"));
+
+  EXPECT_EQ(free_sid(everyone), nullptr);
+  EXPECT_TRUE(FreeLibrary(advapi));
 }

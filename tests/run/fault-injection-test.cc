@@ -22,6 +22,13 @@ namespace {
 // injects at every call, the others follow in the second pass.
 const std::map<std::string, std::vector<DWORD>>& Errors() {
   static const std::map<std::string, std::vector<DWORD>> errors = {
+      // A missing or unimplemented security call is a system without
+      // that security: the staging folder is made bare, as before.
+      {"AddAccessAllowedAceEx",
+       {ERROR_ALLOTTED_SPACE_EXCEEDED, ERROR_INVALID_SID, ERROR_INVALID_ACL,
+        ERROR_CALL_NOT_IMPLEMENTED}},
+      {"AllocateAndInitializeSid",
+       {ERROR_NOT_ENOUGH_MEMORY, ERROR_INVALID_PARAMETER}},
       {"CloseHandle", {ERROR_INVALID_HANDLE}},
       {"CopyFileA",
        {ERROR_DISK_FULL, ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION,
@@ -44,6 +51,7 @@ const std::map<std::string, std::vector<DWORD>>& Errors() {
         ERROR_NO_MORE_FILES, ERROR_INVALID_NAME}},
       {"FindNextFileA",
        {ERROR_ACCESS_DENIED, ERROR_NO_MORE_FILES, ERROR_NOT_ENOUGH_MEMORY}},
+      {"FreeLibrary", {ERROR_MOD_NOT_FOUND}},
       {"GetCurrentDirectoryA", {ERROR_ACCESS_DENIED, ERROR_NOT_ENOUGH_MEMORY}},
       {"GetDiskFreeSpaceA",
        {ERROR_NOT_READY, ERROR_PATH_NOT_FOUND, ERROR_INVALID_DRIVE,
@@ -54,12 +62,22 @@ const std::map<std::string, std::vector<DWORD>>& Errors() {
       {"GetFileInformationByHandle",
        {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_INVALID_FUNCTION}},
       {"GetFileSize", {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED}},
+      {"GetProcAddress", {ERROR_PROC_NOT_FOUND, ERROR_MOD_NOT_FOUND}},
       {"GetSystemDirectoryA", {ERROR_INVALID_PARAMETER}},
       {"GetTempFileNameA",
        {ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND, ERROR_FILE_EXISTS,
         ERROR_DISK_FULL}},
+      {"GetTokenInformation",
+       {ERROR_INSUFFICIENT_BUFFER, ERROR_ACCESS_DENIED}},
       {"GetVersionExA", {ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER}},
+      {"InitializeAcl", {ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER}},
+      {"InitializeSecurityDescriptor", {ERROR_UNKNOWN_REVISION}},
+      {"LoadLibraryA",
+       {ERROR_NOT_ENOUGH_MEMORY, ERROR_MOD_NOT_FOUND, ERROR_ACCESS_DENIED}},
       {"LockFile", {ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED}},
+      {"OpenProcessToken",
+       {ERROR_ACCESS_DENIED, ERROR_NOT_ENOUGH_MEMORY,
+        ERROR_CALL_NOT_IMPLEMENTED}},
       {"ReadFile", {ERROR_ACCESS_DENIED, ERROR_LOCK_VIOLATION}},
       {"RemoveDirectoryA",
        {ERROR_ACCESS_DENIED, ERROR_DIR_NOT_EMPTY, ERROR_SHARING_VIOLATION,
@@ -71,6 +89,10 @@ const std::map<std::string, std::vector<DWORD>>& Errors() {
       {"SetFileAttributesA",
        {ERROR_ACCESS_DENIED, ERROR_FILE_NOT_FOUND, ERROR_SHARING_VIOLATION}},
       {"SetFilePointer", {ERROR_NEGATIVE_SEEK, ERROR_INVALID_HANDLE}},
+      {"SetSecurityDescriptorControl",
+       {ERROR_INVALID_PARAMETER, ERROR_UNKNOWN_REVISION}},
+      {"SetSecurityDescriptorDacl",
+       {ERROR_UNKNOWN_REVISION, ERROR_INVALID_SECURITY_DESCR}},
       {"UnlockFile", {ERROR_NOT_LOCKED}},
       {"WaitForSingleObject",
        {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_SUCCESS}},
@@ -235,7 +257,8 @@ void FaultInjection::Check(const Injection& injection,
   }
 
   // The handle the failed close was to close stays open; nothing else.
-  size_t leaked = OneOf(function, {"CloseHandle", "FindClose"}) ? 1 : 0;
+  size_t leaked =
+      OneOf(function, {"CloseHandle", "FindClose", "FreeLibrary"}) ? 1 : 0;
   EXPECT_EQ(outcome.open_handles, leaked);
 
   int32_t code;

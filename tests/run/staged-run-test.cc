@@ -122,6 +122,107 @@ TEST_F(StagedRunTest, RelativePackageIsRunFromACopyThatIsRemovedAfter) {
   EXPECT_EQ(remove, trace_.size() - 1);
 }
 
+// Nobody but SYSTEM, Administrators and the account the run is may change
+// anything in the copy; everyone may read and run it. Made once, on the
+// staging folder: what the copy makes in it inherits the entries.
+TEST_F(StagedRunTest, StagingFolderBelongsToTheRun) {
+  MakeFolder("pkg/sub");
+  MakeFile("pkg/sub/a.txt", "a");
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 7);
+  EXPECT_EQ(console_, "");
+  EXPECT_EQ(HostOpenHandleCount(), 0u);  // the token, ADVAPI32, the SIDs
+  std::string staging = StagingPath();
+  HostFolderSecurity made;
+  ASSERT_TRUE(HostMadeFolderSecurity(staging.c_str(), &made));
+  EXPECT_TRUE(made.has_dacl);
+  EXPECT_TRUE(made.dacl_protected);
+  const BYTE kAll = OBJECT_INHERIT_ACE | CONTAINER_INHERIT_ACE;
+  const std::vector<std::pair<std::string, DWORD>> expected = {
+      {"S-1-5-18", 0x1F01FF},      // SYSTEM: full control
+      {"S-1-5-32-544", 0x1F01FF},  // Administrators
+      {kHostTokenUser, 0x1F01FF},  // the account
+      {"S-1-1-0", 0x1200A9},       // Everyone: read and execute
+  };
+  ASSERT_EQ(made.entries.size(), expected.size());
+  for (size_t i = 0; i < expected.size(); ++i) {
+    EXPECT_EQ(made.entries[i].type, ACCESS_ALLOWED_ACE_TYPE);
+    EXPECT_EQ(made.entries[i].flags, kAll);
+    EXPECT_EQ(made.entries[i].trustee, expected[i].first);
+    EXPECT_EQ(made.entries[i].rights, expected[i].second);
+  }
+  EXPECT_FALSE(HostMadeFolderSecurity((staging + "sub").c_str(), &made));
+}
+
+// Where the system has no such security (Windows 9x) the folder is made as
+// it always was; where it has, a descriptor that cannot be built makes no
+// folder at all.
+TEST_F(StagedRunTest, StagingFolderWithoutItsSecurity) {
+  struct Case {
+    HostSecurity security;
+    const char* failing;
+    bool staged;
+  } cases[] = {
+      {HostSecurity::kMissing, nullptr, true},
+      {HostSecurity::kStubs, nullptr, true},
+      {HostSecurity::kNt, "AddAccessAllowedAceEx", false},
+      {HostSecurity::kNt, "LoadLibraryA", false},
+  };
+  for (const Case& c : cases) {
+    HostSetSecurity(c.security);
+    if (c.failing) HostFailNthCall(c.failing, ERROR_NOT_ENOUGH_MEMORY, 1);
+    int result = Run({"zoderudo", "C:\\pkg"});
+    HostFolderSecurity made;
+    EXPECT_FALSE(HostMadeFolderSecurity(StagingPath().c_str(), &made));
+    EXPECT_EQ(HostOpenHandleCount(), 0u);
+    EXPECT_TRUE(StagingLeftovers().empty());
+    if (c.staged) {
+      EXPECT_EQ(result, 7);
+      EXPECT_EQ(console_, "");
+      EXPECT_EQ(StagingMade().size(), 1u);
+    } else {
+      EXPECT_EQ(result, 1);
+      EXPECT_EQ(console_,
+                "Unable to create temporary directory!\n" +
+                    std::string(kStagingFailed));
+      EXPECT_TRUE(StagingMade().empty());
+    }
+  }
+}
+
+// Links that the update makes in its copy (a junction on Windows) are
+// removed as links: the clean-up never reaches what they lead to.
+TEST_F(StagedRunTest, CleanUpLeavesWhatLinksLeadTo) {
+  MakeFolder("outside/sub");
+  MakeFile("outside/precious.txt", "keep");
+  MakeFile("outside/sub/deep.txt", "deep");
+  std::string outside = HostPath("outside");
+  MakeFile("pkg/ZELMOR_UPDATE", "#!/bin/sh\nln -s '" + outside +
+                                    "' data\nln -s '" + outside +
+                                    "/precious.txt' file\nexit 0\n");
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 0);
+  EXPECT_EQ(console_, "");
+  EXPECT_EQ(ReadFile("outside/precious.txt"), "keep");
+  EXPECT_EQ(ReadFile("outside/sub/deep.txt"), "deep");
+  std::string staging = StagingPath();
+  EXPECT_EQ(Calls("RemoveDirectoryA"),
+            (std::vector<std::string>{"RemoveDirectoryA " + staging + "data",
+                                      "RemoveDirectoryA " + staging}));
+  EXPECT_TRUE(StagingLeftovers().empty());
+}
+
+// Windows removes no folder that a process stands in: with the starting
+// folder gone, the run leaves its copy for the root of the system drive.
+TEST_F(StagedRunTest, StartingFolderGoneDuringTheUpdate) {
+  MakeFile("pkg/ZELMOR_UPDATE",
+           "#!/bin/sh\nrm -r '" + HostPath("start") + "'\nexit 5\n");
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 5);
+  EXPECT_EQ(console_, "");
+  EXPECT_TRUE(StagingLeftovers().empty());
+  EXPECT_EQ(fs::current_path().string(), drive_c_);
+  std::vector<std::string> entered = Calls("SetCurrentDirectoryA");
+  EXPECT_EQ(entered.back(), "SetCurrentDirectoryA C:\\");
+}
+
 TEST_F(StagedRunTest, AbsolutePackageAndANotApplicableRunStillCleanUp) {
   SetWindows(VER_PLATFORM_WIN32_NT, 5, 1);
   EXPECT_EQ(Run({"zoderudo", "c:\\PKG"}), 99);

@@ -131,7 +131,8 @@ BOOL WINAPI CloseHandle(HANDLE handle) {
   if (os_posix::TakeInjectedFailure("CloseHandle")) return FALSE;
   if (!os_posix::TakeHandle(handle, {os_posix::HandleKind::kProcess,
                                      os_posix::HandleKind::kThread,
-                                     os_posix::HandleKind::kFile})) {
+                                     os_posix::HandleKind::kFile,
+                                     os_posix::HandleKind::kToken})) {
     SetLastError(ERROR_INVALID_HANDLE);
     return FALSE;
   }

@@ -37,6 +37,13 @@ DWORD FindEntry(const char* path, std::string* host, struct stat* st) {
   return lstat(host->c_str(), st) == 0 ? ERROR_SUCCESS : ERROR_FILE_NOT_FOUND;
 }
 
+// A link to a folder, which Windows lists as a folder (a junction).
+bool IsFolderLink(const std::string& host, const struct stat& st) {
+  struct stat target;
+  return S_ISLNK(st.st_mode) && stat(host.c_str(), &target) == 0 &&
+         S_ISDIR(target.st_mode);
+}
+
 // Windows deletes neither a folder nor a read-only file, whoever asks; the
 // host would let its superuser do both.
 DWORD DeleteEntry(const char* path) {
@@ -44,7 +51,8 @@ DWORD DeleteEntry(const char* path) {
   struct stat st;
   DWORD error = FindEntry(path, &host, &st);
   if (error != ERROR_SUCCESS) return error;
-  if (S_ISDIR(st.st_mode) || (!S_ISLNK(st.st_mode) && os_posix::IsReadOnly(st)))
+  if (S_ISDIR(st.st_mode) || IsFolderLink(host, st) ||
+      (!S_ISLNK(st.st_mode) && os_posix::IsReadOnly(st)))
     return ERROR_ACCESS_DENIED;
   return unlink(host.c_str()) == 0 ? ERROR_SUCCESS : ErrorOfUnlink(errno);
 }

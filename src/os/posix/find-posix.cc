@@ -86,12 +86,17 @@ bool Describe(int folder_fd, const char* path, const char* name,
               WIN32_FIND_DATAA* data) {
   struct stat st;
   if (strlen(name) >= MAX_PATH ||
-      (fstatat(folder_fd, path, &st, 0) != 0 &&
-       fstatat(folder_fd, path, &st, AT_SYMLINK_NOFOLLOW) != 0)) {
+      fstatat(folder_fd, path, &st, AT_SYMLINK_NOFOLLOW) != 0) {
     return false;
   }
+  // As Wine does, a host symbolic link is listed as a reparse point with
+  // the attributes of what it leads to (a folder, a file), if anything.
+  bool link = S_ISLNK(st.st_mode);
+  struct stat target;
+  if (link && fstatat(folder_fd, path, &target, 0) == 0) st = target;
   memset(data, 0, sizeof *data);
   data->dwFileAttributes = os_posix::AttributesOf(name, st);
+  if (link) data->dwFileAttributes |= FILE_ATTRIBUTE_REPARSE_POINT;
   // The host keeps no creation time that stat reports; use the last write.
   data->ftCreationTime = os_posix::FileTimeOf(st.st_mtim);
   data->ftLastAccessTime = os_posix::FileTimeOf(st.st_atim);

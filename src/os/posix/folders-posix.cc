@@ -7,6 +7,7 @@
 
 #include "os/posix/machine-posix.h"
 #include "os/posix/paths-posix.h"
+#include "os/posix/security-posix.h"
 
 namespace {
 
@@ -50,6 +51,15 @@ bool IsCurrentFolder(const struct stat& st) {
          current.st_ino == st.st_ino;
 }
 
+// A link to a folder is what Windows calls a junction: removing it leaves
+// the folder it leads to as it is.
+DWORD RemoveFolderLink(const std::string& host) {
+  struct stat target;
+  if (stat(host.c_str(), &target) != 0 || !S_ISDIR(target.st_mode))
+    return ERROR_DIRECTORY;
+  return unlink(host.c_str()) == 0 ? ERROR_SUCCESS : ErrorOfRmdir(errno);
+}
+
 DWORD RemoveFolder(const char* path) {
   os_posix::HostPath target;
   DWORD error = os_posix::ResolveWindowsPath(path, &target);
@@ -60,6 +70,7 @@ DWORD RemoveFolder(const char* path) {
   struct stat st = target.status;
   if (!target.has_status && lstat(host.c_str(), &st) != 0)
     return ERROR_FILE_NOT_FOUND;
+  if (S_ISLNK(st.st_mode)) return RemoveFolderLink(host);
   if (!S_ISDIR(st.st_mode)) return ERROR_DIRECTORY;
   if (IsCurrentFolder(st)) return ERROR_SHARING_VIOLATION;
   return rmdir(host.c_str()) == 0 ? ERROR_SUCCESS : ErrorOfRmdir(errno);
@@ -67,17 +78,24 @@ DWORD RemoveFolder(const char* path) {
 
 }  // namespace
 
-// Security attributes are accepted and ignored: the host folder gets the
-// process's default permissions, as a folder made without them does.
-BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
+// A security descriptor is read and kept for HostMadeFolderSecurity, not
+// enforced: the host folder gets the process's default permissions.
+BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES attributes) {
   os_posix::TraceCall("CreateDirectoryA", path);
   if (os_posix::TakeInjectedFailure("CreateDirectoryA")) return FALSE;
   if (!path) {
     SetLastError(ERROR_INVALID_PARAMETER);
     return FALSE;
   }
+  HostFolderSecurity security;
+  const void* descriptor = attributes ? attributes->lpSecurityDescriptor
+                                      : nullptr;
   os_posix::HostPath target;
-  DWORD error = os_posix::ResolveWindowsPath(path, &target);
+  DWORD error = descriptor
+                    ? os_posix::ReadFolderSecurity(descriptor, &security)
+                    : ERROR_SUCCESS;
+  if (error == ERROR_SUCCESS)
+    error = os_posix::ResolveWindowsPath(path, &target);
   if (error == ERROR_SUCCESS && target.name.empty())
     error = ERROR_ACCESS_DENIED;  // a drive root
   else if (error == ERROR_SUCCESS && target.exists)
@@ -88,6 +106,8 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES) {
     SetLastError(error);
     return FALSE;
   }
+  os_posix::KeepFolderSecurity(target.windows,
+                               descriptor ? &security : nullptr);
   return TRUE;
 }
 

@@ -12,7 +12,7 @@
 
 namespace os_posix {
 
-enum class HandleKind { kProcess, kThread, kSearch, kFile };
+enum class HandleKind { kProcess, kThread, kSearch, kFile, kToken, kModule };
 
 class HandleObject {
  public:

@@ -27,6 +27,12 @@
 //                                    fixes what GetLocalTime answers (an
 //                                    unreadable value gives all zeros).
 //                                    Default: the host clock, local zone.
+//   ZODERUDO_SECURITY=<kind>         the security calls that
+//                                    GetProcAddress finds in ADVAPI32: nt,
+//                                    there and working; missing, not there
+//                                    (Windows 9x; also any unknown kind);
+//                                    stubs, there but each failing with
+//                                    ERROR_CALL_NOT_IMPLEMENTED. Default: nt.
 //
 // The machine's environment is the process's own; GetEnvironmentVariableA
 // finds a name in any letter case ("systemdrive" finds SystemDrive).
@@ -95,8 +101,9 @@ void HostFailNthCall(const char* function, DWORD error, int nth);
 // GetLocalTime and Sleep cannot fail and are not counted.
 std::map<std::string, int> HostTakeCallCounts();
 
-// How many handles (files, searches, processes, threads) are open: a test
-// can check that a routine closed every one it opened.
+// How many handles (files, searches, processes, threads, tokens, loaded
+// modules) are open, and SIDs allocated and not freed: a test can check
+// that a routine gave back everything it took.
 size_t HostOpenHandleCount();
 
 // Makes Sleep return at once (on) or wait as asked (off).
@@ -111,5 +118,38 @@ void HostSkipSleep(bool on);
 // call is made to fail.
 void HostTraceCalls(bool on);
 std::vector<std::string> HostTakeTrace();
+
+// The security calls that GetProcAddress finds in ADVAPI32 (see
+// ZODERUDO_SECURITY above).
+enum class HostSecurity { kNt, kMissing, kStubs };
+void HostSetSecurity(HostSecurity security);
+
+// The account of the process token: a user of the machine's own domain,
+// as under Wine.
+extern const char kHostTokenUser[];
+
+// One entry of a DACL: its type (ACCESS_ALLOWED_ACE_TYPE, ...), its flags
+// (OBJECT_INHERIT_ACE, ...), the rights and the trustee's SID ("S-1-1-0").
+struct HostAccessEntry {
+  BYTE type;
+  BYTE flags;
+  DWORD rights;
+  std::string trustee;
+};
+
+// A security descriptor as CreateDirectoryA was given it. Without a DACL
+// (none present, or a null one) everyone may do everything.
+struct HostFolderSecurity {
+  bool has_dacl = false;
+  bool dacl_protected = false;  // SE_DACL_PROTECTED: nothing inherited
+  std::vector<HostAccessEntry> entries;
+};
+
+// What the last CreateDirectoryA that made the folder `path` (a Windows
+// path, any letter case) was given; kept when the folder is gone, for a
+// test to read after a run. False when it was given no descriptor, or no
+// such folder was made since the machine was reset. The layer enforces
+// none of it: the host's permissions stay the process's defaults.
+bool HostMadeFolderSecurity(const char* path, HostFolderSecurity* security);
 
 #endif  // ZODERUDO_OS_POSIX_HOST_CONTROL_H_

@@ -17,6 +17,7 @@
 
 #include "os/posix/handles-posix.h"
 #include "os/posix/host-control.h"
+#include "os/posix/security-posix.h"
 #include "os/posix/version-posix.h"
 
 namespace {
@@ -300,6 +301,7 @@ bool RememberedCurrentDirectory(const std::string& host_folder,
 }  // namespace os_posix
 
 void HostResetMachine() {
+  os_posix::ResetSecurity();
   std::lock_guard<std::mutex> lock(machine_mutex);
   machine = FromEnvironment();
 }
@@ -394,7 +396,9 @@ std::map<std::string, int> HostTakeCallCounts() {
   return calls;
 }
 
-size_t HostOpenHandleCount() { return os_posix::CountOpenHandles(); }
+size_t HostOpenHandleCount() {
+  return os_posix::CountOpenHandles() + os_posix::CountLiveSids();
+}
 
 void HostSkipSleep(bool on) {
   std::lock_guard<std::mutex> lock(machine_mutex);

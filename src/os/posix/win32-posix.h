@@ -292,4 +292,121 @@ BOOL WINAPI IsDBCSLeadByte(BYTE byte);
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
 void WINAPI Sleep(DWORD milliseconds);
 
+// Modules: only ADVAPI32 can be loaded, and GetProcAddress finds in it the
+// security calls below, which the program reaches through it alone (on
+// Windows importing them would tie the exe to ADVAPI32). They are not
+// declared here for that reason; their types are.
+typedef HANDLE HMODULE;
+typedef intptr_t(WINAPI* FARPROC)();
+typedef HANDLE* PHANDLE;
+typedef void* PVOID;
+typedef DWORD* PDWORD;
+
+#define FILE_ATTRIBUTE_REPARSE_POINT 0x00000400
+
+#define ERROR_BAD_LENGTH 24
+#define ERROR_CALL_NOT_IMPLEMENTED 120
+#define ERROR_MOD_NOT_FOUND 126
+#define ERROR_PROC_NOT_FOUND 127
+#define ERROR_INVALID_FLAGS 1004
+#define ERROR_UNKNOWN_REVISION 1305
+#define ERROR_REVISION_MISMATCH 1306
+#define ERROR_INVALID_ACL 1336
+#define ERROR_INVALID_SID 1337
+#define ERROR_INVALID_SECURITY_DESCR 1338
+#define ERROR_ALLOTTED_SPACE_EXCEEDED 1344
+
+#define TOKEN_QUERY 0x0008
+#define ACL_REVISION 2
+#define SECURITY_DESCRIPTOR_REVISION 1
+#define SE_DACL_PRESENT 0x0004
+#define SE_DACL_AUTO_INHERIT_REQ 0x0100
+#define SE_SACL_AUTO_INHERIT_REQ 0x0200
+#define SE_DACL_AUTO_INHERITED 0x0400
+#define SE_SACL_AUTO_INHERITED 0x0800
+#define SE_DACL_PROTECTED 0x1000
+#define SE_SACL_PROTECTED 0x2000
+#define ACCESS_ALLOWED_ACE_TYPE 0
+#define OBJECT_INHERIT_ACE 0x01
+#define CONTAINER_INHERIT_ACE 0x02
+#define NO_PROPAGATE_INHERIT_ACE 0x04
+#define INHERIT_ONLY_ACE 0x08
+#define INHERITED_ACE 0x10
+#define FILE_ALL_ACCESS 0x001F01FFu
+#define FILE_GENERIC_READ 0x00120089u
+#define FILE_GENERIC_EXECUTE 0x001200A0u
+#define SECURITY_WORLD_SID_AUTHORITY {0, 0, 0, 0, 0, 1}
+#define SECURITY_NT_AUTHORITY {0, 0, 0, 0, 0, 5}
+#define SECURITY_WORLD_RID 0
+#define SECURITY_LOCAL_SYSTEM_RID 18
+#define SECURITY_BUILTIN_DOMAIN_RID 32
+#define DOMAIN_ALIAS_RID_ADMINS 544
+#define SID_REVISION 1
+#define SID_MAX_SUB_AUTHORITIES 15
+
+typedef void* PSID;
+typedef void* PSECURITY_DESCRIPTOR;
+typedef WORD SECURITY_DESCRIPTOR_CONTROL;
+
+typedef struct _SID_IDENTIFIER_AUTHORITY {
+  BYTE Value[6];
+} SID_IDENTIFIER_AUTHORITY, *PSID_IDENTIFIER_AUTHORITY;
+
+typedef struct _SID {
+  BYTE Revision;
+  BYTE SubAuthorityCount;
+  SID_IDENTIFIER_AUTHORITY IdentifierAuthority;
+  DWORD SubAuthority[1];
+} SID;
+
+typedef struct _ACL {
+  BYTE AclRevision;
+  BYTE Sbz1;
+  WORD AclSize;
+  WORD AceCount;
+  WORD Sbz2;
+} ACL, *PACL;
+
+typedef struct _ACE_HEADER {
+  BYTE AceType;
+  BYTE AceFlags;
+  WORD AceSize;
+} ACE_HEADER;
+
+typedef struct _ACCESS_ALLOWED_ACE {
+  ACE_HEADER Header;
+  DWORD Mask;
+  DWORD SidStart;
+} ACCESS_ALLOWED_ACE;
+
+// The absolute form; the pointers lead to parts the caller keeps.
+typedef struct _SECURITY_DESCRIPTOR {
+  BYTE Revision;
+  BYTE Sbz1;
+  SECURITY_DESCRIPTOR_CONTROL Control;
+  PSID Owner;
+  PSID Group;
+  PACL Sacl;
+  PACL Dacl;
+} SECURITY_DESCRIPTOR;
+
+typedef struct _SID_AND_ATTRIBUTES {
+  PSID Sid;
+  DWORD Attributes;
+} SID_AND_ATTRIBUTES;
+
+typedef struct _TOKEN_USER {
+  SID_AND_ATTRIBUTES User;
+} TOKEN_USER;
+
+typedef enum _TOKEN_INFORMATION_CLASS { TokenUser = 1 } TOKEN_INFORMATION_CLASS;
+
+// A name of ADVAPI32 in any letter case, with or without ".dll"; any
+// other module is not found (ERROR_MOD_NOT_FOUND).
+HMODULE WINAPI LoadLibraryA(LPCSTR name);
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name);
+BOOL WINAPI FreeLibrary(HMODULE module);
+// The pseudo-handle (HANDLE)-1, as on Windows; nothing to close.
+HANDLE WINAPI GetCurrentProcess(void);
+
 #endif  // ZODERUDO_OS_POSIX_WIN32_POSIX_H_

@@ -1,0 +1,65 @@
+// LoadLibraryA, GetProcAddress and FreeLibrary for the one module the
+// program loads, ADVAPI32, whose calls are those of security-posix.cc; and
+// the process's pseudo-handle. Each LoadLibraryA gives a handle of its own
+// that FreeLibrary takes back.
+#include <stdint.h>
+#include <strings.h>
+
+#include <memory>
+
+#include "os/posix/handles-posix.h"
+#include "os/posix/machine-posix.h"
+#include "os/posix/security-posix.h"
+
+namespace {
+
+class Module : public os_posix::HandleObject {
+ public:
+  Module() : HandleObject(os_posix::HandleKind::kModule) {}
+};
+
+bool IsAdvapi(const char* name) {
+  return strcasecmp(name, "advapi32") == 0 ||
+         strcasecmp(name, "advapi32.dll") == 0;
+}
+
+}  // namespace
+
+HMODULE WINAPI LoadLibraryA(LPCSTR name) {
+  if (os_posix::TakeInjectedFailure("LoadLibraryA")) return nullptr;
+  if (name == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  if (!IsAdvapi(name)) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  return os_posix::OpenHandle(std::make_unique<Module>());
+}
+
+FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
+  if (os_posix::TakeInjectedFailure("GetProcAddress")) return nullptr;
+  if (!os_posix::LookUpHandle(module, {os_posix::HandleKind::kModule})) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  if (name == nullptr) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return nullptr;
+  }
+  return os_posix::AdvapiFunction(name);
+}
+
+BOOL WINAPI FreeLibrary(HMODULE module) {
+  if (os_posix::TakeInjectedFailure("FreeLibrary")) return FALSE;
+  if (!os_posix::TakeHandle(module, {os_posix::HandleKind::kModule})) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return FALSE;
+  }
+  return TRUE;
+}
+
+HANDLE WINAPI GetCurrentProcess(void) {
+  return reinterpret_cast<HANDLE>(static_cast<intptr_t>(-1));
+}
