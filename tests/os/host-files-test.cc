@@ -6,7 +6,6 @@
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <string>
 
@@ -143,40 +142,6 @@ TEST_F(HostFiles, TemporaryNamesNeedRoomInAPath) {
     EXPECT_EQ(made != 0, length == 246) << length;
     EXPECT_EQ(GetLastError(), length == 246 ? 0 : DWORD{ERROR_BUFFER_OVERFLOW});
   }
-}
-
-// A host symbolic link is listed as Wine lists it, as a reparse point,
-// and a link to a folder is removed as Windows removes a junction: the
-// link goes, what it leads to stays. DeleteFileA takes it for a folder.
-TEST_F(HostFiles, LinksAreReparsePointsRemovedAsLinks) {
-  ASSERT_EQ(mkdir(Path("target").c_str(), 0777), 0);
-  MakeFile("target/kept.txt", "kept");
-  ASSERT_EQ(symlink(Path("target").c_str(), Path("folder-link").c_str()), 0);
-  ASSERT_EQ(symlink(Path("target/kept.txt").c_str(), Path("file-link").c_str()),
-            0);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA("folder-link", &found);
-  ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(found.dwFileAttributes,
-            DWORD{FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT});
-  EXPECT_TRUE(FindClose(search));
-  search = FindFirstFileA("file-link", &found);
-  ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  EXPECT_EQ(found.dwFileAttributes,
-            DWORD{FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT});
-  EXPECT_TRUE(FindClose(search));
-
-  SetLastError(0);
-  EXPECT_FALSE(DeleteFileA("folder-link"));
-  EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
-  SetLastError(0);
-  EXPECT_FALSE(RemoveDirectoryA("file-link"));
-  EXPECT_EQ(GetLastError(), DWORD{ERROR_DIRECTORY});
-  EXPECT_TRUE(RemoveDirectoryA("folder-link"));
-  EXPECT_TRUE(DeleteFileA("file-link"));
-  EXPECT_EQ(ReadFile("target/kept.txt"), "kept");
-  EXPECT_FALSE(std::filesystem::is_symlink(Path("folder-link")));
-  EXPECT_FALSE(std::filesystem::is_symlink(Path("file-link")));
 }
 
 }  // namespace

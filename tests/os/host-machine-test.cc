@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "host-scratch.h"
-#include "os/advapi-calls.h"
 
 namespace {
 
@@ -170,43 +169,6 @@ TEST_F(HostMachine, TraceRecordsCallsAsPassed) {
   HostTraceCalls(false);
   FindFirstFileA("nope", &found);
   EXPECT_TRUE(HostTakeTrace().empty());
-}
-
-// What ADVAPI32 offers: Windows NT's calls, none (Windows 9x), or stubs
-// that answer ERROR_CALL_NOT_IMPLEMENTED; a descriptor that is not one
-// makes no folder.
-TEST_F(HostMachine, SecuritySettingDecidesWhatAdvapiOffers) {
-  for (const char* setting : {"nt", "missing", "stubs", "9x"}) {
-    setenv("ZODERUDO_SECURITY", setting, 1);
-    HostResetMachine();
-    HMODULE advapi = LoadLibraryA("advapi32");
-    ASSERT_NE(advapi, nullptr);
-    SetLastError(0);
-    auto open_token =
-        FindCall<OpenProcessTokenCall>(advapi, "OpenProcessToken");
-    HANDLE token = nullptr;
-    if (strcmp(setting, "nt") == 0) {
-      ASSERT_NE(open_token, nullptr);
-      EXPECT_TRUE(open_token(GetCurrentProcess(), TOKEN_QUERY, &token));
-      EXPECT_TRUE(CloseHandle(token));
-    } else if (strcmp(setting, "stubs") == 0) {
-      ASSERT_NE(open_token, nullptr);
-      EXPECT_FALSE(open_token(GetCurrentProcess(), TOKEN_QUERY, &token));
-      EXPECT_EQ(GetLastError(), DWORD{ERROR_CALL_NOT_IMPLEMENTED});
-    } else {
-      EXPECT_EQ(open_token, nullptr) << setting;
-      EXPECT_EQ(GetLastError(), DWORD{ERROR_PROC_NOT_FOUND});
-    }
-    EXPECT_TRUE(FreeLibrary(advapi));
-    EXPECT_EQ(HostOpenHandleCount(), 0u);
-  }
-
-  SECURITY_DESCRIPTOR unset = {};
-  SECURITY_ATTRIBUTES attributes = {sizeof attributes, &unset, FALSE};
-  SetLastError(0);
-  EXPECT_FALSE(CreateDirectoryA("made", &attributes));
-  EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_SECURITY_DESCR});
-  EXPECT_FALSE(std::filesystem::exists(Path("made")));
 }
 
 }  // namespace

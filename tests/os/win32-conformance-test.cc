@@ -351,8 +351,6 @@ TEST_F(Win32, DoubleByteCodePagesTakeTrailBytesAsPartOfTheName) {
                                    : nullptr;
   if (!name) return;
   ASSERT_TRUE(CreateDirectoryA(name, nullptr));
-  ASSERT_TRUE(CreateDirectoryA((std::string(name) + "\\" + name).c_str(),
-                               nullptr));
   WIN32_FIND_DATAA found;
   // Read as a backslash, the pattern would name the folder itself.
   HANDLE search = FindFirstFileA((std::string(name) + "*.*").c_str(), &found);
@@ -360,17 +358,8 @@ TEST_F(Win32, DoubleByteCodePagesTakeTrailBytesAsPartOfTheName) {
   EXPECT_STREQ(found.cFileName, name);
   EXPECT_FALSE(FindNextFileA(search, &found));
   FindClose(search);
-  search = FindFirstFileA((std::string(name) + "\\*.*").c_str(), &found);
-  ASSERT_NE(search, INVALID_HANDLE_VALUE);
-  int entries = 0;
-  do {
-    ++entries;
-  } while (FindNextFileA(search, &found));
-  FindClose(search);
-  EXPECT_EQ(entries, 3);  // ".", ".." and the inner folder
   ASSERT_TRUE(SetCurrentDirectoryA(name));
   EXPECT_EQ(Cwd(), here_ + "\\" + name);
   ASSERT_TRUE(SetCurrentDirectoryA(".."));
-  EXPECT_TRUE(RemoveDirectoryA((std::string(name) + "\\" + name).c_str()));
   EXPECT_TRUE(RemoveDirectoryA(name));
 }
