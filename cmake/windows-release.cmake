@@ -37,6 +37,10 @@ find_program(ZODERUDO_PYTHON python3 REQUIRED)
 # links to, and the example package.
 file(GLOB shipped_texts CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}
      ${CMAKE_SOURCE_DIR}/docs/*.md ${CMAKE_SOURCE_DIR}/examples/package/*)
+# A build tree made when CPack wrote the release still holds its
+# configuration, which reserves the target name "package".
+file(REMOVE ${CMAKE_BINARY_DIR}/CPackConfig.cmake
+     ${CMAKE_BINARY_DIR}/CPackSourceConfig.cmake)
 add_custom_target(package
   COMMAND ${CMAKE_COMMAND} -DVERSION=${PROJECT_VERSION}
           -DSOURCE_DIR=${CMAKE_SOURCE_DIR} -DEXE=${ZODERUDO_EXE}
