@@ -10,6 +10,9 @@
 
 #include "os/conformance.h"
 #include "os/os.h"
+#ifndef _WIN32
+#include "os/posix/host-control.h"
+#endif
 #include "staging/copy-or-delete-tree.h"
 #include "tree-snapshot.h"
 #include "walker-lines.h"
@@ -100,6 +103,63 @@ TEST_F(TreeWalk, PackageIsCopiedThenEmptied) {
   EXPECT_EQ(result, 0);
   EXPECT_TRUE(fs::is_directory("staging"));
   EXPECT_TRUE(Snapshot("staging").empty());
+}
+
+// The alias the system gives `name` in `folder`, as a listing shows it.
+std::string AliasOf(const std::string& folder, const std::string& name) {
+  WIN32_FIND_DATAA found;
+  memset(&found, 0, sizeof found);
+  HANDLE search = FindFirstFileA((folder + "\\" + name).c_str(), &found);
+  EXPECT_NE(search, INVALID_HANDLE_VALUE) << name;
+  if (search == INVALID_HANDLE_VALUE) return "";
+  FindClose(search);
+  return found.cAlternateFileName;
+}
+
+// A package mastered without 8.3 names holds long names and, beside each,
+// a file or folder whose real name is the alias that the system gives that
+// long name (NTFS: AARDVA~1.TXT; Wine: a hash). Copied in listing order,
+// the long name would take the alias first and its twin be refused; each
+// is copied whole, with its own bytes, and the clean-up removes both.
+TEST_F(TreeWalk, TwinsByEightDotThreeAliasAreCopiedWhole) {
+#ifndef _WIN32
+  HostSetShortNames(true);  // as NTFS and Wine do
+#endif
+  const std::string kLongFiles[] = {"AARDVARK NOTES.TXT",
+                                    "Setup Instructions.html"};
+  const std::string kLongFolder = "DRIVER FILES";
+  tree_snapshot::Build("names", {{kLongFiles[0], ""},
+                                 {kLongFiles[1], ""},
+                                 {kLongFolder, kFolder}});
+  std::map<std::string, std::string> package;
+  for (const std::string& name : kLongFiles) {
+    std::string alias = AliasOf("names", name);
+    ASSERT_NE(alias.find('~'), std::string::npos) << name << ": " << alias;
+    package[name] = "long " + name;
+    package[alias] = "alias of " + name;
+  }
+  std::string folder_alias = AliasOf("names", kLongFolder);
+  ASSERT_NE(folder_alias.find('~'), std::string::npos) << folder_alias;
+  package[kLongFolder + "/inside.txt"] = "in the long folder";
+  package[folder_alias + "/inside.txt"] = "in its twin";
+  tree_snapshot::Build("package", package);
+  ASSERT_TRUE(CreateDirectoryA("staging", nullptr));
+
+  char source[kTreePathSize] = "package";
+  int result = -1;
+  EXPECT_EQ(Console([&] { result = CopyOrDeleteTree(source, "staging\\"); }),
+            "");
+  EXPECT_EQ(result, 0);
+  EXPECT_EQ(Snapshot("staging"), Snapshot("package"));
+  EXPECT_EQ(Snapshot("staging").size(), package.size() + 2);
+
+  char staging[kTreePathSize] = "staging\\";
+  EXPECT_EQ(Console([&] { result = CopyOrDeleteTree(staging, nullptr); }), "");
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(Snapshot("staging").empty());
+#ifndef _WIN32
+  HostSetShortNames(false);
+#endif
 }
 
 TEST_F(TreeWalk, RemovalGoesOnPastAFileThatStays) {
