@@ -236,10 +236,11 @@ int Unwalkable(bool copying) {
   return 1;
 }
 
-// One pass over the listing of `source`, which ends with a backslash.
+// One pass over the listing of `source`, which ends with a backslash;
+// `opened`, when given, tells whether the listing could be had.
 int WalkListing(const char* source, const char* destination,
                 const BY_HANDLE_FILE_INFORMATION* top, bool listed,
-                Pass pass) {
+                Pass pass, bool* opened = nullptr) {
   bool copying = destination != nullptr;
   char pattern[kTreePathSize];
   if (!FormPath(pattern, source, kAllEntries))
@@ -261,6 +262,8 @@ int WalkListing(const char* source, const char* destination,
       return 0;
     return Unwalkable(copying);
   }
+  if (opened != nullptr)
+    *opened = true;
 
   int result = 0;
   do {
@@ -300,10 +303,12 @@ int Walk(char* source, const char* destination,
 
   if (!copying)
     return WalkListing(source, nullptr, top, listed, EveryEntry);
-  int result =
-      WalkListing(source, destination, top, listed, AliasShapedEntries);
-  if (result == 0)
-    result = WalkListing(source, destination, top, listed, OtherEntries);
+  bool opened = false;
+  int result = WalkListing(source, destination, top, listed,
+                           AliasShapedEntries, &opened);
+  // Listed once: a folder that no longer lists would leave a hole.
+  if (result == 0 && opened)
+    result = WalkListing(source, destination, top, true, OtherEntries);
   return result;
 }
 
