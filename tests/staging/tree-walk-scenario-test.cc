@@ -131,18 +131,23 @@ TEST_F(TreeWalk, TwinsByEightDotThreeAliasAreCopiedWhole) {
   tree_snapshot::Build("names", {{kLongFiles[0], ""},
                                  {kLongFiles[1], ""},
                                  {kLongFolder, kFolder}});
-  std::map<std::string, std::string> package;
+  // Made twins first: a long name made first would answer to the alias.
+  std::map<std::string, std::string> twins, longs;
   for (const std::string& name : kLongFiles) {
     std::string alias = AliasOf("names", name);
     ASSERT_NE(alias.find('~'), std::string::npos) << name << ": " << alias;
-    package[name] = "long " + name;
-    package[alias] = "alias of " + name;
+    longs[name] = "long " + name;
+    twins[alias] = "alias of " + name;
   }
   std::string folder_alias = AliasOf("names", kLongFolder);
   ASSERT_NE(folder_alias.find('~'), std::string::npos) << folder_alias;
-  package[kLongFolder + "/inside.txt"] = "in the long folder";
-  package[folder_alias + "/inside.txt"] = "in its twin";
-  tree_snapshot::Build("package", package);
+  longs[kLongFolder + "/inside.txt"] = "in the long folder";
+  twins[folder_alias + "/inside.txt"] = "in its twin";
+  tree_snapshot::Build("package", twins);
+  tree_snapshot::Build("package", longs);
+  std::map<std::string, std::string> package = twins;
+  package.insert(longs.begin(), longs.end());
+  ASSERT_EQ(Snapshot("package").size(), package.size() + 2);
   ASSERT_TRUE(CreateDirectoryA("staging", nullptr));
 
   char source[kTreePathSize] = "package";
