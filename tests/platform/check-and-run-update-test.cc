@@ -245,9 +245,9 @@ TEST_F(CheckAndRunUpdateTest, UnderWow64NothingIsTestedOrRun) {
   MakeFile("DRIVERS/tavixnt5.sys");
   SetWindows(VER_PLATFORM_WIN32_NT, 5, 0);
   EXPECT_EQ(Check(), ResultNotApplicable);
-  EXPECT_EQ(console_, "Cannot Get System Directory\n"
-                      "Cannot Get System Directory\n"
-                      "Cannot Get System Directory\n");
+  std::string three_messages;
+  for (int i = 0; i < 3; ++i) three_messages += "Cannot Get System Directory\n";
+  EXPECT_EQ(console_, three_messages);
   EXPECT_TRUE(trace_.empty());
   EXPECT_EQ(UpdateRanIn(), "");
 }

@@ -78,14 +78,9 @@ std::string Folders(size_t length) {
   return folders + '\\';
 }
 
-}  // namespace
-
-TEST_F(TreeWalk, PackageIsCopiedThenEmptied) {
-  tree_snapshot::Build("package", kPackage);
-  MakeReadOnly("package/locked.txt");
-  MakeReadOnly("package/drivers/deep/locked.cat");
+// Copies "package" into a new folder "staging": whole, with nothing said.
+void ExpectCopiedWhole() {
   ASSERT_TRUE(CreateDirectoryA("staging", nullptr));
-
   char source[kTreePathSize] = "package";
   int result = -1;
   EXPECT_EQ(Console([&] { result = CopyOrDeleteTree(source, "staging\\"); }),
@@ -93,16 +88,31 @@ TEST_F(TreeWalk, PackageIsCopiedThenEmptied) {
   EXPECT_EQ(result, 0);
   EXPECT_STREQ(source, "package\\");
   EXPECT_EQ(Snapshot("staging"), Snapshot("package"));
+}
+
+// Empties "staging" and keeps the folder itself.
+void ExpectEmptied() {
+  char staging[kTreePathSize] = "staging\\";
+  int result = -1;
+  EXPECT_EQ(Console([&] { result = CopyOrDeleteTree(staging, nullptr); }), "");
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(fs::is_directory("staging"));
+  EXPECT_TRUE(Snapshot("staging").empty());
+}
+
+}  // namespace
+
+TEST_F(TreeWalk, PackageIsCopiedThenEmptied) {
+  tree_snapshot::Build("package", kPackage);
+  MakeReadOnly("package/locked.txt");
+  MakeReadOnly("package/drivers/deep/locked.cat");
+  ExpectCopiedWhole();
   // Also "drivers" and "drivers/deep".
   EXPECT_EQ(Snapshot("package").size(), kPackage.size() + 2);
   EXPECT_FALSE(IsReadOnly("staging\\locked.txt"));
   EXPECT_FALSE(IsReadOnly("staging\\drivers\\deep\\locked.cat"));
 
-  char staging[kTreePathSize] = "staging\\";
-  EXPECT_EQ(Console([&] { result = CopyOrDeleteTree(staging, nullptr); }), "");
-  EXPECT_EQ(result, 0);
-  EXPECT_TRUE(fs::is_directory("staging"));
-  EXPECT_TRUE(Snapshot("staging").empty());
+  ExpectEmptied();
 }
 
 // The alias the system gives `name` in `folder`, as a listing shows it.
@@ -148,20 +158,8 @@ TEST_F(TreeWalk, TwinsByEightDotThreeAliasAreCopiedWhole) {
   std::map<std::string, std::string> package = twins;
   package.insert(longs.begin(), longs.end());
   ASSERT_EQ(Snapshot("package").size(), package.size() + 2);
-  ASSERT_TRUE(CreateDirectoryA("staging", nullptr));
-
-  char source[kTreePathSize] = "package";
-  int result = -1;
-  EXPECT_EQ(Console([&] { result = CopyOrDeleteTree(source, "staging\\"); }),
-            "");
-  EXPECT_EQ(result, 0);
-  EXPECT_EQ(Snapshot("staging"), Snapshot("package"));
-  EXPECT_EQ(Snapshot("staging").size(), package.size() + 2);
-
-  char staging[kTreePathSize] = "staging\\";
-  EXPECT_EQ(Console([&] { result = CopyOrDeleteTree(staging, nullptr); }), "");
-  EXPECT_EQ(result, 0);
-  EXPECT_TRUE(Snapshot("staging").empty());
+  ExpectCopiedWhole();
+  ExpectEmptied();
 #ifndef _WIN32
   HostSetShortNames(false);
 #endif
