@@ -58,16 +58,19 @@ if [ "${WINEARCH:-}" = win64 ]; then
     return 1
   }
 
+  # A driver in syswow64\drivers, which the program sees as its own.
+  add_wow64_driver() {
+    [ -d "$WOW64_DRIVERS" ] || place "$WOW64_DRIVERS" folder
+    place "$WOW64_DRIVERS/$1" file
+  }
+
   # WHERE VERSION: the 5.0 and 5.2 drivers in the 64-bit system32\drivers
-  # (native) or in syswow64\drivers, which the program sees as its own.
+  # (native) or in syswow64\drivers.
   under_wow64_in_place() {
     local d
     set_version "$2"
-    if [ "$1" = syswow64 ] && [ ! -d "$WOW64_DRIVERS" ]; then
-      place "$WOW64_DRIVERS" folder
-    fi
     for d in "${E2E_DRIVER_NAMES[@]}"; do
-      if [ "$1" = syswow64 ]; then place "$WOW64_DRIVERS/$d" file; else add_driver "$d"; fi
+      if [ "$1" = syswow64 ]; then add_wow64_driver "$d"; else add_driver "$d"; fi
     done
     make_package 0
     run_program
@@ -77,6 +80,7 @@ if [ "${WINEARCH:-}" = win64 ]; then
   under_wow64_staged() {
     set_version win2003
     add_driver tavix325.sys
+    add_wow64_driver tavix325.sys
     make_package 0
     run_program_from "$CASE_DIR" '"pkg dir"'
     expect_not_applicable && expect_record_99 || return 1
