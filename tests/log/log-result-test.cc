@@ -153,7 +153,8 @@ TEST_F(LogResultTest, CutVersionValuesEndWithAWholeCharacter) {
     HostSetCodePage(code_page);
     std::filesystem::remove_all(HostPath("ZRLOG"));
     EXPECT_EQ(Log(99), 0);
-    std::string update = std::string(126, 'a') + (code_page == 932 ? "" : "\x82");
+    std::string update =
+        std::string(126, 'a') + (code_page == 932 ? "" : "\x82");
     EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
               "03-07-2005 09:05:41,Update=" + update + record_middle +
                   ",Status=Unknown,ReturnCode=99 \r\n")

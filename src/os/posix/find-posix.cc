@@ -168,7 +168,8 @@ DWORD ListMatches(const os_posix::HostPath& where,
   // Each entry's status relative to the open folder: the host need not
   // walk the whole path again for each.
   WIN32_FIND_DATAA data;
-  std::map<std::string, std::string> aliases = os_posix::AliasesIn(where.folder);
+  std::map<std::string, std::string> aliases =
+      os_posix::AliasesIn(where.folder);
   for (const std::string& name : names) {
     if (Describe(dirfd(dir), name.c_str(), name.c_str(), &data)) {
       ShowAlias(aliases, name, &data);

@@ -134,9 +134,9 @@ std::map<std::string, std::string>& AliasesOf(ShortNames& state,
   for (const std::string& name : names) taken.insert(UpperText(name));
   for (const std::string& name : names) {
     if (FitsEightDotThree(name) || aliases.count(name) != 0) continue;
-    std::string alias;
-    for (int number = 1; taken.count(alias = AliasFor(name, number)); ++number) {
-    }
+    int number = 1;
+    std::string alias = AliasFor(name, number);
+    while (taken.count(alias) != 0) alias = AliasFor(name, ++number);
     aliases[name] = alias;
     taken.insert(alias);
   }
