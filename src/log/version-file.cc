@@ -10,6 +10,22 @@ namespace {
 const char kVersionFile[] = "version.id";
 const DWORD kChunkSize = 256;
 
+// A value cut at its 127 bytes can end inside a double-byte character: the
+// lead byte would stand alone before the record's comma, and a reader in
+// that code page would take the comma into the character. Such a byte
+// goes; under a single-byte code page no byte is a lead byte.
+void DropLoneLeadByte(char* value) {
+  for (size_t i = 0; value[i] != '\0'; ++i) {
+    if (!IsDBCSLeadByte(static_cast<BYTE>(value[i])))
+      continue;
+    if (value[i + 1] == '\0') {
+      value[i] = '\0';
+      return;
+    }
+    ++i;  // its trail byte
+  }
+}
+
 }  // namespace
 
 bool ReadVersionFile(char* update, char* new_version) {
@@ -34,5 +50,7 @@ bool ReadVersionFile(char* update, char* new_version) {
 
   memcpy(update, reader.update, kVersionValueSize);
   memcpy(new_version, reader.new_version, kVersionValueSize);
+  DropLoneLeadByte(update);
+  DropLoneLeadByte(new_version);
   return true;
 }

@@ -4,6 +4,7 @@
 #ifndef ZODERUDO_OS_ADVAPI_CALLS_H_
 #define ZODERUDO_OS_ADVAPI_CALLS_H_
 
+#include "os/find-call.h"
 #include "os/os.h"
 
 typedef BOOL(WINAPI* OpenProcessTokenCall)(HANDLE, DWORD, PHANDLE);
@@ -24,14 +25,5 @@ typedef BOOL(WINAPI* SetSecurityDescriptorDaclCall)(PSECURITY_DESCRIPTOR, BOOL,
 typedef BOOL(WINAPI* SetSecurityDescriptorControlCall)(
     PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
     SECURITY_DESCRIPTOR_CONTROL);
-
-// The function `name` of `module` as a `Call`; null, with the system's
-// error, when the module has none of that name.
-template <typename Call>
-Call FindCall(HMODULE module, const char* name) {
-  // Through the one function type that converts to any other.
-  return reinterpret_cast<Call>(
-      reinterpret_cast<void (*)()>(GetProcAddress(module, name)));
-}
 
 #endif  // ZODERUDO_OS_ADVAPI_CALLS_H_

@@ -6,6 +6,7 @@
 #include "os/os.h"
 #include "platform/classify-platform.h"
 #include "platform/run-update-command.h"
+#include "platform/runs-under-wow64.h"
 
 namespace {
 
@@ -79,8 +80,10 @@ int32_t CheckAndRunUpdate() {
   for (int i = 0; i < kDriverCount; ++i)
     StartDriverPath(paths[i]);
 
+  // Under WoW64 the paths would lead to SysWOW64, which 64-bit Windows
+  // loads no driver from, and the update could only write there too.
   const char* const* names = DriverNamesFor(platform);
-  if (names == nullptr)
+  if (names == nullptr || RunsUnderWow64())
     return ResultNotApplicable;
   for (int i = 0; i < kDriverCount; ++i)
     strcat(paths[i], names[i]);

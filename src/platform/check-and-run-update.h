@@ -14,8 +14,9 @@ const unsigned kDriverPathSize = 256;
 const unsigned kLongestSystemDirectory = 234;
 
 // Decides whether the update applies (NT 5.0 or 5.2 with one of that
-// version's driver files present) and if so runs the package's update
-// command in the current directory. Returns the command's exit code,
+// version's driver files present, and not a 64-bit Windows, where the
+// program runs under WoW64) and if so runs the package's update command in
+// the current directory. Returns the command's exit code,
 // ResultNotApplicable, or the error number of a command that could not run.
 int32_t CheckAndRunUpdate();
 

@@ -196,6 +196,38 @@ int WalkEntry(const char* source, const char* destination,
                 : DeleteFileEntry(source, entry.cFileName);
 }
 
+// A name of the shape the system gives a long name as its 8.3 alias: it
+// fits 8.3 (up to 8 characters, a dot and up to 3) and holds a "~".
+bool HasAliasShape(const char* name) {
+  size_t base = 0, extension = 0;
+  bool dot = false, tilde = false;
+  for (size_t step; (step = CharacterLength(name)) != 0; name += step) {
+    if (step == 1 && *name == '.') {
+      if (dot || base == 0)
+        return false;
+      dot = true;
+      continue;
+    }
+    if (step == 1 && *name == ' ')
+      return false;
+    tilde = tilde || (step == 1 && *name == '~');
+    (dot ? extension : base) += step;
+  }
+  return tilde && base <= 8 && extension <= 3 && (!dot || extension > 0);
+}
+
+// Which entries of a folder one pass over its listing walks. A package
+// mastered without 8.3 names can hold a long name and a second file named
+// as the system's alias of it: copied after the long name, the second
+// would meet the alias the copy of the first was given. Copied first, it
+// keeps its name, and the long name gets an alias still free.
+enum Pass { EveryEntry, AliasShapedEntries, OtherEntries };
+
+bool InPass(Pass pass, const char* name) {
+  return pass == EveryEntry ||
+         HasAliasShape(name) == (pass == AliasShapedEntries);
+}
+
 // A source that cannot be walked at all: in copy mode the copy would be
 // missing whatever it holds.
 int Unwalkable(bool copying) {
@@ -204,23 +236,12 @@ int Unwalkable(bool copying) {
   return 1;
 }
 
-// One folder level of the walk; `top` is the identity of the copy's top
-// destination folder, null when deleting or when it could not be read.
-// `listed`: `source` is a sub-folder that its parent's listing just gave.
-int Walk(char* source, const char* destination,
-         const BY_HANDLE_FILE_INFORMATION* top, bool listed) {
+// One pass over the listing of `source`, which ends with a backslash;
+// `opened`, when given, tells whether the listing could be had.
+int WalkListing(const char* source, const char* destination,
+                const BY_HANDLE_FILE_INFORMATION* top, bool listed,
+                Pass pass, bool* opened = nullptr) {
   bool copying = destination != nullptr;
-  // An empty source would become "\", the root of the current drive.
-  if (source[0] == '\0')
-    return Unwalkable(copying);
-  // Once per folder: a double-byte name can end in a byte 0x5C that is no
-  // backslash.
-  if (!EndsWithBackslash(source)) {
-    if (!FolderFits(source))
-      return Unwalkable(copying);
-    strcat(source, kSeparator);
-  }
-
   char pattern[kTreePathSize];
   if (!FormPath(pattern, source, kAllEntries))
     return Unwalkable(copying);
@@ -241,10 +262,12 @@ int Walk(char* source, const char* destination,
       return 0;
     return Unwalkable(copying);
   }
+  if (opened != nullptr)
+    *opened = true;
 
   int result = 0;
   do {
-    if (IsDotEntry(entry.cFileName))
+    if (IsDotEntry(entry.cFileName) || !InPass(pass, entry.cFileName))
       continue;
     if (WalkEntry(source, destination, top, entry) != 0) {
       result = 1;
@@ -258,6 +281,34 @@ int Walk(char* source, const char* destination,
     result = 1;
   }
   FindClose(search);
+  return result;
+}
+
+// One folder level of the walk; `top` is the identity of the copy's top
+// destination folder, null when deleting or when it could not be read.
+// `listed`: `source` is a sub-folder that its parent's listing just gave.
+int Walk(char* source, const char* destination,
+         const BY_HANDLE_FILE_INFORMATION* top, bool listed) {
+  bool copying = destination != nullptr;
+  // An empty source would become "\", the root of the current drive.
+  if (source[0] == '\0')
+    return Unwalkable(copying);
+  // Once per folder: a double-byte name can end in a byte 0x5C that is no
+  // backslash.
+  if (!EndsWithBackslash(source)) {
+    if (!FolderFits(source))
+      return Unwalkable(copying);
+    strcat(source, kSeparator);
+  }
+
+  if (!copying)
+    return WalkListing(source, nullptr, top, listed, EveryEntry);
+  bool opened = false;
+  int result = WalkListing(source, destination, top, listed,
+                           AliasShapedEntries, &opened);
+  // Listed once: a folder that no longer lists would leave a hole.
+  if (result == 0 && opened)
+    result = WalkListing(source, destination, top, true, OtherEntries);
   return result;
 }
 

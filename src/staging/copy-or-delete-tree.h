@@ -18,6 +18,10 @@ const unsigned kLongestWalkedFolder = kTreePathSize - sizeof "\\*.*";
 // in the ANSI code page: "Unable to read package sub-directory " or
 // "Unable to read package file " and its path) or when two entries are
 // listed under one name ("Package holds two files named " and its path).
+// In each folder the entries whose names have the shape of an 8.3 alias
+// (8.3, with a "~") are copied before the others: a package mastered
+// without 8.3 names may hold a long name and a file named as the system's
+// alias of it, and each keeps its own bytes.
 // The first failure stops the walk: its message,
 // then "Unable to copy sub-directory update files to the hard drive." for
 // each folder level it lies below `source`, and the result 1. What was

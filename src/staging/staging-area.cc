@@ -29,8 +29,17 @@ bool EnoughFreeSpace(DWORD sectors_per_cluster, DWORD bytes_per_sector,
 // Another run started at the same moment can be handed the same name: the
 // file that reserved it is gone again at once. Making the folder is the one
 // claim that no two runs can share, so a name found taken by then (another
-// run's folder, or its reservation file) is exchanged for a fresh one.
+// run's folder, or its reservation file) is exchanged for a fresh one. So
+// is a name still held: an on-access scanner that has the reservation file
+// open keeps it "delete pending" for a moment, and the folder is refused
+// with ERROR_ACCESS_DENIED; the root itself took the reservation, so it is
+// writable.
 const int kStagingAttempts = 16;
+
+bool NameTakenOrHeld(DWORD error) {
+  return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ||
+         error == ERROR_ACCESS_DENIED;
+}
 
 bool CreateStagingDirectory(const char* root, char* staging_path,
                             SECURITY_ATTRIBUTES* security) {
@@ -44,8 +53,7 @@ bool CreateStagingDirectory(const char* root, char* staging_path,
     DWORD error = GetLastError();
     // Without a root there is nowhere to ask for another name: a name
     // asked for in "" would lie in whatever folder is current.
-    if ((error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) ||
-        !reserved || root[0] == '\0')
+    if (!NameTakenOrHeld(error) || !reserved || root[0] == '\0')
       return false;
     MakeStagingPath(root, kStagingPrefix, staging_path);
     if (staging_path[0] == '\0' ||

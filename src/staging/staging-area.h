@@ -35,7 +35,9 @@ void MakeStagingPath(const char* directory, const char* prefix,
 // temporary directory!").
 //
 // When something of the name `staging_path` exists by the time the folder
-// is made (another run was handed the same name), a fresh name is taken in
+// is made (another run was handed the same name), or the name is refused
+// with ERROR_ACCESS_DENIED (its reservation file still held open by a
+// scanner, "delete pending"), a fresh name is taken in
 // `root` (MakeStagingPath, with a backslash appended) and written to
 // `staging_path`, a buffer of kStagingPathSize; a few times at most. A
 // staging path of "\" alone, no name reserved, fails without another.

@@ -21,6 +21,7 @@ run_case() {
   printf '1.0\r\n2.0\r\n' >"$package/version.id"
   (cd "$package" &&
      ZODERUDO_DRIVE_C=$case_dir/c ZODERUDO_WINVER=$1 \
+       ZODERUDO_WOW64=${CASE_WOW64:-x86} \
        "$exe" >"$case_dir/stdout" 2>"$case_dir/stderr")
   status=$?
 }
@@ -48,5 +49,15 @@ run_case winxp ovxfent5.sys
 [ ! -s "$case_dir/stdout" ] || problem "the program printed something"
 [ ! -s "$case_dir/stderr" ] || problem "unexpected stderr"
 report "winxp with ovxfent5.sys: 99 and the update does not run"
+
+# A 64-bit Windows (the program under WoW64), and one whose IsWow64Process
+# fails: the update does not apply, whatever driver is there.
+for CASE_WOW64 in amd64 ia64,native-only x86,iswow64-fails; do
+  run_case win2003 tavix325.sys
+  [ $status -eq 99 ] || problem "exit code $status, expected 99"
+  [ ! -e "$record" ] || problem "the update ran"
+  [ ! -s "$case_dir/stdout" ] || problem "the program printed something"
+  report "win2003 with tavix325.sys on machine $CASE_WOW64: 99, nothing runs"
+done
 
 host_finish

@@ -430,6 +430,67 @@ starting_folder_removed() {
     expect_record_ending ",Status=Success,ReturnCode=0 \r\n"
 }
 
+# The 8.3 alias that `dir /x` shows beside NAME in the listing FILE.
+alias_in_listing() {
+  local line rest
+  while IFS= read -r line; do
+    line=${line%$'\r'}
+    [[ $line == *" $2" ]] || continue
+    rest=${line%" $2"}
+    rest=${rest%"${rest##*[! ]}"}
+    rest=${rest##* }
+    [[ $rest == *'~'* ]] && printf '%s' "$rest"
+    return 0
+  done <"$1"
+}
+
+# A package mastered without 8.3 names: long names and, beside each, a file
+# or folder whose real name is Wine's alias of it (a hash, asked of
+# `dir /x`, never assumed). The update copies every file of the staging
+# folder to a name of its own, so that each one's bytes can be compared.
+eight_dot_three_twins() {
+  add_driver tavixnt5.sys
+  make_package 0
+  local long=(longname1.txt "AARDVARK NOTES.TXT" "Setup Instructions.html")
+  local name alias i=0 seen=$CASE_DIR/seen
+  mkdir "$seen" "$CASE_PACKAGE/DRIVER FILES"
+  for name in "${long[@]}"; do printf 'long %s\r\n' "$name" >"$CASE_PACKAGE/$name"; done
+  printf 'in the long folder\r\n' >"$CASE_PACKAGE/DRIVER FILES/inside.txt"
+  wine cmd /d /c dir /x "$(winpath "$CASE_PACKAGE")" </dev/null \
+    >"$CASE_DIR/dir-x" 2>/dev/null
+  local files=() folder_alias
+  for name in "${long[@]}"; do
+    alias=$(alias_in_listing "$CASE_DIR/dir-x" "$name")
+    [ -n "$alias" ] || { echo "  dir /x shows no alias of $name"; return 1; }
+    printf 'the twin of %s\r\n' "$name" >"$CASE_PACKAGE/$alias"
+    files+=("$name" "$alias")
+  done
+  folder_alias=$(alias_in_listing "$CASE_DIR/dir-x" "DRIVER FILES")
+  [ -n "$folder_alias" ] || { echo "  dir /x shows no alias of DRIVER FILES"; return 1; }
+  mkdir "$CASE_PACKAGE/$folder_alias"
+  printf 'in its twin\r\n' >"$CASE_PACKAGE/$folder_alias/inside.txt"
+  files+=("DRIVER FILES\inside.txt" "$folder_alias\inside.txt")
+  {
+    printf '@echo off\r\necho update ran\r\ncd > "%s"\r\n' "$(winpath "$CASE_RECORD")"
+    for name in "${files[@]}"; do
+      printf 'copy /b "%s" "%s" >nul\r\n' "$name" "$(winpath "$seen/$i")"
+      i=$((i + 1))
+    done
+    printf 'exit /b 0\r\n'
+  } >"$CASE_PACKAGE/ZELMOR_UPDATE.cmd"
+  run_program_from "$CASE_DIR" '"pkg dir"'
+  expect_stdout "update ran\r\n0\r\n" && expect_no_stderr &&
+    expect_no_staging_left || return 1
+  i=0
+  for name in "${files[@]}"; do
+    if ! cmp -s "$CASE_PACKAGE/${name//\\//}" "$seen/$i"; then
+      echo "  the staging copy of $name differs from the package's"
+      return 1
+    fi
+    i=$((i + 1))
+  done
+}
+
 two_arguments_run_in_place() {
   add_driver tavixnt5.sys
   make_package 5
@@ -477,6 +538,8 @@ e2e_case "folders with no exact name in code page 1252 fail the copy" \
 e2e_case "two files listed under one name fail the copy" \
   name_fails_the_copy a.txt ā.txt -- 'Package holds two files named PKG\a.txt'
 e2e_case "a folder read back under a near name is refused" near_name_refused
+e2e_case "long names beside files named as their 8.3 aliases: copied whole" \
+  eight_dot_three_twins
 e2e_case "staging folder made with a security descriptor" staging_folder_secured
 e2e_case "folder link in the staging folder: its target untouched" folder_link_left_whole
 e2e_case "starting folder removed during the update: no staging left" starting_folder_removed

@@ -137,6 +137,31 @@ TEST_F(LogResultTest, ShortVersionFilesGiveEmptyValues) {
             "ReturnCode=0 \r\n");
 }
 
+// A line longer than 127 bytes is cut there. Under a double-byte code page
+// (932, Japanese) a cut inside a character drops its lead byte, which
+// would otherwise take the record's comma into the character; a cut
+// between characters keeps all 127 bytes. A single-byte page keeps them.
+TEST_F(LogResultTest, CutVersionValuesEndWithAWholeCharacter) {
+  const std::string kA = "\x82\xa0";  // one character in code page 932
+  std::string inside = std::string(126, 'a') + kA + "tail";
+  std::string between = "b";
+  for (int i = 0; i < 70; ++i) between += kA;
+  MakeFile("pkg/version.id", inside + "\r\n" + between + "\r\n");
+  std::string record_middle = ",New=b";
+  for (int i = 0; i < 63; ++i) record_middle += kA;
+  for (UINT code_page : {932u, 1252u}) {
+    HostSetCodePage(code_page);
+    std::filesystem::remove_all(HostPath("ZRLOG"));
+    EXPECT_EQ(Log(99), 0);
+    std::string update =
+        std::string(126, 'a') + (code_page == 932 ? "" : "\x82");
+    EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
+              "03-07-2005 09:05:41,Update=" + update + record_middle +
+                  ",Status=Unknown,ReturnCode=99 \r\n")
+        << code_page;
+  }
+}
+
 TEST_F(LogResultTest, SystemDriveIsFoundInAnyLetterCase) {
   MapDriveD();
   for (const char* name : {"SystemDrive", "SYSTEMDRIVE", "systemdrive"}) {

@@ -10,6 +10,7 @@
 #include <string>
 
 #include "os/advapi-calls.h"
+#include "os/kernel-calls.h"
 #include "os/os.h"
 
 #include "conformance.h"
@@ -383,4 +384,30 @@ TEST_F(Win32, SecurityCallsBuildADescriptorForAFolder) {
 
   EXPECT_EQ(free_sid(everyone), nullptr);
   EXPECT_TRUE(FreeLibrary(advapi));
+}
+
+// KERNEL32 is always loaded, and in it the calls that tell a 32-bit
+// program whether it runs under WoW64 answer as a 32-bit Windows does (the
+// tests' prefix is 32-bit): no WoW64, for the process's pseudo-handle too,
+// and an x86 processor.
+TEST_F(Win32, KernelCallsFoundAtRunTimeTellA32BitWindows) {
+  EXPECT_EQ(GetModuleHandleA(Cleared("no-such-module.dll")), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_MOD_NOT_FOUND});
+  HMODULE kernel = GetModuleHandleA("KERNEL32.DLL");
+  ASSERT_NE(kernel, nullptr);
+  EXPECT_EQ(GetModuleHandleA("kernel32"), kernel);
+  EXPECT_EQ(GetProcAddress(Cleared(kernel), "NoSuchCall"), nullptr);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_PROC_NOT_FOUND});
+  auto is_wow64 = FindCall<IsWow64ProcessCall>(kernel, "IsWow64Process");
+  auto native_info =
+      FindCall<GetNativeSystemInfoCall>(kernel, "GetNativeSystemInfo");
+  ASSERT_NE(is_wow64, nullptr);
+  ASSERT_NE(native_info, nullptr);
+  BOOL wow64 = TRUE;
+  EXPECT_TRUE(is_wow64(GetCurrentProcess(), &wow64));
+  EXPECT_FALSE(wow64);
+  SYSTEM_INFO native;
+  memset(&native, 0xFF, sizeof native);
+  native_info(&native);
+  EXPECT_EQ(native.wProcessorArchitecture, PROCESSOR_ARCHITECTURE_INTEL);
 }

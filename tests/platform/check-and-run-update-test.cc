@@ -1,6 +1,7 @@
 #include "platform/check-and-run-update.h"
 
 #include <gtest/gtest.h>
+#include <stdio.h>
 
 #include <string>
 #include <vector>
@@ -192,6 +193,63 @@ TEST_F(CheckAndRunUpdateTest, SystemDirectoryTooLongForThePathIsAFailedQuery) {
     ASSERT_EQ(trace_.size(), 3u);
     EXPECT_EQ(trace_[0], "FindFirstFileA \\DRIVERS\\tavixnt5.sys");
   }
+}
+
+// A 64-bit Windows runs the program under WoW64, where the driver paths
+// lead to SysWOW64: the update never applies there, whichever call tells
+// so, and a call that fails is taken for WoW64. The system directory is
+// still asked for first; nothing is searched for or run.
+TEST_F(CheckAndRunUpdateTest, UnderWow64NothingIsTestedOrRun) {
+  MakeDriver("tavixnt5.sys");
+  MakeDriver("tavix325.sys");
+  const struct {
+    HostMachine machine;
+    HostWow64Calls calls;
+    bool wow64;
+    const char* what;
+  } machines[] = {
+      {HostMachine::kX86, HostWow64Calls::kBoth, false, "32-bit, SP2"},
+      {HostMachine::kX86, HostWow64Calls::kNativeOnly, false, "32-bit 2003"},
+      {HostMachine::kX86, HostWow64Calls::kNone, false, "Windows 2000"},
+      {HostMachine::kX86, HostWow64Calls::kIsWow64False, false, "says no"},
+      {HostMachine::kX86, HostWow64Calls::kIsWow64Fails, true, "fails"},
+      {HostMachine::kAmd64, HostWow64Calls::kBoth, true, "x64"},
+      {HostMachine::kIa64, HostWow64Calls::kBoth, true, "Itanium"},
+      {HostMachine::kAmd64, HostWow64Calls::kNativeOnly, true, "x64 RTM"},
+      {HostMachine::kIa64, HostWow64Calls::kNativeOnly, true, "Itanium RTM"},
+      {HostMachine::kAmd64, HostWow64Calls::kIsWow64False, true, "Wine"},
+  };
+  for (const auto& machine : machines) {
+    HostSetWow64(machine.machine, machine.calls);
+    for (DWORD minor : {0u, 2u}) {
+      SCOPED_TRACE(std::string(machine.what) + ", 5." + std::to_string(minor));
+      SetWindows(VER_PLATFORM_WIN32_NT, 5, minor);
+      EXPECT_EQ(Check(), machine.wow64 ? ResultNotApplicable : 7);
+      EXPECT_EQ(trace_, machine.wow64
+                            ? std::vector<std::string>{}
+                            : Plus(Searches(kDrivers, {minor == 0
+                                                           ? "tavixnt5.sys"
+                                                           : "tavix325.sys"}),
+                                   kUpdateLine));
+      EXPECT_EQ(console_, "");
+    }
+  }
+  EXPECT_EQ(HostOpenHandleCount(), 0u);
+
+  // The queries of the system directory and their messages still come
+  // first; and nothing is run, even from the root's DRIVERS folder.
+  HostSetWow64(HostMachine::kAmd64, HostWow64Calls::kBoth);
+  HostSetSystemDirectory(nullptr);
+  std::remove(HostPath("pkg/ran-in.txt").c_str());
+  MakeFolder("DRIVERS");
+  MakeFile("DRIVERS/tavixnt5.sys");
+  SetWindows(VER_PLATFORM_WIN32_NT, 5, 0);
+  EXPECT_EQ(Check(), ResultNotApplicable);
+  std::string three_messages;
+  for (int i = 0; i < 3; ++i) three_messages += "Cannot Get System Directory\n";
+  EXPECT_EQ(console_, three_messages);
+  EXPECT_TRUE(trace_.empty());
+  EXPECT_EQ(UpdateRanIn(), "");
 }
 
 TEST_F(CheckAndRunUpdateTest, DriverFileAbsentTreatsEveryFailureAsAbsent) {

@@ -60,6 +60,7 @@ const std::map<std::string, std::vector<DWORD>>& Errors() {
       {"GetFileInformationByHandle",
        {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_INVALID_FUNCTION}},
       {"GetFileSize", {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED}},
+      {"GetModuleHandleA", {ERROR_MOD_NOT_FOUND}},
       {"GetProcAddress", {ERROR_PROC_NOT_FOUND, ERROR_MOD_NOT_FOUND}},
       {"GetSystemDirectoryA", {ERROR_INVALID_PARAMETER}},
       {"GetTempFileNameA",
@@ -69,6 +70,8 @@ const std::map<std::string, std::vector<DWORD>>& Errors() {
       {"GetVersionExA", {ERROR_INSUFFICIENT_BUFFER, ERROR_INVALID_PARAMETER}},
       {"InitializeAcl", {ERROR_INSUFFICIENT_BUFFER}},
       {"InitializeSecurityDescriptor", {ERROR_UNKNOWN_REVISION}},
+      // Not knowing whether it runs under WoW64, the update does not apply.
+      {"IsWow64Process", {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE}},
       {"LoadLibraryA",
        {ERROR_NOT_ENOUGH_MEMORY, ERROR_MOD_NOT_FOUND, ERROR_ACCESS_DENIED}},
       {"LockFile", {ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED}},

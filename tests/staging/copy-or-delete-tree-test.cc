@@ -264,6 +264,11 @@ TEST_F(TreeWalkTest, SourceThatCannotBeReadFailsOnlyACopy) {
   EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 1);
   EXPECT_EQ(console_, kCannotCopyFile);
   EXPECT_EQ(SnapshotOf("src").size(), 2u);
+  // Nor is one that finds nothing the second time round, after the names
+  // of 8.3 aliases: the folder listed once.
+  HostFailNthCall("FindFirstFileA", ERROR_FILE_NOT_FOUND, 2);
+  EXPECT_EQ(Walk("C:\\src", "C:\\copy\\"), 1);
+  EXPECT_EQ(console_, "Unable to read package sub-directory C:\\src\\\n");
 }
 
 TEST_F(TreeWalkTest, DeleteEmptiesTheTreeButKeepsItsRoot) {

@@ -127,19 +127,24 @@ TEST_F(StagingAreaTest, UnknownFreeSpaceStopsBeforeAnythingIsMade) {
 }
 
 // Another run handed the same name may have made its folder, or hold its
-// reservation file, by the time this run makes its own: a fresh name is
-// taken, and what the other run has is left alone.
+// reservation file, by the time this run makes its own; or a scanner still
+// holds this run's own reservation file, so that the name is refused with
+// ERROR_ACCESS_DENIED: a fresh name is taken, and what the other run has
+// is left alone.
 TEST_F(StagingAreaTest, StagingNameTakenMeanwhileIsExchangedForAFreshOne) {
   MakeFolder("stage");
   MakeFile("stage/mine", "mine");
   MakeFile("file", "");
   const std::regex kFresh(R"(C:\\ZRT[0-9A-F]{1,4}\.TMP\\)");
-  for (const char* staging : {"stage", "file"}) {
+  for (const char* staging : {"stage", "file", "held"}) {
+    if (strcmp(staging, "held") == 0)
+      HostFailCall("CreateDirectoryA", ERROR_ACCESS_DENIED, 1);
     EXPECT_EQ(Stage(staging), 0) << staging;
     EXPECT_EQ(console_, "") << staging;
     EXPECT_TRUE(std::regex_match(staged_, kFresh)) << staged_;
     EXPECT_TRUE(StagedInFull(staged_.substr(3, staged_.size() - 4)));
   }
+  EXPECT_FALSE(Exists("held"));
   EXPECT_EQ(Snapshot(HostPath("stage")),
             (std::map<std::string, std::string>{{"mine", "mine"}}));
   EXPECT_EQ(ReadFile("file"), "");
@@ -152,7 +157,8 @@ TEST_F(StagingAreaTest, StagingFolderThatCannotBeMadeCopiesNothing) {
     DWORD error;
   } cases[] = {
       // Not a name in use: no other name would do better.
-      {"access denied", "CreateDirectoryA", ERROR_ACCESS_DENIED},
+      {"no root", "CreateDirectoryA", ERROR_PATH_NOT_FOUND},
+      {"disk full", "CreateDirectoryA", ERROR_DISK_FULL},
       // The name is in use and no fresh one can be had.
       {"no fresh name", "GetTempFileNameA", ERROR_ACCESS_DENIED},
   };
@@ -164,16 +170,19 @@ TEST_F(StagingAreaTest, StagingFolderThatCannotBeMadeCopiesNothing) {
     EXPECT_EQ(console_, kCannotCreate) << c.what;
     EXPECT_EQ(Snapshot(drive_c_), before) << c.what;
   }
-  // Names taken again and again: the run gives up after a few.
-  HostFailCall("CreateDirectoryA", ERROR_ALREADY_EXISTS, 1000);
-  HostTraceCalls(true);
-  EXPECT_EQ(Stage("stage"), 1);
-  EXPECT_EQ(console_, kCannotCreate);
-  size_t attempts = 0;
-  for (const std::string& line : HostTakeTrace())
-    attempts += line.rfind("CreateDirectoryA ", 0) == 0;
-  EXPECT_GT(attempts, 1u);
-  EXPECT_LT(attempts, 1000u);
+  // Names taken or held again and again: the run gives up after a few.
+  for (DWORD error : {ERROR_ALREADY_EXISTS, ERROR_ACCESS_DENIED}) {
+    HostFailCall("CreateDirectoryA", error, 1000);
+    HostTraceCalls(true);
+    EXPECT_EQ(Stage("stage"), 1) << error;
+    EXPECT_EQ(console_, kCannotCreate) << error;
+    size_t attempts = 0;
+    for (const std::string& line : HostTakeTrace())
+      attempts += line.rfind("CreateDirectoryA ", 0) == 0;
+    EXPECT_GT(attempts, 1u) << error;
+    EXPECT_LT(attempts, 1000u) << error;
+    HostFailCall("CreateDirectoryA", error, 0);
+  }
 }
 
 // No name was reserved at the start: the path is "\", which Wine says

@@ -10,6 +10,9 @@
 
 #include "os/conformance.h"
 #include "os/os.h"
+#ifndef _WIN32
+#include "os/posix/host-control.h"
+#endif
 #include "staging/copy-or-delete-tree.h"
 #include "tree-snapshot.h"
 #include "walker-lines.h"
@@ -75,14 +78,9 @@ std::string Folders(size_t length) {
   return folders + '\\';
 }
 
-}  // namespace
-
-TEST_F(TreeWalk, PackageIsCopiedThenEmptied) {
-  tree_snapshot::Build("package", kPackage);
-  MakeReadOnly("package/locked.txt");
-  MakeReadOnly("package/drivers/deep/locked.cat");
+// Copies "package" into a new folder "staging": whole, with nothing said.
+void ExpectCopiedWhole() {
   ASSERT_TRUE(CreateDirectoryA("staging", nullptr));
-
   char source[kTreePathSize] = "package";
   int result = -1;
   EXPECT_EQ(Console([&] { result = CopyOrDeleteTree(source, "staging\\"); }),
@@ -90,16 +88,81 @@ TEST_F(TreeWalk, PackageIsCopiedThenEmptied) {
   EXPECT_EQ(result, 0);
   EXPECT_STREQ(source, "package\\");
   EXPECT_EQ(Snapshot("staging"), Snapshot("package"));
+}
+
+// Empties "staging" and keeps the folder itself.
+void ExpectEmptied() {
+  char staging[kTreePathSize] = "staging\\";
+  int result = -1;
+  EXPECT_EQ(Console([&] { result = CopyOrDeleteTree(staging, nullptr); }), "");
+  EXPECT_EQ(result, 0);
+  EXPECT_TRUE(fs::is_directory("staging"));
+  EXPECT_TRUE(Snapshot("staging").empty());
+}
+
+}  // namespace
+
+TEST_F(TreeWalk, PackageIsCopiedThenEmptied) {
+  tree_snapshot::Build("package", kPackage);
+  MakeReadOnly("package/locked.txt");
+  MakeReadOnly("package/drivers/deep/locked.cat");
+  ExpectCopiedWhole();
   // Also "drivers" and "drivers/deep".
   EXPECT_EQ(Snapshot("package").size(), kPackage.size() + 2);
   EXPECT_FALSE(IsReadOnly("staging\\locked.txt"));
   EXPECT_FALSE(IsReadOnly("staging\\drivers\\deep\\locked.cat"));
 
-  char staging[kTreePathSize] = "staging\\";
-  EXPECT_EQ(Console([&] { result = CopyOrDeleteTree(staging, nullptr); }), "");
-  EXPECT_EQ(result, 0);
-  EXPECT_TRUE(fs::is_directory("staging"));
-  EXPECT_TRUE(Snapshot("staging").empty());
+  ExpectEmptied();
+}
+
+// The alias the system gives `name` in `folder`, as a listing shows it.
+std::string AliasOf(const std::string& folder, const std::string& name) {
+  WIN32_FIND_DATAA found;
+  memset(&found, 0, sizeof found);
+  HANDLE search = FindFirstFileA((folder + "\\" + name).c_str(), &found);
+  EXPECT_NE(search, INVALID_HANDLE_VALUE) << name;
+  if (search == INVALID_HANDLE_VALUE) return "";
+  FindClose(search);
+  return found.cAlternateFileName;
+}
+
+// A package mastered without 8.3 names holds long names and, beside each,
+// a file or folder whose real name is the alias that the system gives that
+// long name (NTFS: AARDVA~1.TXT; Wine: a hash). Copied in listing order,
+// the long name would take the alias first and its twin be refused; each
+// is copied whole, with its own bytes, and the clean-up removes both.
+TEST_F(TreeWalk, TwinsByEightDotThreeAliasAreCopiedWhole) {
+#ifndef _WIN32
+  HostSetShortNames(true);  // as NTFS and Wine do
+#endif
+  const std::string kLongFiles[] = {"AARDVARK NOTES.TXT",
+                                    "Setup Instructions.html"};
+  const std::string kLongFolder = "DRIVER FILES";
+  tree_snapshot::Build("names", {{kLongFiles[0], ""},
+                                 {kLongFiles[1], ""},
+                                 {kLongFolder, kFolder}});
+  // Made twins first: a long name made first would answer to the alias.
+  std::map<std::string, std::string> twins, longs;
+  for (const std::string& name : kLongFiles) {
+    std::string alias = AliasOf("names", name);
+    ASSERT_NE(alias.find('~'), std::string::npos) << name << ": " << alias;
+    longs[name] = "long " + name;
+    twins[alias] = "alias of " + name;
+  }
+  std::string folder_alias = AliasOf("names", kLongFolder);
+  ASSERT_NE(folder_alias.find('~'), std::string::npos) << folder_alias;
+  longs[kLongFolder + "/inside.txt"] = "in the long folder";
+  twins[folder_alias + "/inside.txt"] = "in its twin";
+  tree_snapshot::Build("package", twins);
+  tree_snapshot::Build("package", longs);
+  std::map<std::string, std::string> package = twins;
+  package.insert(longs.begin(), longs.end());
+  ASSERT_EQ(Snapshot("package").size(), package.size() + 2);
+  ExpectCopiedWhole();
+  ExpectEmptied();
+#ifndef _WIN32
+  HostSetShortNames(false);
+#endif
 }
 
 TEST_F(TreeWalk, RemovalGoesOnPastAFileThatStays) {

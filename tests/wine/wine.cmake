@@ -1,4 +1,5 @@
-# Wine for the Windows tests: one prefix per build tree, made once by a
+# Wine for the Windows tests: one 32-bit prefix per build tree, and one
+# 64-bit prefix for the cases of a 64-bit Windows, each made once by a
 # fixture before every test that uses it, with a persistent server that the
 # cleanup fixture stops.
 set(ZODERUDO_WINEPREFIX ${CMAKE_BINARY_DIR}/wineprefix)
@@ -22,4 +23,25 @@ set_tests_properties(wine_stop PROPERTIES
 function(zoderudo_wine_tests)
   set_tests_properties(${ARGN} PROPERTIES
     FIXTURES_REQUIRED wine ENVIRONMENT "${ZODERUDO_WINE_ENV}")
+endfunction()
+
+# A 64-bit Windows, where the 32-bit exe runs under WoW64.
+set(ZODERUDO_WINEPREFIX64 ${CMAKE_BINARY_DIR}/wineprefix64)
+set(ZODERUDO_WINE64_ENV
+  "WINEPREFIX=${ZODERUDO_WINEPREFIX64}"
+  "WINEARCH=win64"
+  "WINEDEBUG=-all"
+  "WINEDLLOVERRIDES=mscoree,mshtml="
+  "DISPLAY="
+)
+add_test(NAME wine64_start
+  COMMAND ${CMAKE_CURRENT_LIST_DIR}/start-wine.sh ${ZODERUDO_WINEPREFIX64} win64)
+set_tests_properties(wine64_start PROPERTIES FIXTURES_SETUP wine64)
+add_test(NAME wine64_stop COMMAND sh -c "wineserver -k || true")
+set_tests_properties(wine64_stop PROPERTIES
+  FIXTURES_CLEANUP wine64 ENVIRONMENT "${ZODERUDO_WINE64_ENV}")
+
+function(zoderudo_wine64_tests)
+  set_tests_properties(${ARGN} PROPERTIES
+    FIXTURES_REQUIRED wine64 ENVIRONMENT "${ZODERUDO_WINE64_ENV}")
 endfunction()

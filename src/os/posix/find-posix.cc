@@ -10,6 +10,7 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -20,6 +21,7 @@
 #include "os/posix/handles-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/paths-posix.h"
+#include "os/posix/short-names-posix.h"
 
 namespace {
 
@@ -113,6 +115,14 @@ bool Describe(int folder_fd, const char* path, const char* name,
   return true;
 }
 
+// The entry's 8.3 alias, where the machine gives it one.
+void ShowAlias(const std::map<std::string, std::string>& aliases,
+               const std::string& name, WIN32_FIND_DATAA* data) {
+  auto alias = aliases.find(name);
+  if (alias != aliases.end())
+    strcpy(data->cAlternateFileName, alias->second.c_str());
+}
+
 // Only a folder that is not there is "not found": a caller must be able to
 // tell a folder it cannot read from one that is gone.
 DWORD ErrorOfOpendir(int error) {
@@ -158,9 +168,13 @@ DWORD ListMatches(const os_posix::HostPath& where,
   // Each entry's status relative to the open folder: the host need not
   // walk the whole path again for each.
   WIN32_FIND_DATAA data;
+  std::map<std::string, std::string> aliases =
+      os_posix::AliasesIn(where.folder);
   for (const std::string& name : names) {
-    if (Describe(dirfd(dir), name.c_str(), name.c_str(), &data))
+    if (Describe(dirfd(dir), name.c_str(), name.c_str(), &data)) {
+      ShowAlias(aliases, name, &data);
       matches->push_back(data);
+    }
   }
   closedir(dir);
   return matches->empty() ? ERROR_FILE_NOT_FOUND : ERROR_SUCCESS;
@@ -196,6 +210,7 @@ DWORD FindMatches(const char* pattern, std::vector<WIN32_FIND_DATAA>* matches) {
       !Describe(AT_FDCWD, where.Host().c_str(), where.name.c_str(), &data)) {
     return ERROR_FILE_NOT_FOUND;
   }
+  ShowAlias(os_posix::AliasesIn(where.folder), where.name, &data);
   matches->push_back(data);
   return ERROR_SUCCESS;
 }

@@ -33,6 +33,19 @@
 //                                    (Windows 9x; also any unknown kind);
 //                                    stubs, there but each failing with
 //                                    ERROR_CALL_NOT_IMPLEMENTED. Default: nt.
+//   ZODERUDO_WOW64=<machine>[,<calls>]
+//                                    the machine under the 32-bit program:
+//                                    x86, a 32-bit Windows; amd64 or ia64,
+//                                    a 64-bit one, where the program runs
+//                                    under WoW64. And the KERNEL32 calls
+//                                    that tell so: both (the default),
+//                                    native-only, none, iswow64-fails or
+//                                    iswow64-false (see HostWow64Calls).
+//                                    An unknown value gives x86 with
+//                                    IsWow64Process failing. Default: x86.
+//   ZODERUDO_SHORT_NAMES=on          long names answer to 8.3 aliases, as
+//                                    on NTFS (see HostSetShortNames).
+//                                    Default: off.
 //
 // The machine's environment is the process's own; GetEnvironmentVariableA
 // finds a name in any letter case ("systemdrive" finds SystemDrive).
@@ -123,6 +136,32 @@ std::vector<std::string> HostTakeTrace();
 // ZODERUDO_SECURITY above).
 enum class HostSecurity { kNt, kMissing, kStubs };
 void HostSetSecurity(HostSecurity security);
+
+// The machine under the 32-bit program, and which KERNEL32 calls that
+// tell a program whether it runs under WoW64 GetProcAddress finds.
+// IsWow64Process answers for the process's pseudo-handle and its own
+// process handles; GetNativeSystemInfo gives the machine's processor, where
+// a 64-bit Windows has one (GetSystemInfo, not offered, would give x86).
+enum class HostMachine { kX86, kAmd64, kIa64 };
+enum class HostWow64Calls {
+  kBoth,            // XP SP2, Server 2003 SP1 and later
+  kNativeOnly,      // GetNativeSystemInfo alone: XP, Server 2003 before SP1
+  kNone,            // neither: Windows 2000 and older
+  kIsWow64Fails,    // both, IsWow64Process failing (ERROR_ACCESS_DENIED)
+  kIsWow64False,    // both, IsWow64Process answering FALSE whatever the
+                    // machine, as a faulty Wine has been seen to
+};
+void HostSetWow64(HostMachine machine, HostWow64Calls calls);
+
+// Long names answer to 8.3 aliases, as on NTFS: a name that does not fit
+// 8.3 gets BASE~N.EXT (the first six letters, digits and the like in upper
+// case, the first three of its extension) with the lowest N that no entry
+// of its folder has as its name or alias. An alias is given the first time
+// its folder is listed or a name of that shape is looked up in it, in name
+// order, and kept while the entry is there. Directory listings show it in
+// cAlternateFileName; a path may name the entry by it. Real names come
+// first: an entry whose own name has an alias's shape is found by it.
+void HostSetShortNames(bool on);
 
 // The account of the process token: a user of the machine's own domain,
 // as under Wine.

@@ -17,7 +17,6 @@
 
 #include "os/posix/handles-posix.h"
 #include "os/posix/host-control.h"
-#include "os/posix/security-posix.h"
 #include "os/posix/version-posix.h"
 
 namespace {
@@ -44,6 +43,8 @@ struct Machine {
   os_posix::FreeSpaceSource free_space_source =
       os_posix::FreeSpaceSource::kHost;
   os_posix::FreeSpace free_space = {};
+  HostMachine processor = HostMachine::kX86;
+  HostWow64Calls wow64_calls = HostWow64Calls::kBoth;
   UINT code_page = 1252;
   std::map<std::string, std::string> narrow_names;  // host name -> shown
 };
@@ -163,6 +164,45 @@ void LoadCodePage(Machine* m) {
     m->code_page = static_cast<UINT>(value);
 }
 
+// "MACHINE[,CALLS]". A value that does not read so makes IsWow64Process
+// fail: a mistyped setting must not pass for a 32-bit Windows.
+void LoadWow64(Machine* m) {
+  const char* setting = getenv("ZODERUDO_WOW64");
+  if (!setting) return;
+  std::string text = setting;
+  size_t comma = text.find(',');
+  std::string machine_name = text.substr(0, comma);
+  std::string calls_name =
+      comma == std::string::npos ? "both" : text.substr(comma + 1);
+  static const std::pair<const char*, HostMachine> kMachines[] = {
+      {"x86", HostMachine::kX86},
+      {"amd64", HostMachine::kAmd64},
+      {"ia64", HostMachine::kIa64}};
+  static const std::pair<const char*, HostWow64Calls> kCalls[] = {
+      {"both", HostWow64Calls::kBoth},
+      {"native-only", HostWow64Calls::kNativeOnly},
+      {"none", HostWow64Calls::kNone},
+      {"iswow64-fails", HostWow64Calls::kIsWow64Fails},
+      {"iswow64-false", HostWow64Calls::kIsWow64False}};
+  bool machine_known = false, calls_known = false;
+  for (const auto& known : kMachines) {
+    if (machine_name == known.first) {
+      m->processor = known.second;
+      machine_known = true;
+    }
+  }
+  for (const auto& known : kCalls) {
+    if (calls_name == known.first) {
+      m->wow64_calls = known.second;
+      calls_known = true;
+    }
+  }
+  if (!machine_known || !calls_known) {
+    m->processor = HostMachine::kX86;
+    m->wow64_calls = HostWow64Calls::kIsWow64Fails;
+  }
+}
+
 Machine FromEnvironment() {
   Machine m;
   LoadCodePage(&m);
@@ -171,6 +211,7 @@ Machine FromEnvironment() {
   LoadSystemDirectory(&m);
   LoadFreeSpace(&m);
   LoadLocalTime(&m);
+  LoadWow64(&m);
   const char* sleep = getenv("ZODERUDO_SLEEP");
   m.skip_sleep = sleep && strcmp(sleep, "skip") == 0;
   return m;
@@ -180,6 +221,18 @@ Machine FromEnvironment() {
 Machine& Loaded() {
   if (!machine) machine = FromEnvironment();
   return *machine;
+}
+
+struct MachinePart {
+  void (*forget)();
+  size_t (*held)();
+};
+
+// Filled while the program starts, before any test runs, so read without
+// the machine's lock.
+std::vector<MachinePart>& Parts() {
+  static std::vector<MachinePart> parts;
+  return parts;
 }
 
 int DriveIndex(char letter) {
@@ -281,6 +334,17 @@ std::string NarrowName(const std::string& host_name) {
   return it == names.end() ? host_name : it->second;
 }
 
+void Wow64Setting(HostMachine* machine, HostWow64Calls* calls) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  *machine = m.processor;
+  *calls = m.wow64_calls;
+}
+
+void KeepMachinePart(void (*forget)(), size_t (*held)()) {
+  Parts().push_back({forget, held});
+}
+
 void RememberCurrentDirectory(const std::string& windows_path,
                               const std::string& host_folder) {
   std::lock_guard<std::mutex> lock(machine_mutex);
@@ -301,7 +365,7 @@ bool RememberedCurrentDirectory(const std::string& host_folder,
 }  // namespace os_posix
 
 void HostResetMachine() {
-  os_posix::ResetSecurity();
+  for (const MachinePart& part : Parts()) part.forget();
   std::lock_guard<std::mutex> lock(machine_mutex);
   machine = FromEnvironment();
 }
@@ -397,7 +461,18 @@ std::map<std::string, int> HostTakeCallCounts() {
 }
 
 size_t HostOpenHandleCount() {
-  return os_posix::CountOpenHandles() + os_posix::CountLiveSids();
+  size_t count = os_posix::CountOpenHandles();
+  for (const MachinePart& part : Parts()) {
+    if (part.held) count += part.held();
+  }
+  return count;
+}
+
+void HostSetWow64(HostMachine machine, HostWow64Calls calls) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Machine& m = Loaded();
+  m.processor = machine;
+  m.wow64_calls = calls;
 }
 
 void HostSkipSleep(bool on) {

@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "os/posix/host-control.h"
 #include "os/posix/win32-posix.h"
 
 namespace os_posix {
@@ -49,6 +50,16 @@ UINT AnsiCodePage();
 // code-page-posix.h.
 bool HasNarrowNames();
 std::string NarrowName(const std::string& host_name);
+
+// The machine under the program and the WoW64 calls it offers
+// (HostSetWow64, ZODERUDO_WOW64).
+void Wow64Setting(HostMachine* machine, HostWow64Calls* calls);
+
+// The parts of the layer above the machine that keep state of their own
+// register it here once: HostResetMachine has them forget it, and
+// HostOpenHandleCount adds what they hold (`held` may be null). The
+// machine calls up into them only through these, and knows none of them.
+void KeepMachinePart(void (*forget)(), size_t (*held)());
 
 // The Windows name last given to the current directory, which keeps the
 // letter case the caller used, as Windows does. Valid while the host cwd

@@ -1,7 +1,8 @@
 // LoadLibraryA, GetProcAddress and FreeLibrary for the one module the
-// program loads, ADVAPI32, whose calls are those of security-posix.cc; and
-// the process's pseudo-handle. Each LoadLibraryA gives a handle of its own
-// that FreeLibrary takes back.
+// program loads, ADVAPI32, whose calls are those of security-posix.cc;
+// GetModuleHandleA for KERNEL32, always loaded, whose calls found at run
+// time are those of wow64-posix.cc; and the process's pseudo-handle. Each
+// LoadLibraryA gives a handle of its own that FreeLibrary takes back.
 #include <stdint.h>
 #include <strings.h>
 
@@ -10,6 +11,7 @@
 #include "os/posix/handles-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/security-posix.h"
+#include "os/posix/wow64-posix.h"
 
 namespace {
 
@@ -22,6 +24,16 @@ bool IsAdvapi(const char* name) {
   return strcasecmp(name, "advapi32") == 0 ||
          strcasecmp(name, "advapi32.dll") == 0;
 }
+
+bool IsKernel(const char* name) {
+  return strcasecmp(name, "kernel32") == 0 ||
+         strcasecmp(name, "kernel32.dll") == 0;
+}
+
+// Loaded for the whole life of the process, as on Windows: never opened,
+// never freed.
+char kernel_module;
+HMODULE KernelModule() { return &kernel_module; }
 
 }  // namespace
 
@@ -38,8 +50,19 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name) {
   return os_posix::OpenHandle(std::make_unique<Module>());
 }
 
+HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
+  if (os_posix::TakeInjectedFailure("GetModuleHandleA")) return nullptr;
+  if (name == nullptr || !IsKernel(name)) {
+    SetLastError(ERROR_MOD_NOT_FOUND);
+    return nullptr;
+  }
+  return KernelModule();
+}
+
 FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
   if (os_posix::TakeInjectedFailure("GetProcAddress")) return nullptr;
+  if (module == KernelModule() && name != nullptr)
+    return os_posix::KernelFunction(name);
   if (!os_posix::LookUpHandle(module, {os_posix::HandleKind::kModule})) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;

@@ -15,6 +15,7 @@
 
 #include "os/posix/code-page-posix.h"
 #include "os/posix/machine-posix.h"
+#include "os/posix/short-names-posix.h"
 
 namespace {
 
@@ -216,7 +217,8 @@ bool ListNameNoCase(const std::string& folder, const std::string& name,
     }
   }
   closedir(dir);
-  if (best.empty()) return false;
+  // Real names first: only a name that no entry has can be an alias.
+  if (best.empty()) return os_posix::FindByAlias(folder, name, on_disk);
   *on_disk = best;
   return true;
 }

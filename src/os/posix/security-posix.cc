@@ -364,12 +364,18 @@ void KeepFolderSecurity(const std::string& windows_path,
   }
 }
 
+}  // namespace os_posix
+
+namespace {
+
+// SIDs that AllocateAndInitializeSid gave and FreeSid has not taken back.
 size_t CountLiveSids() {
   std::lock_guard<std::mutex> lock(security_mutex);
   return Loaded().sids.size();
 }
 
-void ResetSecurity() {
+// Takes the setting from the environment again and forgets every folder.
+void ForgetSecurity() {
   std::lock_guard<std::mutex> lock(security_mutex);
   if (security_state) {
     for (void* sid : security_state->sids) free(sid);
@@ -377,7 +383,10 @@ void ResetSecurity() {
   security_state = FromEnvironment();
 }
 
-}  // namespace os_posix
+[[maybe_unused]] const bool kKept =
+    (os_posix::KeepMachinePart(ForgetSecurity, CountLiveSids), true);
+
+}  // namespace
 
 void HostSetSecurity(HostSecurity security) {
   std::lock_guard<std::mutex> lock(security_mutex);

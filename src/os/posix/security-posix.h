@@ -25,12 +25,6 @@ DWORD ReadFolderSecurity(const void* descriptor, HostFolderSecurity* security);
 void KeepFolderSecurity(const std::string& windows_path,
                         const HostFolderSecurity* security);
 
-// SIDs that AllocateAndInitializeSid gave and FreeSid has not taken back.
-size_t CountLiveSids();
-
-// Takes the setting from the environment again and forgets every folder.
-void ResetSecurity();
-
 }  // namespace os_posix
 
 #endif  // ZODERUDO_OS_POSIX_SECURITY_POSIX_H_

@@ -1,4 +1,5 @@
-// GetVersionExA and the version names the machine can be set to.
+// The version names the machine can be set to: below the machine, which
+// reads its setting with them.
 #include "os/posix/version-posix.h"
 
 #include <ctype.h>
@@ -9,8 +10,6 @@
 
 #include <string>
 #include <vector>
-
-#include "os/posix/machine-posix.h"
 
 namespace {
 
@@ -107,22 +106,3 @@ bool ParseWindowsVersion(const char* text, OSVERSIONINFOEXA* record) {
 }
 
 }  // namespace os_posix
-
-BOOL WINAPI GetVersionExA(LPOSVERSIONINFOA info) {
-  if (os_posix::TakeInjectedFailure("GetVersionExA")) return FALSE;
-  if (!info) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return FALSE;
-  }
-  DWORD size = info->dwOSVersionInfoSize;
-  OSVERSIONINFOEXA record;
-  if (!os_posix::VersionFor(size, &record)) {
-    SetLastError(ERROR_INSUFFICIENT_BUFFER);
-    return FALSE;
-  }
-  // Only the caller's record size is written: a plain record may sit in
-  // a smaller buffer.
-  record.dwOSVersionInfoSize = size;
-  memcpy(info, &record, size);
-  return TRUE;
-}

@@ -409,4 +409,32 @@ BOOL WINAPI FreeLibrary(HMODULE module);
 // The pseudo-handle (HANDLE)-1, as on Windows; nothing to close.
 HANDLE WINAPI GetCurrentProcess(void);
 
+// KERNEL32, always loaded: GetModuleHandleA finds it by that name (any
+// letter case, with or without ".dll"; any other module is not found), and
+// GetProcAddress finds in it the calls that tell a 32-bit program whether
+// it runs under WoW64 on a 64-bit Windows, as the machine offers them (see
+// host-control.h). Newer than Windows 2000, they too are only found, never
+// declared; their types are in os/kernel-calls.h.
+HMODULE WINAPI GetModuleHandleA(LPCSTR name);
+
+typedef BOOL* PBOOL;
+
+#define PROCESSOR_ARCHITECTURE_INTEL 0
+#define PROCESSOR_ARCHITECTURE_IA64 6
+#define PROCESSOR_ARCHITECTURE_AMD64 9
+
+typedef struct _SYSTEM_INFO {
+  WORD wProcessorArchitecture;
+  WORD wReserved;
+  DWORD dwPageSize;
+  LPVOID lpMinimumApplicationAddress;
+  LPVOID lpMaximumApplicationAddress;
+  uintptr_t dwActiveProcessorMask;
+  DWORD dwNumberOfProcessors;
+  DWORD dwProcessorType;
+  DWORD dwAllocationGranularity;
+  WORD wProcessorLevel;
+  WORD wProcessorRevision;
+} SYSTEM_INFO, *LPSYSTEM_INFO;
+
 #endif  // ZODERUDO_OS_POSIX_WIN32_POSIX_H_
