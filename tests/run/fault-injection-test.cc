@@ -57,6 +57,8 @@ const std::map<std::string, std::vector<DWORD>>& Errors() {
       {"GetEnvironmentVariableA", {ERROR_ENVVAR_NOT_FOUND}},
       {"GetExitCodeProcess",
        {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_SUCCESS}},
+      {"GetFileAttributesA",
+       {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND}},
       {"GetFileInformationByHandle",
        {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_INVALID_FUNCTION}},
       {"GetFileSize", {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED}},
