@@ -67,16 +67,9 @@ HANDLE HoldLogFolder(const char* path) {
 // A second name (a hard link) would make the record, and the cut, land in
 // a file that another account chose; so would a link. A file system
 // without links says 1 for every file.
-bool IsOwnFile(HANDLE log, const char* path,
-               BY_HANDLE_FILE_INFORMATION* info) {
-  return IsPlainEntry(log, path, false, info) && info->nNumberOfLinks == 1;
-}
-
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& first,
-              const BY_HANDLE_FILE_INFORMATION& second) {
-  return first.dwVolumeSerialNumber == second.dwVolumeSerialNumber &&
-         first.nFileIndexHigh == second.nFileIndexHigh &&
-         first.nFileIndexLow == second.nFileIndexLow;
+bool IsOwnFile(HANDLE log, const char* path) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return IsPlainEntry(log, path, false, &info) && info.nNumberOfLinks == 1;
 }
 
 bool TakeLogLock(HANDLE log) {
@@ -100,10 +93,10 @@ bool MoveTo(HANDLE file, uint64_t position) {
 
 // Cuts the last byte of the file when it is the end-of-file mark. The log
 // handle may only append, so the cut takes a second handle that may write.
-// Called only under the lock: no run appends meanwhile. The second handle
-// must be on the file that was checked, `checked`.
-void CutEndOfFileMark(HANDLE log, const char* path,
-                      const BY_HANDLE_FILE_INFORMATION& checked) {
+// Called only under the lock: no run appends meanwhile. The log handle,
+// open without FILE_SHARE_DELETE, keeps the name bound to the file that
+// was checked, so the second handle opens that file.
+void CutEndOfFileMark(HANDLE log, const char* path) {
   DWORD high = 0;
   SetLastError(ERROR_SUCCESS);
   DWORD low = GetFileSize(log, &high);
@@ -123,9 +116,7 @@ void CutEndOfFileMark(HANDLE log, const char* path,
                               nullptr);
   if (writer == INVALID_HANDLE_VALUE)
     return;
-  BY_HANDLE_FILE_INFORMATION opened;
-  if (GetFileInformationByHandle(writer, &opened) &&
-      SameFile(opened, checked) && MoveTo(writer, size - 1))
+  if (MoveTo(writer, size - 1))
     SetEndOfFile(writer);
   CloseHandle(writer);
 }
@@ -155,13 +146,12 @@ HANDLE OpenLogFile() {
                       nullptr, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT,
                       nullptr);
   }
-  BY_HANDLE_FILE_INFORMATION checked;
-  if (log != INVALID_HANDLE_VALUE && !IsOwnFile(log, path, &checked)) {
+  if (log != INVALID_HANDLE_VALUE && !IsOwnFile(log, path)) {
     CloseHandle(log);
     log = INVALID_HANDLE_VALUE;
   }
   if (log != INVALID_HANDLE_VALUE && TakeLogLock(log))
-    CutEndOfFileMark(log, path, checked);
+    CutEndOfFileMark(log, path);
   CloseHandle(folder);
   return log != INVALID_HANDLE_VALUE ? log : FailToOpen();
 }

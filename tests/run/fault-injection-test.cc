@@ -297,7 +297,8 @@ void FaultInjection::Check(const Injection& injection,
     }
   } else {
     codes = {99, 1};
-    if (function == "CreateProcessA")
+    // The interpreter is the system folder's: without it none starts.
+    if (OneOf(function, {"CreateProcessA", "GetSystemDirectoryA"}))
       codes.insert(static_cast<int32_t>(error));
   }
   // Started, but whether and how it ended is not known.
