@@ -29,14 +29,6 @@ expect_theirs_untouched() {
   return 1
 }
 
-expect_no_staging_left() {
-  local left
-  left=$(staging_leftovers)
-  [ -z "$left" ] && return 0
-  echo "  staging folder left behind: $left"
-  return 1
-}
-
 # --- the staging folder ------------------------------------------------------
 
 # During the 5-second pause the staging folder is renamed and a link to
