@@ -60,6 +60,9 @@ swapped_during_pause() {
     expect_no_stderr && expect_theirs_untouched &&
     [ -f "$CASE_DIR/moved/ZELMOR_UPDATE.cmd" ] &&
     [ -L "$staging" ]
+  local status=$?
+  rm -f "$staging"
+  return $status
 }
 
 # C:\ZRLOG is a file: the staged update runs, the log cannot be opened,
