@@ -29,7 +29,8 @@ uint32_t LastErrorOfFailure() {
 uint32_t FindInterpreter(char* application) {
   memset(application, 0, MAX_PATH);
   UINT length = GetSystemDirectoryA(application, MAX_PATH);
-  if (length == 0) return LastErrorOfFailure();
+  if (length == 0)
+    return LastErrorOfFailure();
   if (length + strlen(kInterpreter) >= MAX_PATH) {
     memset(application, 0, MAX_PATH);
     return ERROR_FILENAME_EXCED_RANGE;
