@@ -1,7 +1,6 @@
 #include "log/log-file.h"
 
 #include <stdint.h>
-#include <stdlib.h>
 #include <string.h>
 
 #include "console/report-line.h"
@@ -18,11 +17,59 @@ const DWORD kLockLength = 1;
 const int kLockAttempts = 200;
 const DWORD kLockPause = 25;  // milliseconds; 5 s in all
 
-const DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE;
+// Others may read and write, but not rename or remove: without
+// FILE_SHARE_DELETE the folder and the file keep their names while they
+// are open, so that a checked name stays bound to what was checked.
+// Reading a folder's listing is a right that share modes count, where
+// reading attributes alone is not.
+const DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-[[noreturn]] void FailToOpen() {
+HANDLE FailToOpen() {
   ReportLine("Log File Creation Failed!");
-  exit(1);
+  return INVALID_HANDLE_VALUE;
+}
+
+// Neither a reparse point (junction, mount point, symbolic link) nor, for
+// a file, a folder. INVALID_FILE_ATTRIBUTES has every bit set: never plain.
+bool IsPlain(DWORD attributes, bool folder) {
+  return (attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0 &&
+         ((attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) == folder;
+}
+
+// Windows shows a link on both the name and a handle opened on the link
+// itself; Wine shows it only on the name, a handle following it to its
+// target. So both are asked, the name while the handle pins it.
+bool IsPlainEntry(HANDLE handle, const char* path, bool folder,
+                  BY_HANDLE_FILE_INFORMATION* info) {
+  return GetFileInformationByHandle(handle, info) &&
+         IsPlain(info->dwFileAttributes, folder) &&
+         IsPlain(GetFileAttributesA(path), folder);
+}
+
+// The log folder itself, held open, when it is a plain folder; else
+// INVALID_HANDLE_VALUE.
+HANDLE HoldLogFolder(const char* path) {
+  HANDLE folder =
+      CreateFileA(path, FILE_LIST_DIRECTORY, kShareAllButDelete, nullptr,
+                  OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                  nullptr);
+  if (folder == INVALID_HANDLE_VALUE)
+    return INVALID_HANDLE_VALUE;
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!IsPlainEntry(folder, path, true, &info)) {
+    CloseHandle(folder);
+    return INVALID_HANDLE_VALUE;
+  }
+  return folder;
+}
+
+// A second name (a hard link) would make the record, and the cut, land in
+// a file that another account chose; so would a link. A file system
+// without links says 1 for every file.
+bool IsOwnFile(HANDLE log, const char* path) {
+  BY_HANDLE_FILE_INFORMATION info;
+  return IsPlainEntry(log, path, false, &info) && info.nNumberOfLinks == 1;
 }
 
 bool TakeLogLock(HANDLE log) {
@@ -46,7 +93,9 @@ bool MoveTo(HANDLE file, uint64_t position) {
 
 // Cuts the last byte of the file when it is the end-of-file mark. The log
 // handle may only append, so the cut takes a second handle that may write.
-// Called only under the lock: no run appends meanwhile.
+// Called only under the lock: no run appends meanwhile. The log handle,
+// open without FILE_SHARE_DELETE, keeps the name bound to the file that
+// was checked, so the second handle opens that file.
 void CutEndOfFileMark(HANDLE log, const char* path) {
   DWORD high = 0;
   SetLastError(ERROR_SUCCESS);
@@ -62,8 +111,9 @@ void CutEndOfFileMark(HANDLE log, const char* path) {
       last != kEndOfFileMark) {
     return;
   }
-  HANDLE writer = CreateFileA(path, GENERIC_WRITE, kShareAll, nullptr,
-                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE writer = CreateFileA(path, GENERIC_WRITE, kShareAllButDelete, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr);
   if (writer == INVALID_HANDLE_VALUE)
     return;
   if (MoveTo(writer, size - 1))
@@ -76,22 +126,34 @@ void CutEndOfFileMark(HANDLE log, const char* path) {
 HANDLE OpenLogFile() {
   char path[kLogPathSize];
   if (!MakeLogFolderPath(path))
-    FailToOpen();
+    return FailToOpen();
   // An existing folder makes this fail, and is left as it is; a folder
-  // that cannot be made shows when the file cannot be opened.
+  // that cannot be made shows when it cannot be held.
   CreateDirectoryA(path, nullptr);
+  HANDLE folder = HoldLogFolder(path);
+  if (folder == INVALID_HANDLE_VALUE)
+    return FailToOpen();
   strcat(path, kLogFile);
 
-  // Append-only access (no FILE_WRITE_DATA): the system puts every write
-  // at the end of the file at once, whatever other handles do.
-  HANDLE log = CreateFileA(path, GENERIC_READ | FILE_APPEND_DATA, kShareAll,
-                           nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                           nullptr);
-  if (log == INVALID_HANDLE_VALUE)
-    FailToOpen();
-  if (TakeLogLock(log))
+  // Something other than a plain file under the name is refused before
+  // the open, which would create a file wherever a dangling link leads.
+  DWORD found = GetFileAttributesA(path);
+  HANDLE log = INVALID_HANDLE_VALUE;
+  if (found == INVALID_FILE_ATTRIBUTES || IsPlain(found, false)) {
+    // Append-only access (no FILE_WRITE_DATA): the system puts every
+    // write at the end of the file at once, whatever other handles do.
+    log = CreateFileA(path, GENERIC_READ | FILE_APPEND_DATA, kShareAllButDelete,
+                      nullptr, OPEN_ALWAYS, FILE_FLAG_OPEN_REPARSE_POINT,
+                      nullptr);
+  }
+  if (log != INVALID_HANDLE_VALUE && !IsOwnFile(log, path)) {
+    CloseHandle(log);
+    log = INVALID_HANDLE_VALUE;
+  }
+  if (log != INVALID_HANDLE_VALUE && TakeLogLock(log))
     CutEndOfFileMark(log, path);
-  return log;
+  CloseHandle(folder);
+  return log != INVALID_HANDLE_VALUE ? log : FailToOpen();
 }
 
 void CloseLogFile(HANDLE log) {

@@ -14,8 +14,15 @@
 // mark may only be cut while no other run is appending. A run that cannot
 // get the lock within a few seconds still appends, and leaves any mark.
 //
-// When the file cannot be opened, reports "Log File Creation Failed!" and
-// ends the process with exit code 1; it never returns without a handle.
+// Only the log's own file is opened: the folder must be a plain folder
+// and the file a plain file with one name, neither of them a junction,
+// mount point or symbolic link, nor the file a second name (a hard link)
+// of another. The folder is held open meanwhile, so that nobody can
+// rename or replace it between the check and the open.
+//
+// When the file cannot be opened, or is not the log's own, reports "Log
+// File Creation Failed!" and returns INVALID_HANDLE_VALUE, having written,
+// cut, removed and changed nothing.
 HANDLE OpenLogFile();
 
 // Gives up the lock and closes the handle.

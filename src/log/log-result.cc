@@ -7,7 +7,7 @@
 #include "log/version-text.h"
 #include "os/os.h"
 
-int32_t LogResult(int32_t result) {
+LogOutcome LogResult(int32_t result) {
   // The time of the result, taken before anything else.
   SYSTEMTIME now;
   GetLocalTime(&now);
@@ -16,24 +16,28 @@ int32_t LogResult(int32_t result) {
   char new_version[kVersionValueSize];
   if (!ReadVersionFile(update, new_version)) {
     ReportLine("zoDerudo: Cannot Read Version.id file");
-    return 1;
+    return LogWithoutVersionFile;
   }
 
   char time_text[kTripleSize];
   char date_text[kTripleSize];
   FormatTriple(now.wHour, now.wMinute, now.wSecond, 0, time_text);
   FormatTriple(now.wMonth, now.wDay, now.wYear, 1, date_text);
-  WriteLogRecord(date_text, time_text, update, new_version, result);
-  return 0;
+  return WriteLogRecord(date_text, time_text, update, new_version, result)
+             ? LogWritten
+             : LogCannotBeOpened;
 }
 
-void WriteLogRecord(const char* date, const char* time, const char* update,
+bool WriteLogRecord(const char* date, const char* time, const char* update,
                     const char* new_version, int32_t result) {
   HANDLE log = OpenLogFile();
+  if (log == INVALID_HANDLE_VALUE)
+    return false;
   char record[kRecordSize];
   DWORD length =
       BuildLogRecord(date, time, update, new_version, result, record);
   DWORD written = 0;
   WriteFile(log, record, length, &written, nullptr);
   CloseLogFile(log);
+  return true;
 }

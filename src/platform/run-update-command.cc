@@ -8,6 +8,7 @@ namespace {
 
 const char kCommandPrefix[] = "cmd /d /c \"";
 const char kCommandSuffix[] = "\"";
+const char kInterpreter[] = "\\cmd.exe";
 
 static_assert(sizeof kCommandPrefix - 1 + kLongestCommandName +
                       sizeof kCommandSuffix - 1 + 1 == MAX_PATH,
@@ -18,6 +19,24 @@ static_assert(sizeof kCommandPrefix - 1 + kLongestCommandName +
 uint32_t LastErrorOfFailure() {
   DWORD error = GetLastError();
   return error != 0 ? error : ERROR_GEN_FAILURE;
+}
+
+// The system's own interpreter, by its full path: without one the system
+// would look for cmd.exe beside this program and in the current folder
+// first, where whoever may write there can put a program of their own.
+// An error number when the system folder cannot be read or the path
+// does not fit.
+uint32_t FindInterpreter(char* application) {
+  memset(application, 0, MAX_PATH);
+  UINT length = GetSystemDirectoryA(application, MAX_PATH);
+  if (length == 0)
+    return LastErrorOfFailure();
+  if (length + strlen(kInterpreter) >= MAX_PATH) {
+    memset(application, 0, MAX_PATH);
+    return ERROR_FILENAME_EXCED_RANGE;
+  }
+  strcat(application, kInterpreter);
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -38,9 +57,13 @@ uint32_t RunUpdateCommand(const char* name) {
   strcat(command_line, name);
   strcat(command_line, kCommandSuffix);
 
-  // No application name: the system finds `cmd` by its own search order.
+  char application[MAX_PATH];
+  uint32_t interpreter_error = FindInterpreter(application);
+  if (interpreter_error != ERROR_SUCCESS)
+    return interpreter_error;
+
   // The child inherits our console, environment and current directory.
-  if (!CreateProcessA(nullptr, command_line, nullptr, nullptr, FALSE, 0,
+  if (!CreateProcessA(application, command_line, nullptr, nullptr, FALSE, 0,
                       nullptr, nullptr, &startup, &process))
     return LastErrorOfFailure();
 

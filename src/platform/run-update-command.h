@@ -8,7 +8,10 @@
 const unsigned kLongestCommandName = 247;
 
 // Runs `cmd /d /c "<name>"` in the current directory, sharing the console
-// and environment, and waits for it without time limit. Returns the
+// and environment, and waits for it without time limit. The interpreter is
+// the system's own, <system directory>\cmd.exe, never one that the search
+// order would find first beside the program or in the current directory;
+// the interpreter still finds <name> in the current directory. Returns the
 // interpreter's exit code with all its bits, or the platform's error number
 // (never 0) when it could not be started, waited for or asked for its code.
 uint32_t RunUpdateCommand(const char* name);

@@ -1,5 +1,6 @@
 #include "run/run-update.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "console/report-line.h"
@@ -12,11 +13,24 @@
 static_assert(kStagingPathSize <= kRunDirectorySize,
               "the staging path is run from the run directory");
 
+namespace {
+
+// A log that cannot be opened ends the run with exit code 1, whatever the
+// run had come to: the log and the exit code are all that is seen of it.
+void EndIfLogFailed(LogOutcome logged) {
+  if (logged == LogCannotBeOpened)
+    exit(1);
+}
+
+}  // namespace
+
 int RunUpdate(int argc, char** argv) {
   char starting_directory[kRunDirectorySize];
   char run_directory[kRunDirectorySize];
   char system_root[kSystemRootSize];
   char staging_path[kStagingPathSize];
+  // Holds the staging directory from its creation to its removal.
+  HANDLE staging_pin = INVALID_HANDLE_VALUE;
   memset(starting_directory, 0, sizeof starting_directory);
   memset(run_directory, 0, sizeof run_directory);
   // Exactly one argument names the package directory, which is copied to
@@ -32,7 +46,7 @@ int RunUpdate(int argc, char** argv) {
                                       starting_directory);
   if (length == 0 || length >= sizeof starting_directory) {
     ReportLine("Unable to determine current directory.  Aborting update!");
-    LogResult(1);
+    EndIfLogFailed(LogResult(1));
     return 1;
   }
 
@@ -40,7 +54,7 @@ int RunUpdate(int argc, char** argv) {
     MendQuotedBackslash(argv[1]);
     if (!FindPackageDirectory(argv[1], starting_directory, system_root,
                               run_directory)) {
-      LogResult(1);
+      EndIfLogFailed(LogResult(1));
       return 1;
     }
   }
@@ -51,9 +65,10 @@ int RunUpdate(int argc, char** argv) {
   ReserveStagingName(system_root, staging_path);
 
   if (staged) {
-    if (StageFiles(system_root, run_directory, staging_path) != 0) {
+    if (StageFiles(system_root, run_directory, staging_path,
+                   &staging_pin) != 0) {
       ReportLine("Copying update files to the hard drive failed.");
-      LogResult(1);
+      EndIfLogFailed(LogResult(1));
       return 1;
     }
     memset(run_directory, 0, sizeof run_directory);
@@ -64,17 +79,23 @@ int RunUpdate(int argc, char** argv) {
 
   // In place the run directory is current already. A staged run must not
   // start the update wherever it happens to be, which may be the package
-  // itself: a copy that cannot be entered is a staging that failed, and
-  // stays like one that could not be filled.
-  if (!SetCurrentDirectoryA(run_directory) && staged) {
+  // itself, nor from a folder that another account put in place of the
+  // copy: a copy that cannot be entered as the one made is a staging that
+  // failed, and stays like one that could not be filled.
+  if (!staged) {
+    SetCurrentDirectoryA(run_directory);
+  } else if (!EnterStagingDirectory(staging_path, staging_pin)) {
+    CloseHandle(staging_pin);
+    SetCurrentDirectoryA(starting_directory);
     ReportLine("Copying update files to the hard drive failed.");
-    LogResult(1);
+    EndIfLogFailed(LogResult(1));
     return 1;
   }
   int32_t result = CheckAndRunUpdate();
   // Recorded while the run directory is current: its version file counts.
-  // What LogResult returns changes nothing here.
-  LogResult(result);
+  // A record that could not be written ends the run below, after the
+  // clean-up: the copy is never left behind for it.
+  LogOutcome logged = LogResult(result);
   // Windows removes no folder that a process stands in: where the starting
   // folder is gone (a CD taken out, a folder removed), the root of the
   // system drive stands in for it, unannounced.
@@ -82,8 +103,9 @@ int RunUpdate(int argc, char** argv) {
     SetCurrentDirectoryA(system_root);
 
   // The clean-up reports what it cannot remove; the result stays the
-  // update's.
+  // update's, unless the log could not be opened.
   if (staged)
-    CleanUpStaging(staging_path);
+    CleanUpStaging(staging_path, staging_pin);
+  EndIfLogFailed(logged);
   return result;
 }

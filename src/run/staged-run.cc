@@ -7,6 +7,7 @@
 #include "run/run-update.h"
 #include "staging/copy-or-delete-tree.h"
 #include "staging/path-characters.h"
+#include "staging/pinned-folder.h"
 #include "staging/same-folder.h"
 #include "staging/staging-area.h"
 
@@ -121,12 +122,28 @@ bool FindPackageDirectory(const char* argument, const char* starting_directory,
   return true;
 }
 
-void CleanUpStaging(char* staging_path) {
+bool EnterStagingDirectory(const char* staging_path, HANDLE pin) {
+  // The name is checked first, then the folder the run stands in, which
+  // is what the update inherits.
+  return IsPinnedFolder(staging_path, pin) &&
+         SetCurrentDirectoryA(staging_path) && IsPinnedFolder(".", pin);
+}
+
+void CleanUpStaging(char* staging_path, HANDLE pin) {
   Sleep(kCleanUpPause);
-  if (CopyOrDeleteTree(staging_path, nullptr) != 0) {
+  // Walked by name, a folder or a link that another account put in place
+  // of the copy would lose its contents, with the installer's rights.
+  if (!IsPinnedFolder(staging_path, pin) ||
+      CopyOrDeleteTree(staging_path, nullptr) != 0) {
+    CloseHandle(pin);
     ReportLine("Could not delete files from temporary directory.");
     return;
   }
+  // The pin would keep the folder itself from being removed. Whatever is
+  // put in place of the emptied folder once it is let go loses nothing:
+  // RemoveDirectoryA takes no junction's target and no folder that holds
+  // anything.
+  CloseHandle(pin);
   if (!RemoveDirectoryA(staging_path))
     ReportLine("Could not remove temporary directory", staging_path);
 }

@@ -5,6 +5,8 @@
 // the package is copied to a staging directory in the root of the system
 // drive, the update runs from that copy, and the copy is removed after.
 
+#include "os/os.h"
+
 // Size of the root of the system drive: "C:\" and its terminating zero.
 const unsigned kSystemRootSize = 4;
 
@@ -38,8 +40,17 @@ void MendQuotedBackslash(char* argument);
 bool FindPackageDirectory(const char* argument, const char* starting_directory,
                           const char* system_root, char* package_directory);
 
+// Makes the staging directory current, when the folder at `staging_path`
+// is the one that `pin` holds (pinned-folder.h), before and after it is
+// entered. False when it is not: another account put something else in
+// its place, and the update must not run from that. The current
+// directory may then have changed.
+bool EnterStagingDirectory(const char* staging_path, HANDLE pin);
+
 // Waits 5000 ms, then empties and removes the staging directory, reporting
-// what could not be removed.
-void CleanUpStaging(char* staging_path);
+// what could not be removed, and closes `pin`. A folder at the staging
+// path that is not the one `pin` holds is not walked: it is reported as
+// contents that could not be deleted, and left as it is.
+void CleanUpStaging(char* staging_path, HANDLE pin);
 
 #endif  // ZODERUDO_RUN_STAGED_RUN_H_

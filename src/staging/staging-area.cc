@@ -6,6 +6,7 @@
 #include "console/report-line.h"
 #include "os/os.h"
 #include "staging/copy-or-delete-tree.h"
+#include "staging/pinned-folder.h"
 #include "staging/staging-security.h"
 
 namespace {
@@ -79,8 +80,9 @@ void MakeStagingPath(const char* directory, const char* prefix,
   DeleteFileA(staging_path);
 }
 
-int StageFiles(const char* root, char* package_directory,
-               char* staging_path) {
+int StageFiles(const char* root, char* package_directory, char* staging_path,
+               HANDLE* pin) {
+  *pin = INVALID_HANDLE_VALUE;
   DWORD sectors_per_cluster = 0;
   DWORD bytes_per_sector = 0;
   DWORD free_clusters = 0;
@@ -106,9 +108,21 @@ int StageFiles(const char* root, char* package_directory,
     ReportLine("Unable to create temporary directory!");
     return 1;
   }
+  // Until it is held, another account may have put something else in its
+  // place: a folder that cannot be pinned is no staging directory. The
+  // empty one made is taken away again; RemoveDirectoryA takes no
+  // junction's target and no folder that holds anything.
+  HANDLE held = PinFolder(staging_path);
+  if (held == INVALID_HANDLE_VALUE) {
+    RemoveDirectoryA(staging_path);
+    ReportLine("Unable to create temporary directory!");
+    return 1;
+  }
   if (CopyOrDeleteTree(package_directory, staging_path) != 0) {
+    CloseHandle(held);
     ReportLine("Unable to copy update files to the hard drive.");
     return 1;
   }
+  *pin = held;
   return 0;
 }

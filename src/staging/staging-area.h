@@ -1,6 +1,8 @@
 #ifndef ZODERUDO_STAGING_STAGING_AREA_H_
 #define ZODERUDO_STAGING_STAGING_AREA_H_
 
+#include "os/os.h"
+
 // Size of the staging path buffer, the terminating zero included.
 const unsigned kStagingPathSize = 260;
 
@@ -29,6 +31,12 @@ void MakeStagingPath(const char* directory, const char* prefix,
 // in place when it lacks one). Returns 0, or 1 after reporting the cause;
 // a failed copy leaves the staging directory and what it holds.
 //
+// The folder is pinned (pinned-folder.h) as soon as it is made, before
+// anything is copied into it. On success `pin`
+// holds it, for the caller to keep until the folder is removed; on
+// failure `pin` is INVALID_HANDLE_VALUE. A folder made but not pinned is
+// removed again when it is still the empty one made.
+//
 // The folder is made with the security of staging-security.h, and bare
 // only where the system has no such security (Windows 9x); where it has
 // but the descriptor cannot be built, no folder is made ("Unable to create
@@ -41,6 +49,7 @@ void MakeStagingPath(const char* directory, const char* prefix,
 // `root` (MakeStagingPath, with a backslash appended) and written to
 // `staging_path`, a buffer of kStagingPathSize; a few times at most. A
 // staging path of "\" alone, no name reserved, fails without another.
-int StageFiles(const char* root, char* package_directory, char* staging_path);
+int StageFiles(const char* root, char* package_directory, char* staging_path,
+               HANDLE* pin);
 
 #endif  // ZODERUDO_STAGING_STAGING_AREA_H_

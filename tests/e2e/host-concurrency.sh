@@ -9,7 +9,8 @@
 . "$(dirname "$0")/host-lib.sh"
 host_init "$1"
 c=$tmp/c d=$tmp/d
-mkdir -p "$c/WINDOWS/system32/DRIVERS" "$c/inplace" "$d"
+mkdir -p "$c/inplace" "$d"
+host_system32 "$c/WINDOWS/system32"
 : >"$c/WINDOWS/system32/DRIVERS/tavixnt5.sys"
 ids=(p1 p2 p3 p4 p5 p6 p7 p8 s1 s2 s3 s4 s5 s6 s7 s8)
 

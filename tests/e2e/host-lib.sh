@@ -35,6 +35,15 @@ report() {
   problems=()
 }
 
+# host_system32 FOLDER: makes FOLDER (a machine's system folder) with its
+# DRIVERS folder and the system's own cmd.exe, which starts the host
+# stand-in for cmd built beside the program: the program starts no other.
+host_system32() {
+  mkdir -p "$1/DRIVERS"
+  printf '#!/bin/sh\nexec "%s" "$@"\n' "$(dirname "$exe")/cmd" >"$1/cmd.exe"
+  chmod +x "$1/cmd.exe"
+}
+
 host_finish() {
   echo "$passed passed, $failed failed"
   [ "$failed" -eq 0 ]

@@ -9,7 +9,7 @@ record_re='^[0-9]{2}-[0-9]{2}-[0-9]{4} [0-9]{2}:[0-9]{2}:[0-9]{2},Update=1\.0,Ne
 # new_machine: a fresh drive C: with a driver of Windows 2000.
 new_machine() {
   case_dir=$(mktemp -d "$tmp/case.XXXXXX")
-  mkdir -p "$case_dir/c/WINDOWS/system32/DRIVERS"
+  host_system32 "$case_dir/c/WINDOWS/system32"
   : >"$case_dir/c/WINDOWS/system32/DRIVERS/tavixnt5.sys"
 }
 
@@ -77,7 +77,7 @@ eight_at_once() {
 # systemdrive missing: the drive of the system directory (here D:).
 fallback_drive() {
   new_machine
-  mkdir -p "$case_dir/d/WINNT/system32/DRIVERS"
+  host_system32 "$case_dir/d/WINNT/system32"
   : >"$case_dir/d/WINNT/system32/DRIVERS/tavixnt5.sys"
   make_package pkg 0
   run pkg ZODERUDO_DRIVE_D="$case_dir/d" ZODERUDO_SYSTEM_DIR='D:\WINNT\system32' \

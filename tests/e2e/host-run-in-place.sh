@@ -13,7 +13,8 @@ run_case() {
   case_dir=$(mktemp -d "$tmp/case.XXXXXX")
   package="$case_dir/pkg dir"
   record=$case_dir/update-ran-in.txt
-  mkdir -p "$case_dir/c/WINDOWS/system32/DRIVERS" "$package"
+  mkdir -p "$package"
+  host_system32 "$case_dir/c/WINDOWS/system32"
   : >"$case_dir/c/WINDOWS/system32/DRIVERS/$2"
   printf '#!/bin/sh\necho update ran\npwd -P > "%s"\nexit 7\n' "$record" \
     >"$package/ZELMOR_UPDATE"

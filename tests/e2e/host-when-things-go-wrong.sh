@@ -13,7 +13,8 @@ host_init "$1"
 new_machine() {
   case_dir=$(mktemp -d "$tmp/case.XXXXXX")
   c=$case_dir/c
-  mkdir -p "$c/WINDOWS/system32/DRIVERS" "$c/pkg/sub" "$c/start"
+  mkdir -p "$c/pkg/sub" "$c/start"
+  host_system32 "$c/WINDOWS/system32"
   : >"$c/WINDOWS/system32/DRIVERS/tavixnt5.sys"
   printf '1.0\r\n2.0\r\n' >"$c/pkg/version.id"
   printf 'start\r\nhere\r\n' >"$c/start/version.id"
@@ -55,8 +56,8 @@ Copying update files to the hard drive failed."
   report "too little free space: refused before copying, exit 1"
 }
 
-# The log is read-only: the update has run, its result is lost, and a
-# staged run's copy stays.
+# The log is read-only: the update has run and its result is lost, but a
+# staged run still goes back and removes its copy.
 read_only_log() {
   new_machine
   mkdir -p "$c/ZRLOG"
@@ -71,24 +72,30 @@ read_only_log() {
   run start "$exe" 'C:\pkg'
   expect_status 1
   expect_out "Log File Creation Failed!"
-  [ "$(staging_folders)" -eq 1 ] || problem "the staging copy did not stay"
-  [ -e "$(find "$c" -maxdepth 1 -iname 'zrt*')/sub/data.bin" ] ||
-    problem "the staging copy is not whole"
-  report "read-only log: Log File Creation Failed!, exit 1, staging copy stays"
+  [ -e "$case_dir/ran" ] || problem "the staged update did not run"
+  [ "$(staging_folders)" -eq 0 ] || problem "the staging copy stayed"
+  [ "$(cat "$c/ZRLOG/ZR.log")" = $'earlier\r' ] || problem "the log changed"
+  report "read-only log: Log File Creation Failed!, exit 1, staging copy removed"
 }
 
-# No cmd beside the program, in the current folder or on the PATH: the
-# result is the system's error number, recorded like any result.
+# No cmd.exe in the system folder: the result is the system's error
+# number, recorded like any result. A cmd beside the program and in the
+# package, where the search order would look first, is never started.
 no_interpreter() {
   new_machine
+  rm "$c/WINDOWS/system32/cmd.exe"
+  printf '#!/bin/sh\n: >"%s"\nexit 0\n' "$case_dir/planted" >"$c/pkg/cmd.exe"
+  chmod +x "$c/pkg/cmd.exe"
   mkdir "$case_dir/alone"
   cp "$exe" "$case_dir/alone/zoderudo"
-  run pkg "$case_dir/alone/zoderudo" -- PATH=/nonexistent
+  cp "$c/pkg/cmd.exe" "$case_dir/alone/cmd"
+  run pkg "$case_dir/alone/zoderudo"
   expect_status 2
   expect_out ""
   [ ! -e "$case_dir/ran" ] || problem "the update ran"
+  [ ! -e "$case_dir/planted" ] || problem "a planted cmd ran"
   expect_log ',Update=1.0,New=2.0,Status=Unknown,ReturnCode=2 '
-  report "no command interpreter: exit code 2 (file not found), recorded"
+  report "no command interpreter in the system folder: exit code 2 (file not found), recorded"
 }
 
 full_disk

@@ -81,6 +81,13 @@ staging_leftovers() {
     case "${entry##*/}" in [Zz][Rr][Tt]*) printf '%s\n' "${entry##*/}" ;; esac
   done
 }
+expect_no_staging_left() {
+  local left
+  left=$(staging_leftovers)
+  [ -z "$left" ] && return 0
+  echo "  staging folder left behind: $left"
+  return 1
+}
 clear_staging() {
   local name
   while IFS= read -r name; do rm -rf -- "${WINEPREFIX:?}/drive_c/$name"; done \

@@ -57,14 +57,6 @@ expect_ran_in_staging() {
   fi
 }
 
-expect_no_staging_left() {
-  local left
-  left=$(staging_leftovers)
-  [ -z "$left" ] && return 0
-  echo "  staging folder left behind: $left"
-  return 1
-}
-
 # run_watched ARGS...: run_program while the root of C: is watched for
 # staging names, each entry ZRT*.TMP seen (file or folder) listed in
 # $CASE_DIR/staging-seen. A run that stops before staging must not even

@@ -47,16 +47,12 @@ class LogResultTest : public HostMachineTest {
     return logged;
   }
 
-  // The run ends in the log step: exit code 1 and the message alone.
+  // The run must end after the log step: the message alone, for the
+  // caller to end with exit code 1.
   void ExpectLogFailure() {
-    const std::string console = HostPath("console.txt");
-    EXPECT_EXIT(
-        {
-          if (!freopen(console.c_str(), "w", stdout)) _exit(3);
-          LogResult(7);
-        },
-        testing::ExitedWithCode(1), "");
-    EXPECT_EQ(ReadFile("console.txt"), kLogFailed);
+    EXPECT_EQ(Log(7), LogCannotBeOpened);
+    EXPECT_EQ(console_, kLogFailed);
+    EXPECT_EQ(HostOpenHandleCount(), 0u);
   }
 
   void MapDriveD() {
@@ -224,6 +220,70 @@ TEST_F(LogResultTest, SystemFoldersUpTo259CharactersGiveTheDrive) {
 TEST_F(LogResultTest, AFolderInPlaceOfTheLogFileIsAFailureToOpen) {
   MakeFolder("ZRLOG/ZR.log");
   ExpectLogFailure();
+}
+
+// Only the log's own file takes the record: a link in the folder's or the
+// file's place, or a second name of another file, is a log that cannot be
+// opened, and neither what it leads to nor the link is touched.
+TEST_F(LogResultTest, OnlyAPlainFolderAndAFileWithOneNameTakeTheRecord) {
+  namespace fs = std::filesystem;
+  MakeFolder("theirs");
+  const std::string kTheirs = "boot\r\n\x1A";
+  MakeFile("theirs/ZR.log", kTheirs);
+  MakeFile("theirs/boot.ini", kTheirs);
+
+  // The folder a link to another folder.
+  fs::create_directory_symlink(HostPath("theirs"), HostPath("ZRLOG"));
+  ExpectLogFailure();
+  fs::remove(HostPath("ZRLOG"));
+
+  // The file a second name of another, a link to one, or a link that
+  // leads nowhere (which an open would create a file for).
+  struct Case {
+    const char* what;
+    void (*make)(const std::string& target, const std::string& name);
+  } cases[] = {
+      {"hard link",
+       [](const std::string& t, const std::string& n) {
+         fs::create_hard_link(t, n);
+       }},
+      {"symbolic link",
+       [](const std::string& t, const std::string& n) {
+         fs::create_symlink(t, n);
+       }},
+  };
+  MakeFolder("ZRLOG");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.make(HostPath("theirs/boot.ini"), HostPath("ZRLOG/ZR.log"));
+    ExpectLogFailure();
+    EXPECT_EQ(ReadFile("theirs/boot.ini"), kTheirs);
+    fs::remove(HostPath("ZRLOG/ZR.log"));
+  }
+  fs::create_symlink(HostPath("theirs/new.ini"), HostPath("ZRLOG/ZR.log"));
+  ExpectLogFailure();
+  EXPECT_FALSE(Exists("theirs/new.ini"));
+  fs::remove(HostPath("ZRLOG/ZR.log"));
+  EXPECT_EQ(ReadFile("theirs/ZR.log"), kTheirs);
+
+  // A plain folder and file, as on a file system without links: the
+  // record, after the mark is cut.
+  MakeFile("ZRLOG/ZR.log", "old\r\n\x1A");
+  EXPECT_EQ(Log(0), LogWritten);
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), std::string("old\r\n") + kRecord0);
+  EXPECT_EQ(HostOpenHandleCount(), 0u);
+
+  // The folder cannot be renamed away while the file is opened in it: the
+  // layer refuses to move a folder held as the log holds it.
+  HANDLE held = CreateFileA(
+      "C:\\ZRLOG", FILE_LIST_DIRECTORY, FILE_SHARE_READ | FILE_SHARE_WRITE,
+      nullptr, OPEN_EXISTING,
+      FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_FALSE(MoveFileA("C:\\ZRLOG", "C:\\ZRLOG.old"));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_SHARING_VIOLATION});
+  CloseHandle(held);
+  EXPECT_TRUE(MoveFileA("C:\\ZRLOG", "C:\\ZRLOG.old"));
 }
 
 TEST_F(LogResultTest, ALogFolderThatCannotBeMadeIsAFailureToOpen) {

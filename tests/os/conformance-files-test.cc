@@ -308,6 +308,48 @@ TEST_F(Win32, FoldersTellTheirIdentityUnderEveryName) {
   EXPECT_EQ(IdentityOf("missing"), "error 2");
 }
 
+// A handle opened without FILE_SHARE_DELETE keeps its folder or file from
+// being renamed or removed by name, whoever asks; one that shares delete
+// does not. A file's second name shows in its link count.
+TEST_F(Win32, HeldEntriesKeepTheirNamesAndSecondNamesShow) {
+  fs::create_directory("held");
+  WriteText("file.txt", "x");
+  const DWORD kFolder = FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT;
+  HANDLE held = CreateFileA("held", FILE_LIST_DIRECTORY,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, kFolder, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ErrorIf(!MoveFileA(Cleared("held"), "moved")),
+            DWORD{ERROR_SHARING_VIOLATION});
+  EXPECT_EQ(ErrorIf(!RemoveDirectoryA(Cleared("held"))),
+            DWORD{ERROR_SHARING_VIOLATION});
+  EXPECT_EQ(GetFileAttributesA("held"), DWORD{FILE_ATTRIBUTE_DIRECTORY});
+  EXPECT_TRUE(CloseHandle(held));
+  held = CreateFileA("held", FILE_LIST_DIRECTORY,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                     nullptr, OPEN_EXISTING, kFolder, nullptr);
+  ASSERT_NE(held, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ErrorIf(!MoveFileA(Cleared("held"), "moved")), kNoFailure);
+  EXPECT_TRUE(CloseHandle(held));
+
+  HANDLE file = CreateFileA("file.txt", GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                            nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE);
+  EXPECT_EQ(ErrorIf(!DeleteFileA(Cleared("file.txt"))),
+            DWORD{ERROR_SHARING_VIOLATION});
+  BY_HANDLE_FILE_INFORMATION info;
+  ASSERT_TRUE(GetFileInformationByHandle(file, &info));
+  EXPECT_EQ(info.nNumberOfLinks, 1u);
+  fs::create_hard_link("file.txt", "second.txt");
+  ASSERT_TRUE(GetFileInformationByHandle(file, &info));
+  EXPECT_EQ(info.nNumberOfLinks, 2u);
+  EXPECT_TRUE(CloseHandle(file));
+  EXPECT_EQ(GetFileAttributesA(Cleared("none")), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
+}
+
 // The security calls found in ADVAPI32 at run time build an ACL in the
 // layout of Windows, refuse an entry with no room, and make a folder with
 // the descriptor; the token tells its user.

@@ -145,4 +145,52 @@ TEST_F(HostPaths, ExactAndOtherCaseNamesReachTheSameEntries) {
   EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
 }
 
+// Links show as Wine shows them: by name a link is a reparse point with
+// the attributes of what it leads to (a dangling one of its own), while a
+// handle opened on it follows it, reparse flag or not. A second name of a
+// file shows in the link count of a handle on either name.
+TEST_F(HostPaths, LinksShowOnTheNameAndSecondNamesInTheCount) {
+  fs::create_directory(Path("real"));
+  MakeFile("real/file.txt", "x");
+  fs::create_directory_symlink(Path("real"), Path("link"));
+  fs::create_symlink(Path("real/file.txt"), Path("file-link"));
+  fs::create_symlink(Path("nowhere"), Path("dangling"));
+  fs::create_hard_link(Path("real/file.txt"), Path("second.txt"));
+  HostMapDrive('C', root_.c_str());
+  const DWORD kLinkedFolder =
+      FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT;
+  EXPECT_EQ(GetFileAttributesA("C:\\real"), DWORD{FILE_ATTRIBUTE_DIRECTORY});
+  EXPECT_EQ(GetFileAttributesA("C:\\LINK"), kLinkedFolder);
+  EXPECT_EQ(GetFileAttributesA("C:\\real\\file.txt"),
+            DWORD{FILE_ATTRIBUTE_ARCHIVE});
+  EXPECT_EQ(GetFileAttributesA("C:\\file-link"),
+            DWORD{FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_REPARSE_POINT});
+  EXPECT_EQ(GetFileAttributesA("C:\\dangling") & FILE_ATTRIBUTE_REPARSE_POINT,
+            DWORD{FILE_ATTRIBUTE_REPARSE_POINT});
+  EXPECT_EQ(GetFileAttributesA("C:\\"), DWORD{FILE_ATTRIBUTE_DIRECTORY});
+  EXPECT_EQ(GetFileAttributesA("C:\\none"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
+  EXPECT_EQ(GetFileAttributesA("C:\\none\\x"), INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_PATH_NOT_FOUND});
+
+  HANDLE folder = CreateFileA(
+      "C:\\link", FILE_LIST_DIRECTORY, FILE_SHARE_READ, nullptr,
+      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+      nullptr);
+  ASSERT_NE(folder, INVALID_HANDLE_VALUE);
+  BY_HANDLE_FILE_INFORMATION info;
+  ASSERT_TRUE(GetFileInformationByHandle(folder, &info));
+  EXPECT_EQ(info.dwFileAttributes, DWORD{FILE_ATTRIBUTE_DIRECTORY});
+  CloseHandle(folder);
+  for (const char* name : {"C:\\second.txt", "C:\\real\\file.txt"}) {
+    HANDLE file = CreateFileA(name, GENERIC_READ, FILE_SHARE_READ, nullptr,
+                              OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                              nullptr);
+    ASSERT_NE(file, INVALID_HANDLE_VALUE);
+    ASSERT_TRUE(GetFileInformationByHandle(file, &info));
+    EXPECT_EQ(info.nNumberOfLinks, 2u) << name;
+    CloseHandle(file);
+  }
+}
+
 }  // namespace

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -9,6 +10,10 @@
 #include "support/host-machine.h"
 
 namespace {
+
+// The system's own interpreter, named in full: never found by search.
+const char kInterpreter[] = "C:\\WINDOWS\\system32\\cmd.exe";
+const std::string kStart = std::string("CreateProcessA ") + kInterpreter + " ";
 
 class RunUpdateCommandTest : public HostMachineTest {
  protected:
@@ -29,8 +34,57 @@ TEST_F(RunUpdateCommandTest, RunsTheNameThroughTheInterpreterInTheCurrentFolder)
   MakeUpdateCommand(42);
   EXPECT_EQ(Run("ZELMOR_UPDATE"), 42u);
   EXPECT_EQ(trace_, std::vector<std::string>{
-                        "CreateProcessA cmd /d /c \"ZELMOR_UPDATE\""});
+                        kStart + "cmd /d /c \"ZELMOR_UPDATE\""});
   EXPECT_EQ(UpdateRanIn(), HostPath("pkg"));
+  EXPECT_EQ(console_, "");
+}
+
+// A cmd.exe that someone put where the search order looks first (the
+// current folder here; beside the program likewise) never runs; nor does
+// anything stand in for a system interpreter that is missing.
+TEST_F(RunUpdateCommandTest, OnlyTheSystemsOwnInterpreterRuns) {
+  MakeUpdateCommand(5);
+  std::string mark = HostPath("planted-ran");
+  for (const char* name : {"pkg/cmd.exe", "pkg/cmd"}) {
+    MakeFile(name, "#!/bin/sh\ntouch '" + mark + "'\nexit 0\n");
+    std::filesystem::permissions(HostPath(name),
+                                 std::filesystem::perms::owner_all);
+  }
+  EXPECT_EQ(Run("ZELMOR_UPDATE"), 5u);
+  EXPECT_EQ(UpdateRanIn(), HostPath("pkg"));
+  EXPECT_FALSE(Exists("planted-ran"));
+
+  std::filesystem::remove(HostPath("WINDOWS/system32/cmd.exe"));
+  EXPECT_EQ(Run("ZELMOR_UPDATE"), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+  EXPECT_FALSE(Exists("planted-ran"));
+  EXPECT_EQ(console_, "");
+}
+
+// Without the system folder, or with one too long for the path, there is
+// no interpreter to start: an error number, no message, nothing started.
+TEST_F(RunUpdateCommandTest, WithoutTheSystemFolderNothingStarts) {
+  MakeUpdateCommand(0);
+  HostFailCall("GetSystemDirectoryA", ERROR_INVALID_PARAMETER, 1);
+  EXPECT_EQ(Run("ZELMOR_UPDATE"),
+            static_cast<uint32_t>(ERROR_INVALID_PARAMETER));
+  EXPECT_TRUE(trace_.empty());
+  HostFailCall("GetSystemDirectoryA", ERROR_SUCCESS, 1);
+  EXPECT_EQ(Run("ZELMOR_UPDATE"), static_cast<uint32_t>(ERROR_GEN_FAILURE));
+  EXPECT_TRUE(trace_.empty());
+
+  // The longest system folder that leaves room for "\cmd.exe", and one
+  // character more.
+  std::string fits = "C:\\" + std::string(MAX_PATH - 1 - 3 - 8, 's');
+  HostSetSystemDirectory(fits.c_str());
+  EXPECT_EQ(Run("ZELMOR_UPDATE"), static_cast<uint32_t>(ERROR_FILE_NOT_FOUND));
+  ASSERT_EQ(trace_.size(), 1u);
+  EXPECT_EQ(trace_[0].find("CreateProcessA " + fits + "\\cmd.exe cmd /d /c"),
+            0u);
+  HostSetSystemDirectory((fits + "s").c_str());
+  EXPECT_EQ(Run("ZELMOR_UPDATE"),
+            static_cast<uint32_t>(ERROR_FILENAME_EXCED_RANGE));
+  EXPECT_TRUE(trace_.empty());
+  EXPECT_EQ(UpdateRanIn(), "");
   EXPECT_EQ(console_, "");
 }
 
@@ -63,8 +117,8 @@ TEST_F(RunUpdateCommandTest, NamesUpToTheBufferAreRunLongerOnesRefused) {
   std::string longest(kLongestCommandName, 'n');
   EXPECT_NE(Run(longest), 0u);  // no such command: the interpreter fails
   ASSERT_EQ(trace_.size(), 1u);
-  EXPECT_EQ(trace_[0], "CreateProcessA cmd /d /c \"" + longest + "\"");
-  EXPECT_EQ(trace_[0].size(), strlen("CreateProcessA ") + MAX_PATH - 1);
+  EXPECT_EQ(trace_[0], kStart + "cmd /d /c \"" + longest + "\"");
+  EXPECT_EQ(trace_[0].size(), kStart.size() + MAX_PATH - 1);
 
   EXPECT_EQ(Run(longest + "n"),
             static_cast<uint32_t>(ERROR_FILENAME_EXCED_RANGE));

@@ -16,6 +16,7 @@
 
 #include "os/posix/host-control.h"
 #include "run/run-update.h"
+#include "support/host-machine.h"
 
 namespace fs = std::filesystem;
 
@@ -56,6 +57,7 @@ TreeSnapshot Snapshot(const fs::path& root) {
 void MakeMachine(const fs::path& c, const fs::path& marker, int update_exit) {
   fs::create_directories(c / "WINDOWS/system32/DRIVERS");
   Write(c / "WINDOWS/system32/DRIVERS/tavixnt5.sys", "");
+  InstallSystemInterpreter((c / "WINDOWS/system32").string());
   fs::create_directories(c / "ZRLOG");
   Write(c / "ZRLOG/ZR.log", std::string(kEarlierRecord) + "\x1A");
   fs::create_directories(c / "start");

@@ -57,6 +57,8 @@ const std::map<std::string, std::vector<DWORD>>& Errors() {
       {"GetEnvironmentVariableA", {ERROR_ENVVAR_NOT_FOUND}},
       {"GetExitCodeProcess",
        {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED, ERROR_SUCCESS}},
+      {"GetFileAttributesA",
+       {ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED, ERROR_PATH_NOT_FOUND}},
       {"GetFileInformationByHandle",
        {ERROR_ACCESS_DENIED, ERROR_INVALID_HANDLE, ERROR_INVALID_FUNCTION}},
       {"GetFileSize", {ERROR_INVALID_HANDLE, ERROR_ACCESS_DENIED}},
@@ -298,7 +300,8 @@ void FaultInjection::Check(const Injection& injection,
     }
   } else {
     codes = {99, 1};
-    if (function == "CreateProcessA")
+    // The interpreter is the system folder's: without it none starts.
+    if (OneOf(function, {"CreateProcessA", "GetSystemDirectoryA"}))
       codes.insert(static_cast<int32_t>(error));
   }
   // Started, but whether and how it ended is not known.

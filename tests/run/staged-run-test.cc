@@ -9,6 +9,8 @@
 #include <vector>
 
 #include "run-fixture.h"
+#include "run/staged-run.h"
+#include "staging/pinned-folder.h"
 
 namespace fs = std::filesystem;
 
@@ -103,7 +105,8 @@ TEST_F(StagedRunTest, RelativePackageIsRunFromACopyThatIsRemovedAfter) {
   size_t space = Position("GetDiskFreeSpaceA C:\\");
   size_t create = Position("CreateDirectoryA " + staging);
   size_t enter = Position("SetCurrentDirectoryA " + staging);
-  size_t update = Position("CreateProcessA cmd /d /c \"ZELMOR_UPDATE\"");
+  size_t update = Position(
+      "CreateProcessA C:\\WINDOWS\\system32\\cmd.exe cmd /d /c \"ZELMOR_UPDATE\"");
   size_t record = Position("CreateFileA C:\\ZRLOG\\ZR.log");
   size_t pause = Position("Sleep 5000");
   size_t remove = Position("RemoveDirectoryA " + staging);
@@ -208,6 +211,89 @@ TEST_F(StagedRunTest, CleanUpLeavesWhatLinksLeadTo) {
             (std::vector<std::string>{"RemoveDirectoryA " + staging + "data",
                                       "RemoveDirectoryA " + staging}));
   EXPECT_TRUE(StagingLeftovers().empty());
+}
+
+// Another account renames the copy once the update is done (as a host
+// rename under Wine, which nothing stops) and puts a link to its own
+// folder in its place: the clean-up walks nothing that it does not hold,
+// says so, and the update's code stands.
+TEST_F(StagedRunTest, CleanUpWalksOnlyTheFolderItHolds) {
+  MakeFolder("outside");
+  MakeFile("outside/precious.txt", "keep");
+  for (bool link : {true, false}) {
+    SCOPED_TRACE(link ? "a link in its place" : "a folder in its place");
+    std::string swap = link ? "ln -s '" + HostPath("outside") + "' \"$s\""
+                            : "mkdir \"$s\" && touch \"$s/theirs\"";
+    MakeFile("pkg/ZELMOR_UPDATE",
+             "#!/bin/sh\ns=$(pwd -P)\ncd / && mv \"$s\" '" +
+                 HostPath("moved") + "' && " + swap + "\nexit 6\n");
+    EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 6);
+    EXPECT_EQ(console_, "Could not delete files from temporary directory.\n");
+    EXPECT_TRUE(Calls("RemoveDirectoryA").empty());
+    EXPECT_EQ(ReadFile("outside/precious.txt"), "keep");
+    EXPECT_TRUE(Exists("moved/version.id"));
+    EXPECT_EQ(HostOpenHandleCount(), 0u);
+    EXPECT_TRUE(BackAtTheStart());
+    fs::remove_all(HostPath("moved"));
+    for (const std::string& left : StagingLeftovers()) {
+      EXPECT_TRUE(link || Exists(left + "/theirs"));
+      fs::remove_all(HostPath(left));
+    }
+  }
+}
+
+// The update runs only from the folder the run made and holds: another
+// one under its name, or a link, before or after it is entered, is not
+// entered as the copy.
+TEST_F(StagedRunTest, OnlyTheHeldCopyIsEntered) {
+  MakeFolder("ZRT1.TMP");
+  MakeFolder("outside");
+  HANDLE pin = PinFolder("C:\\ZRT1.TMP\\");
+  ASSERT_NE(pin, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(EnterStagingDirectory("C:\\ZRT1.TMP\\", pin));
+  EXPECT_EQ(fs::current_path().string(), HostPath("ZRT1.TMP"));
+  ASSERT_TRUE(SetCurrentDirectoryA("C:\\start"));
+  fs::rename(HostPath("ZRT1.TMP"), HostPath("moved"));
+  fs::create_directory_symlink(HostPath("outside"), HostPath("ZRT1.TMP"));
+  EXPECT_FALSE(EnterStagingDirectory("C:\\ZRT1.TMP\\", pin));
+  fs::remove(HostPath("ZRT1.TMP"));
+  MakeFolder("ZRT1.TMP");
+  EXPECT_FALSE(EnterStagingDirectory("C:\\ZRT1.TMP\\", pin));
+  EXPECT_TRUE(CloseHandle(pin));
+}
+
+// A staged run of C:\pkg, its console written to `console`, in a process
+// that is to end within the run: returning from it ends with 4.
+void RunToTheEnd(const std::string& console) {
+  if (!freopen(console.c_str(), "w", stdout)) _exit(3);
+  char zoderudo[] = "zoderudo";
+  char package[] = "C:\\pkg";
+  char* argv[] = {zoderudo, package, nullptr};
+  RunUpdate(2, argv);
+  _exit(4);
+}
+
+// A log that cannot be opened once the update ran still lets the run go
+// back and remove its copy; the exit code is 1 all the same.
+TEST_F(StagedRunTest, LogThatCannotBeOpenedAfterTheUpdateStillCleansUp) {
+  MakeFile("ZRLOG", "a file in the log folder's place");
+  const std::string console = HostPath("console.txt");
+  EXPECT_EXIT(RunToTheEnd(console), testing::ExitedWithCode(1), "");
+  EXPECT_EQ(ReadFile("console.txt"), "Log File Creation Failed!\n");
+  EXPECT_EQ(UpdateRanIn().find(HostPath("ZRT")), 0u) << UpdateRanIn();
+  EXPECT_TRUE(StagingLeftovers().empty());
+  EXPECT_EQ(ReadFile("ZRLOG"), "a file in the log folder's place");
+
+  // And if the clean-up fails too, its own message follows.
+  MakeFile("pkg/ZELMOR_UPDATE",
+           "#!/bin/sh\ntouch locked && chmod a-w locked\nexit 0\n");
+  EXPECT_EXIT(RunToTheEnd(console), testing::ExitedWithCode(1), "");
+  std::string said = ReadFile("console.txt");
+  EXPECT_EQ(said.find("Log File Creation Failed!\nUnable to remove temp file "),
+            0u) << said;
+  EXPECT_NE(said.find("Could not delete files from temporary directory.\n"),
+            std::string::npos);
+  EXPECT_EQ(StagingLeftovers().size(), 1u);
 }
 
 // Windows removes no folder that a process stands in: with the starting

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <stdio.h>
 #include <string.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <map>
@@ -12,6 +13,7 @@
 #include <string>
 
 #include "os/posix/host-control.h"
+#include "staging/pinned-folder.h"
 #include "support/host-machine.h"
 #include "tree-snapshot.h"
 
@@ -43,9 +45,19 @@ class StagingAreaTest : public HostMachineTest {
     char path[kStagingPathSize] = {};
     snprintf(path, sizeof path, "C:\\%s\\", staging.c_str());
     int result = -1;
+    HANDLE pin = INVALID_HANDLE_VALUE;
     console_ = tree_snapshot::Console(
-        [&] { result = StageFiles("C:\\", package, path); });
+        [&] { result = StageFiles("C:\\", package, path, &pin); });
     staged_ = path;
+    // Held exactly when staged, and then nobody can move the folder away.
+    EXPECT_EQ(pin != INVALID_HANDLE_VALUE, result == 0);
+    if (pin != INVALID_HANDLE_VALUE) {
+      std::string folder = staged_.substr(0, staged_.size() - 1);
+      EXPECT_FALSE(MoveFileA(folder.c_str(), "C:\\moved"));
+      EXPECT_EQ(GetLastError(), DWORD{ERROR_SHARING_VIOLATION});
+      EXPECT_FALSE(RemoveDirectoryA(folder.c_str()));
+      CloseHandle(pin);
+    }
     return result;
   }
 
@@ -71,9 +83,11 @@ TEST_F(StagingAreaTest, StagingNameIsFreeAndInTheRoot) {
   std::string name = first + strlen("C:\\");
   strcat(first, "\\");
   char package[261] = "C:\\pkg";
-  EXPECT_EQ(StageFiles("C:\\", package, first), 0);
+  HANDLE pin = INVALID_HANDLE_VALUE;
+  EXPECT_EQ(StageFiles("C:\\", package, first, &pin), 0);
   EXPECT_STREQ(package, "C:\\pkg\\");
   EXPECT_TRUE(StagedInFull(name));
+  EXPECT_TRUE(CloseHandle(pin));
 }
 
 TEST_F(StagingAreaTest, NoStagingNameLeavesTheBufferEmpty) {
@@ -193,14 +207,62 @@ TEST_F(StagingAreaTest, WithoutAReservedNameNoFreshOneIsTaken) {
   char path[kStagingPathSize] = "\\";
   int result = -1;
   HostTraceCalls(true);
+  HANDLE pin = nullptr;
   console_ = tree_snapshot::Console(
-      [&] { result = StageFiles("C:\\", package, path); });
+      [&] { result = StageFiles("C:\\", package, path, &pin); });
   EXPECT_EQ(result, 1);
+  EXPECT_EQ(pin, INVALID_HANDLE_VALUE);
   EXPECT_EQ(console_, kCannotCreate);
   EXPECT_STREQ(path, "\\");
   EXPECT_EQ(HostTakeTrace(),
             (std::vector<std::string>{"GetDiskFreeSpaceA C:\\",
                                       "CreateDirectoryA \\"}));
+}
+
+// Until it is held, the folder made may be swapped for another account's:
+// one that cannot be held is no staging directory, and the empty one made
+// goes again.
+TEST_F(StagingAreaTest, FolderThatCannotBeHeldIsNoStagingDirectory) {
+  HostFailCall("CreateFileA", ERROR_SHARING_VIOLATION, 1);
+  EXPECT_EQ(Stage("stage"), 1);
+  EXPECT_EQ(console_, kCannotCreate);
+  EXPECT_FALSE(Exists("stage"));
+}
+
+// What the run checks before it runs from the staging directory and
+// before it empties it: the folder at the name is the one held.
+TEST_F(StagingAreaTest, OnlyThePlainFolderHeldPassesAsPinned) {
+  MakeFolder("stage");
+  MakeFolder("elsewhere");
+  MakeFile("elsewhere/keep", "mine");
+  ASSERT_EQ(symlink(HostPath("elsewhere").c_str(), HostPath("link").c_str()),
+            0);
+  // A link is never pinned, with or without the final backslash.
+  EXPECT_EQ(PinFolder("C:\\link"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(PinFolder("C:\\link\\"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(PinFolder("C:\\pkg\\version.id"), INVALID_HANDLE_VALUE);
+  EXPECT_EQ(PinFolder("C:\\missing\\"), INVALID_HANDLE_VALUE);
+
+  HANDLE pin = PinFolder("C:\\stage\\");
+  ASSERT_NE(pin, INVALID_HANDLE_VALUE);
+  EXPECT_TRUE(IsPinnedFolder("C:\\stage\\", pin));
+  EXPECT_TRUE(IsPinnedFolder("C:\\STAGE", pin));
+  EXPECT_FALSE(IsPinnedFolder("C:\\elsewhere\\", pin));
+  // Another account renames it from outside the system's reach (as a
+  // host rename under Wine) and puts a link, then a folder, in its place.
+  namespace fs = std::filesystem;
+  fs::rename(HostPath("stage"), HostPath("moved"));
+  fs::create_directory_symlink(HostPath("elsewhere"), HostPath("stage"));
+  EXPECT_FALSE(IsPinnedFolder("C:\\stage\\", pin));
+  fs::remove(HostPath("stage"));
+  MakeFolder("stage");
+  EXPECT_FALSE(IsPinnedFolder("C:\\stage\\", pin));
+  EXPECT_TRUE(IsPinnedFolder("C:\\moved", pin));
+  fs::remove(HostPath("stage"));
+  EXPECT_FALSE(IsPinnedFolder("C:\\stage\\", pin));
+  EXPECT_TRUE(CloseHandle(pin));
+  EXPECT_EQ(ReadFile("elsewhere/keep"), "mine");
+  EXPECT_EQ(HostOpenHandleCount(), 0u);
 }
 
 TEST_F(StagingAreaTest, FailedCopyIsReportedAfterTheWalkerAndStays) {

@@ -11,6 +11,16 @@
 
 namespace fs = std::filesystem;
 
+void InstallSystemInterpreter(const std::string& system_folder) {
+  fs::path stand_in = fs::read_symlink("/proc/self/exe").parent_path() / "cmd";
+  std::string interpreter = system_folder + "/cmd.exe";
+  {
+    std::ofstream out(interpreter, std::ios::binary);
+    out << "#!/bin/sh\nexec '" << stand_in.string() << "' \"$@\"\n";
+  }
+  fs::permissions(interpreter, fs::perms::owner_all);
+}
+
 void HostMachineTest::SetUp() {
   HostResetMachine();
   // The log's drive comes from the system directory unless a test says.
@@ -22,6 +32,7 @@ void HostMachineTest::SetUp() {
   HostMapDrive('C', drive_c_.c_str());
   HostSetSystemDirectory("C:\\WINDOWS\\system32");
   MakeFolder("WINDOWS/system32/DRIVERS");
+  InstallSystemInterpreter(HostPath("WINDOWS/system32"));
   MakeFolder("pkg");
   ASSERT_TRUE(SetCurrentDirectoryA("C:\\pkg"));
 }

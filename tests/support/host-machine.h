@@ -1,6 +1,6 @@
 // A scratch Windows machine for host tests of the program's routines: drive
-// C: is a fresh temporary folder with a system32\DRIVERS folder and a
-// package folder C:\pkg, which is the current directory during the test.
+// C: is a fresh temporary folder with a system32\DRIVERS folder, the
+// system's cmd.exe in system32, and a package folder C:\pkg, which is the current directory during the test.
 // No systemdrive variable is set, so the result log goes to C:\ZRLOG.
 #ifndef ZODERUDO_TESTS_SUPPORT_HOST_MACHINE_H_
 #define ZODERUDO_TESTS_SUPPORT_HOST_MACHINE_H_
@@ -10,6 +10,11 @@
 #include <string>
 
 #include "os/os.h"
+
+// Puts the system's own cmd.exe in the host folder `system_folder`: a
+// script that starts the host stand-in for cmd built beside the running
+// test program. The program starts no interpreter from anywhere else.
+void InstallSystemInterpreter(const std::string& system_folder);
 
 class HostMachineTest : public ::testing::Test {
  protected:

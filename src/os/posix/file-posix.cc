@@ -7,7 +7,10 @@
 // and not enforced. Locks are open-file-description locks, so that two
 // handles of one process exclude each other as on Windows; they are
 // advisory (reads and writes of a locked range by others still succeed),
-// and a handle without write access takes a shared lock. Only the
+// and a handle without write access takes a shared lock. Of the share
+// modes only FILE_SHARE_DELETE counts: without it the entry opened can be
+// neither renamed nor removed by name while the handle is open, which is
+// what a program relies on to pin a folder. Only the
 // dispositions the program uses are offered: OPEN_EXISTING, OPEN_ALWAYS.
 // As on Windows, a folder opens only with FILE_FLAG_BACKUP_SEMANTICS, and
 // then not for writing (the host opens no folder for writing).
@@ -34,21 +37,30 @@ namespace {
 class File : public os_posix::HandleObject {
  public:
   File(int fd, std::string name, bool readable, bool writable,
-       bool appendable)
+       bool appendable, bool shares_delete, const struct stat& st)
       : HandleObject(os_posix::HandleKind::kFile),
         fd(fd),
         name(std::move(name)),
         readable(readable),
         writable(writable),
-        appendable(appendable) {}
+        appendable(appendable),
+        shares_delete(shares_delete),
+        device(st.st_dev),
+        inode(st.st_ino) {}
   // Closing the descriptor also drops its locks.
   ~File() override { close(fd); }
+  bool HoldsAgainstDelete(const struct stat& st) const override {
+    return !shares_delete && st.st_dev == device && st.st_ino == inode;
+  }
 
   const int fd;
   const std::string name;  // on disk; "" for a drive root
   const bool readable;
   const bool writable;    // may write anywhere, and cut the file
   const bool appendable;  // may add at the end
+  const bool shares_delete;
+  const dev_t device;
+  const ino_t inode;
   std::vector<std::pair<uint64_t, uint64_t>> locks;  // offset, length
 };
 
@@ -127,7 +139,7 @@ bool SetLock(int fd, short type, uint64_t offset, uint64_t length) {
 
 }  // namespace
 
-HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD,
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode,
                           LPSECURITY_ATTRIBUTES, DWORD disposition,
                           DWORD attributes_and_flags, HANDLE) {
   os_posix::TraceCall("CreateFileA", name);
@@ -172,7 +184,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD,
   SetLastError(disposition == OPEN_ALWAYS && existed ? ERROR_ALREADY_EXISTS
                                                      : ERROR_SUCCESS);
   return os_posix::OpenHandle(std::make_unique<File>(
-      fd, target.name, readable, writable, appendable));
+      fd, target.name, readable, writable, appendable,
+      (share_mode & FILE_SHARE_DELETE) != 0, st));
 }
 
 BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD read,

@@ -1,11 +1,14 @@
-// Deleting files and setting their attributes, by name.
+// Deleting and renaming files, reading and setting their attributes, by
+// name.
 #include <errno.h>
+#include <stdio.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <string>
 
 #include "os/posix/attributes-posix.h"
+#include "os/posix/handles-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/paths-posix.h"
 
@@ -22,14 +25,17 @@ DWORD ErrorOfUnlink(int error) {
   }
 }
 
-// The existing entry at `path`, its status not following a final link.
-DWORD FindEntry(const char* path, std::string* host, struct stat* st) {
+// The existing entry at `path`, its status not following a final link;
+// `name` gets its name on disk ("" for a drive root).
+DWORD FindEntry(const char* path, std::string* host, struct stat* st,
+                std::string* name = nullptr) {
   if (!path) return ERROR_INVALID_PARAMETER;
   os_posix::HostPath target;
   DWORD error = os_posix::ResolveWindowsPath(path, &target);
   if (error != ERROR_SUCCESS) return error;
   if (!target.exists) return ERROR_FILE_NOT_FOUND;
   *host = target.Host();
+  if (name) *name = target.name;
   if (target.has_status) {
     *st = target.status;
     return ERROR_SUCCESS;
@@ -54,6 +60,7 @@ DWORD DeleteEntry(const char* path) {
   if (S_ISDIR(st.st_mode) || IsFolderLink(host, st) ||
       (!S_ISLNK(st.st_mode) && os_posix::IsReadOnly(st)))
     return ERROR_ACCESS_DENIED;
+  if (os_posix::HeldAgainstDelete(st)) return ERROR_SHARING_VIOLATION;
   return unlink(host.c_str()) == 0 ? ERROR_SUCCESS : ErrorOfUnlink(errno);
 }
 
@@ -78,6 +85,39 @@ DWORD SetAttributes(const char* path, DWORD attributes) {
   return ERROR_SUCCESS;
 }
 
+// As a listing shows it: a link has the attributes of what it leads to,
+// and is a reparse point.
+DWORD ReadAttributes(const char* path, DWORD* attributes) {
+  std::string host, name;
+  struct stat st;
+  DWORD error = FindEntry(path, &host, &st, &name);
+  if (error != ERROR_SUCCESS) return error;
+  bool link = S_ISLNK(st.st_mode);
+  struct stat target;
+  if (link && stat(host.c_str(), &target) == 0) st = target;
+  *attributes = os_posix::AttributesOf(name.c_str(), st);
+  if (link) *attributes |= FILE_ATTRIBUTE_REPARSE_POINT;
+  return ERROR_SUCCESS;
+}
+
+// Within one folder tree of the host; the new name must be free, as
+// MoveFileA without flags wants it.
+DWORD MoveEntry(const char* from, const char* to) {
+  std::string host;
+  struct stat st;
+  DWORD error = FindEntry(from, &host, &st);
+  if (error != ERROR_SUCCESS) return error;
+  if (!to) return ERROR_INVALID_PARAMETER;
+  os_posix::HostPath target;
+  error = os_posix::ResolveWindowsPath(to, &target);
+  if (error != ERROR_SUCCESS) return error;
+  if (target.exists) return ERROR_ALREADY_EXISTS;
+  if (os_posix::HeldAgainstDelete(st)) return ERROR_SHARING_VIOLATION;
+  return rename(host.c_str(), target.Host().c_str()) == 0
+             ? ERROR_SUCCESS
+             : ErrorOfUnlink(errno);
+}
+
 BOOL Done(DWORD error) {
   if (error == ERROR_SUCCESS) return TRUE;
   SetLastError(error);
@@ -95,4 +135,18 @@ BOOL WINAPI DeleteFileA(LPCSTR path) {
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
   if (os_posix::TakeInjectedFailure("SetFileAttributesA")) return FALSE;
   return Done(SetAttributes(path, attributes));
+}
+
+DWORD WINAPI GetFileAttributesA(LPCSTR path) {
+  if (os_posix::TakeInjectedFailure("GetFileAttributesA"))
+    return INVALID_FILE_ATTRIBUTES;
+  DWORD attributes = INVALID_FILE_ATTRIBUTES;
+  DWORD error = ReadAttributes(path, &attributes);
+  if (error == ERROR_SUCCESS) return attributes;
+  SetLastError(error);
+  return INVALID_FILE_ATTRIBUTES;
+}
+
+BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR new_name) {
+  return Done(MoveEntry(existing, new_name));
 }

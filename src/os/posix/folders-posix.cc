@@ -5,6 +5,7 @@
 
 #include <string>
 
+#include "os/posix/handles-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/paths-posix.h"
 #include "os/posix/security-posix.h"
@@ -72,7 +73,8 @@ DWORD RemoveFolder(const char* path) {
     return ERROR_FILE_NOT_FOUND;
   if (S_ISLNK(st.st_mode)) return RemoveFolderLink(host);
   if (!S_ISDIR(st.st_mode)) return ERROR_DIRECTORY;
-  if (IsCurrentFolder(st)) return ERROR_SHARING_VIOLATION;
+  if (IsCurrentFolder(st) || os_posix::HeldAgainstDelete(st))
+    return ERROR_SHARING_VIOLATION;
   return rmdir(host.c_str()) == 0 ? ERROR_SUCCESS : ErrorOfRmdir(errno);
 }
 

@@ -53,6 +53,14 @@ std::unique_ptr<HandleObject> TakeHandle(
   return object;
 }
 
+bool HeldAgainstDelete(const struct stat& st) {
+  std::lock_guard<std::mutex> lock(table_mutex);
+  for (const auto& entry : Table()) {
+    if (entry.second->HoldsAgainstDelete(st)) return true;
+  }
+  return false;
+}
+
 size_t CountOpenHandles() {
   std::lock_guard<std::mutex> lock(table_mutex);
   return Table().size();

@@ -4,6 +4,7 @@
 #define ZODERUDO_OS_POSIX_HANDLES_POSIX_H_
 
 #include <stddef.h>
+#include <sys/stat.h>
 
 #include <initializer_list>
 #include <memory>
@@ -19,6 +20,11 @@ class HandleObject {
   explicit HandleObject(HandleKind kind) : kind_(kind) {}
   virtual ~HandleObject() = default;
   HandleKind kind() const { return kind_; }
+  // Whether this handle keeps the entry `st` from being renamed or
+  // removed: opened on it without FILE_SHARE_DELETE.
+  virtual bool HoldsAgainstDelete(const struct stat& /*st*/) const {
+    return false;
+  }
 
  private:
   HandleKind kind_;
@@ -35,6 +41,10 @@ HandleObject* LookUpHandle(HANDLE handle,
 // Unregisters and returns the object if it is open and of one of `kinds`.
 std::unique_ptr<HandleObject> TakeHandle(
     HANDLE handle, std::initializer_list<HandleKind> kinds);
+
+// Whether an open handle keeps the entry `st` from being renamed or
+// removed (ERROR_SHARING_VIOLATION on Windows).
+bool HeldAgainstDelete(const struct stat& st);
 
 // How many handles are open.
 size_t CountOpenHandles();

@@ -127,7 +127,8 @@ void HostSkipSleep(bool on);
 // CreateProcessA, DeleteFileA, FindFirstFileA, GetDiskFreeSpaceA,
 // GetTempFileNameA, RemoveDirectoryA, SetCurrentDirectoryA and Sleep. Each
 // line is the function's name, one blank and the path, command line or
-// number passed in (for CopyFileA the new file's path). Made even when the
+// number passed in (for CopyFileA the new file's path; for CreateProcessA
+// the program's path, when one is given, a blank and the command line). Made even when the
 // call is made to fail.
 void HostTraceCalls(bool on);
 std::vector<std::string> HostTakeTrace();

@@ -192,9 +192,12 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
                            DWORD, LPVOID environment, LPCSTR current_directory,
                            LPSTARTUPINFOA,
                            LPPROCESS_INFORMATION process_information) {
-  // Traced even when made to fail: the trace shows what was attempted.
-  os_posix::TraceCall("CreateProcessA",
-                      command_line ? command_line : application);
+  // Traced even when made to fail: the trace shows what was attempted,
+  // the program named (if any), then the command line.
+  std::string attempted = application ? application : "";
+  if (application && command_line) attempted += " ";
+  if (command_line) attempted += command_line;
+  os_posix::TraceCall("CreateProcessA", attempted.c_str());
   if (os_posix::TakeInjectedFailure("CreateProcessA")) return FALSE;
   os_posix::SweepOrphans();
   DWORD error = Start(application, command_line, environment, current_directory,

@@ -93,6 +93,9 @@ typedef const void* LPCVOID;
 #define FILE_SHARE_WRITE 0x00000002
 #define FILE_SHARE_DELETE 0x00000004
 #define FILE_FLAG_BACKUP_SEMANTICS 0x02000000
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#define FILE_LIST_DIRECTORY 0x0001
+#define INVALID_FILE_ATTRIBUTES ((DWORD)-1)
 #define OPEN_EXISTING 3
 #define OPEN_ALWAYS 4
 #define FILE_BEGIN 0
@@ -229,6 +232,14 @@ BOOL WINAPI RemoveDirectoryA(LPCSTR path);
 BOOL WINAPI CopyFileA(LPCSTR existing, LPCSTR new_name, BOOL fail_if_exists);
 BOOL WINAPI DeleteFileA(LPCSTR path);
 BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes);
+// A host symbolic link shows as a reparse point with the attributes of
+// what it leads to, as in a directory listing.
+DWORD WINAPI GetFileAttributesA(LPCSTR path);
+// Renames a file or folder. Like RemoveDirectoryA and DeleteFileA it
+// refuses (ERROR_SHARING_VIOLATION) an entry that a handle holds open
+// without FILE_SHARE_DELETE. The program never renames; tests play
+// another account with it.
+BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR new_name);
 UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique,
                              LPSTR buffer);
 
@@ -259,7 +270,10 @@ BOOL WINAPI CloseHandle(HANDLE handle);
 
 // Files (handles of kind kFile; CloseHandle closes them). With
 // FILE_FLAG_BACKUP_SEMANTICS CreateFileA also opens a folder (a drive
-// root included), for reading, not writing.
+// root included), for reading, not writing. As under Wine, a handle
+// follows a final host link, FILE_FLAG_OPEN_REPARSE_POINT or not; opened
+// without FILE_SHARE_DELETE it keeps its entry from being renamed or
+// removed by name.
 HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode,
                           LPSECURITY_ATTRIBUTES attributes, DWORD disposition,
                           DWORD flags, HANDLE template_file);
