@@ -34,21 +34,25 @@ namespace {
 class File : public os_posix::HandleObject {
  public:
   File(int fd, std::string name, bool readable, bool writable,
-       bool appendable)
+       bool appendable, bool owns_fd = true)
       : HandleObject(os_posix::HandleKind::kFile),
         fd(fd),
         name(std::move(name)),
         readable(readable),
         writable(writable),
-        appendable(appendable) {}
+        appendable(appendable),
+        owns_fd(owns_fd) {}
   // Closing the descriptor also drops its locks.
-  ~File() override { close(fd); }
+  ~File() override {
+    if (owns_fd) close(fd);
+  }
 
   const int fd;
   const std::string name;  // on disk; "" for a drive root
   const bool readable;
   const bool writable;    // may write anywhere, and cut the file
   const bool appendable;  // may add at the end
+  const bool owns_fd;     // false for a standard stream, which stays open
   std::vector<std::pair<uint64_t, uint64_t>> locks;  // offset, length
 };
 
@@ -173,6 +177,23 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD,
                                                      : ERROR_SUCCESS);
   return os_posix::OpenHandle(std::make_unique<File>(
       fd, target.name, readable, writable, appendable));
+}
+
+// One handle per stream, made when first asked for, as the process's
+// standard handles exist before any call; a closed stream has none.
+HANDLE WINAPI GetStdHandle(DWORD which) {
+  static HANDLE handles[3];
+  int fd = which == STD_INPUT_HANDLE    ? 0
+           : which == STD_OUTPUT_HANDLE ? 1
+           : which == STD_ERROR_HANDLE  ? 2
+                                        : -1;
+  if (fd < 0) return Fail(ERROR_INVALID_HANDLE, INVALID_HANDLE_VALUE);
+  if (fcntl(fd, F_GETFD) < 0) return nullptr;
+  if (!FileOf(handles[fd])) {
+    handles[fd] = os_posix::OpenHandle(
+        std::make_unique<File>(fd, "", fd == 0, false, fd != 0, false));
+  }
+  return handles[fd];
 }
 
 BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD read,

@@ -96,3 +96,24 @@ BOOL WINAPI SetFileAttributesA(LPCSTR path, DWORD attributes) {
   if (os_posix::TakeInjectedFailure("SetFileAttributesA")) return FALSE;
   return Done(SetAttributes(path, attributes));
 }
+
+// A link shows the attributes of what it leads to, and is a reparse point,
+// as Wine shows it; a dangling one is not found.
+DWORD WINAPI GetFileAttributesA(LPCSTR path) {
+  if (os_posix::TakeInjectedFailure("GetFileAttributesA"))
+    return INVALID_FILE_ATTRIBUTES;
+  std::string host;
+  struct stat st;
+  DWORD error = FindEntry(path, &host, &st);
+  bool link = error == ERROR_SUCCESS && S_ISLNK(st.st_mode);
+  if (link && stat(host.c_str(), &st) != 0) error = ERROR_FILE_NOT_FOUND;
+  if (error != ERROR_SUCCESS) {
+    SetLastError(error);
+    return INVALID_FILE_ATTRIBUTES;
+  }
+  size_t slash = host.find_last_of('/');
+  DWORD attributes = os_posix::AttributesOf(
+      slash == std::string::npos ? host.c_str() : host.c_str() + slash + 1,
+      st);
+  return link ? attributes | FILE_ATTRIBUTE_REPARSE_POINT : attributes;
+}
