@@ -13,6 +13,14 @@ const unsigned kTripleSize = 18;
 // Size of the buffer a result record is built in.
 const unsigned kRecordSize = 512;
 
+// The record's field names and status words, for writing and reading.
+const char kUpdateField[] = ",Update=";
+const char kNewField[] = ",New=";
+const char kStatusField[] = ",Status=";
+const char kCodeField[] = ",ReturnCode=";
+const char kSuccess[] = "Success";
+const char kUnknown[] = "Unknown";
+
 // Writes three values, each with at least two digits (a leading zero below
 // 10), joined by "-" when `dashes` is non-zero and by ":" when it is zero,
 // into `text` (kTripleSize characters). Month, day, year with dashes give
