@@ -85,7 +85,6 @@ bool CopyValue(const char* begin, const char* end, char* value) {
 }  // namespace
 
 bool ParseLogRecord(const char* line, size_t length, LogRecord* record) {
-  memset(record, 0, sizeof *record);
   const char* end = line + length;
   // The line end the writer puts is a blank and CR LF; a copy that lost
   // the blank or the CR on the way is still read.

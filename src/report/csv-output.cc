@@ -61,12 +61,14 @@ void PutRow(Output* out, const ReportRow& row) {
   if (row.outcome == OutcomeNoRecord || row.outcome == OutcomeUnreadable) {
     PutText(out, ",,,,,,");
   } else {
-    char code[kDecimalSize];
+    char code[kDecimalSize], date[kTripleSize], time[kTripleSize];
     FormatDecimal(row.return_code, code);
+    FormatRowDate(row, date);
+    FormatRowTime(row, time);
     Put(out, ",", 1);
-    PutText(out, row.date);
+    PutText(out, date);
     Put(out, ",", 1);
-    PutText(out, row.time);
+    PutText(out, time);
     Put(out, ",", 1);
     PutField(out, row.update);
     Put(out, ",", 1);

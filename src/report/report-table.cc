@@ -45,8 +45,26 @@ void FillFromRecord(ReportRow* row, const LogRecord& record, uint32_t order) {
   row->outcome = OutcomeOfCode(record.result);
   row->return_code = record.result;
   row->order = order;
-  FormatTriple(record.year, record.month, record.day, 1, row->date);
-  FormatTriple(record.hour, record.minute, record.second, 0, row->time);
+  row->stamp = ((((record.year * 100ull + record.month) * 100 + record.day) *
+                     100 +
+                 record.hour) *
+                    100 +
+                record.minute) *
+                   100 +
+               record.second;
+}
+
+// FNV-1a over both texts, the zero between them included: a row of
+// another package is told apart without comparing texts.
+uint32_t HashText(uint32_t hash, const char* text) {
+  do {
+    hash = (hash ^ static_cast<unsigned char>(*text)) * 16777619u;
+  } while (*text++ != '\0');
+  return hash;
+}
+
+uint32_t HashPackage(const char* update, const char* new_version) {
+  return HashText(HashText(2166136261u, update), new_version);
 }
 
 }  // namespace
@@ -83,15 +101,13 @@ int CompareKeys(const ReportRow& a, const ReportRow& b) {
   return order;
 }
 
-// The key, then the latest last: date and time as written sort as text.
+// The key, then the latest last.
 int CompareRows(const void* left, const void* right) {
   const ReportRow& a = *static_cast<const ReportRow*>(left);
   const ReportRow& b = *static_cast<const ReportRow*>(right);
   int order = CompareKeys(a, b);
   if (order == 0)
-    order = strcmp(a.date, b.date);
-  if (order == 0)
-    order = strcmp(a.time, b.time);
+    order = a.stamp < b.stamp ? -1 : a.stamp > b.stamp ? 1 : 0;
   if (order == 0)
     order = a.order < b.order ? -1 : a.order > b.order ? 1 : 0;
   return order;
@@ -116,6 +132,18 @@ int OutcomeOfCode(int32_t code) {
     default:
       return OutcomeFailed;
   }
+}
+
+void FormatRowDate(const ReportRow& row, char* date) {
+  FormatTriple(static_cast<uint16_t>(row.stamp / 10000000000ull),
+               static_cast<uint16_t>(row.stamp / 100000000 % 100),
+               static_cast<uint16_t>(row.stamp / 1000000 % 100), 1, date);
+}
+
+void FormatRowTime(const ReportRow& row, char* time) {
+  FormatTriple(static_cast<uint16_t>(row.stamp / 10000 % 100),
+               static_cast<uint16_t>(row.stamp / 100 % 100),
+               static_cast<uint16_t>(row.stamp % 100), 0, time);
 }
 
 void StartTable(ReportTable* table) { memset(table, 0, sizeof *table); }
@@ -145,9 +173,10 @@ const char* AddComputer(ReportTable* table, const char* name) {
 
 bool AddRecordRow(ReportTable* table, const char* computer, size_t first_row,
                   const LogRecord& record) {
+  uint32_t hash = HashPackage(record.update, record.new_version);
   for (size_t i = first_row; i < table->count; ++i) {
     ReportRow* row = &table->rows[i];
-    if (strcmp(row->update, record.update) == 0 &&
+    if (row->package_hash == hash && strcmp(row->update, record.update) == 0 &&
         strcmp(row->new_version, record.new_version) == 0) {
       FillFromRecord(row, record, table->next_order++);
       return true;
@@ -156,8 +185,9 @@ bool AddRecordRow(ReportTable* table, const char* computer, size_t first_row,
   ReportRow* row = NewRow(table, computer, OutcomeFailed);
   if (row == nullptr)
     return false;
-  memcpy(row->update, record.update, sizeof row->update);
-  memcpy(row->new_version, record.new_version, sizeof row->new_version);
+  strcpy(row->update, record.update);
+  strcpy(row->new_version, record.new_version);
+  row->package_hash = hash;
   FillFromRecord(row, record, row->order);
   return true;
 }

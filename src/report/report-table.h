@@ -37,11 +37,15 @@ struct ReportRow {
   int outcome;
   int32_t return_code;
   uint32_t order;  // in order of reading: of two equal times, the later
-  char date[kTripleSize];  // YYYY-MM-DD
-  char time[kTripleSize];  // hh:mm:ss
+  uint32_t package_hash;  // of update and new: most rows differ in it
+  uint64_t stamp;  // the record's date and time as YYYYMMDDhhmmss
   char update[kVersionValueSize];
   char new_version[kVersionValueSize];
 };
+
+// The row's date (YYYY-MM-DD) and time (hh:mm:ss), kTripleSize each.
+void FormatRowDate(const ReportRow& row, char* date);
+void FormatRowTime(const ReportRow& row, char* time);
 
 // The rows, in memory that grows as logs are read (the C runtime's heap:
 // a fleet has no fixed size).
