@@ -1,18 +1,19 @@
 # The release archives, made by the package target (windows-release.cmake
 # passes the arguments) into OUT:
-# - zoderudo-VERSION-win32.zip: a folder of that name with the exe, the
-#   README, the TEXTS (paths below SOURCE_DIR) and SHA256SUMS of them all;
-# - zoderudo-VERSION-win32-debug.zip: the exe's debug file, in the folder
-#   zoderudo-VERSION-win32 too, so that it unpacks beside the exe;
+# - zoderudo-VERSION-win32.zip: a folder of that name with the EXES
+#   (zoderudo.exe and zrreport.exe), the README, the TEXTS (paths below
+#   SOURCE_DIR) and SHA256SUMS of them all;
+# - zoderudo-VERSION-win32-debug.zip: the exes' debug files, in the folder
+#   zoderudo-VERSION-win32 too, so that they unpack beside the exes;
 # - a .sha256 file beside each.
-# With PKCS12, the ZIP holds a signed copy of the exe (sign-exe.sh), made in
-# WORK before the checksums; the build's own exe stays as it is.
+# With PKCS12, the ZIP holds signed copies of the exes (sign-exe.sh), made
+# in WORK before the checksums; the build's own exes stay as they are.
 #
 # The ZIPs' bytes depend only on the files' contents (write-zip.py): every
 # entry takes the time SOURCE_DATE_EPOCH, else that of the commit when
 # SOURCE_DIR is the top of a git work tree, else 1980-01-01.
 #
-#   cmake -DVERSION= -DSOURCE_DIR= -DEXE= -DTEXTS= -DWORK= -DOUT= -DPYTHON=
+#   cmake -DVERSION= -DSOURCE_DIR= -DEXES= -DTEXTS= -DWORK= -DOUT= -DPYTHON=
 #         [-DPKCS12= -DOSSLSIGNCODE= -DTIMESTAMP_URL=] -P release.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/sha256sums.cmake)
 set(top zoderudo-${VERSION}-win32)
@@ -43,16 +44,22 @@ else()
 endif()
 message(STATUS "Release archives: entry times ${epoch} (${source})")
 
-set(exe ${EXE})
-if(PKCS12)
-  set(exe ${WORK}/zoderudo.exe)
-  execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/sign-exe.sh
-                          ${OSSLSIGNCODE} ${PKCS12} "${TIMESTAMP_URL}"
-                          ${EXE} ${exe}
-                  COMMAND_ERROR_IS_FATAL ANY)
-endif()
+set(files)
+set(debug_files)
+foreach(built ${EXES})
+  get_filename_component(name ${built} NAME)
+  set(exe ${built})
+  if(PKCS12)
+    set(exe ${WORK}/${name})
+    execute_process(COMMAND ${CMAKE_CURRENT_LIST_DIR}/sign-exe.sh
+                            ${OSSLSIGNCODE} ${PKCS12} "${TIMESTAMP_URL}"
+                            ${built} ${exe}
+                    COMMAND_ERROR_IS_FATAL ANY)
+  endif()
+  list(APPEND files ${name}=${exe})
+  list(APPEND debug_files ${top}/${name}.debug=${built}.debug)
+endforeach()
 
-set(files zoderudo.exe=${exe})
 foreach(text README.md ${TEXTS})
   list(APPEND files ${text}=${SOURCE_DIR}/${text})
 endforeach()
@@ -64,8 +71,7 @@ execute_process(COMMAND ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/write-zip.py
                         ${zip} ${epoch} ${files}
                 COMMAND_ERROR_IS_FATAL ANY)
 execute_process(COMMAND ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/write-zip.py
-                        ${debug_zip} ${epoch}
-                        ${top}/zoderudo.exe.debug=${EXE}.debug
+                        ${debug_zip} ${epoch} ${debug_files}
                 COMMAND_ERROR_IS_FATAL ANY)
 foreach(archive ${zip} ${debug_zip})
   get_filename_component(name ${archive} NAME)

@@ -7,4 +7,8 @@
 // Write failures are ignored: there is nowhere better to report them.
 void ReportLine(const char* text, const char* detail = nullptr);
 
+// The same on standard error: for a program whose standard output carries
+// its result (zrreport's table), so messages never mix with it.
+void ReportErrorLine(const char* text, const char* detail = nullptr);
+
 #endif  // ZODERUDO_CONSOLE_REPORT_LINE_H_

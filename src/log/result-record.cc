@@ -33,23 +33,28 @@ void Append(Builder* builder, const char* part) {
 }
 
 // Base 10 with a minus sign for negative values and at least `digits`
-// digits; the smallest int32 is negated in 64 bits.
-void AppendDecimal(Builder* builder, int64_t value, unsigned digits) {
+// digits (at most 20); the smallest value is negated without overflow.
+unsigned WriteDecimal(int64_t value, unsigned digits, char* text) {
   char reversed[24];
   unsigned count = 0;
-  uint64_t magnitude = value < 0 ? static_cast<uint64_t>(-value)
+  uint64_t magnitude = value < 0 ? 0 - static_cast<uint64_t>(value)
                                  : static_cast<uint64_t>(value);
   do {
     reversed[count++] = static_cast<char>('0' + magnitude % 10);
     magnitude /= 10;
   } while (magnitude != 0 || count < digits);
-  char text[sizeof reversed + 2];
   unsigned length = 0;
   if (value < 0)
     text[length++] = '-';
   while (count > 0)
     text[length++] = reversed[--count];
   text[length] = '\0';
+  return length;
+}
+
+void AppendDecimal(Builder* builder, int64_t value, unsigned digits) {
+  char text[kDecimalSize + 2];
+  WriteDecimal(value, digits, text);
   Append(builder, text);
 }
 
@@ -76,15 +81,19 @@ unsigned BuildLogRecord(const char* date, const char* time, const char* update,
   Append(&builder, date);
   Append(&builder, " ");
   Append(&builder, time);
-  Append(&builder, ",Update=");
+  Append(&builder, kUpdateField);
   Append(&builder, update);
-  Append(&builder, ",New=");
+  Append(&builder, kNewField);
   Append(&builder, new_version);
-  Append(&builder, ",Status=");
-  Append(&builder, result == 0 ? "Success" : "Unknown");
-  Append(&builder, ",ReturnCode=");
+  Append(&builder, kStatusField);
+  Append(&builder, result == 0 ? kSuccess : kUnknown);
+  Append(&builder, kCodeField);
   AppendDecimal(&builder, result, 1);
   builder.size = kRecordSize;
   Append(&builder, kLineEnd);
   return builder.length;
+}
+
+unsigned FormatDecimal(int64_t value, char* text) {
+  return WriteDecimal(value, 1, text);
 }

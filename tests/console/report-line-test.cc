@@ -16,6 +16,16 @@ TEST(ReportLineTest, DetailFollowsTheTextWithNoSeparator) {
             "Cannot Get System Directory\n");
 }
 
+TEST(ReportLineTest, ErrorLinesGoToStandardErrorOnly) {
+  testing::internal::CaptureStdout();
+  testing::internal::CaptureStderr();
+  ReportErrorLine("C:\\logs\\PC1.log", ":3: not a result record");
+  ReportErrorLine("usage");
+  EXPECT_EQ(testing::internal::GetCapturedStderr(),
+            "C:\\logs\\PC1.log:3: not a result record\nusage\n");
+  EXPECT_EQ(testing::internal::GetCapturedStdout(), "");
+}
+
 TEST(ReportLineTest, EachLineIsOutBeforeTheNextStep) {
   // A child process writes straight to the descriptor; our line must
   // already be there when it does.

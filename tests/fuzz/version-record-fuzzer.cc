@@ -1,5 +1,5 @@
 // Fuzzes the version-file reading and the building of the result record
-// against a plain model of both. Input: 4 bytes of result code, 1 byte of
+// against a plain model of both, and the reading of the record back. Input: 4 bytes of result code, 1 byte of
 // chunk size, 6 bytes of date and time, then the version file's bytes.
 // Any difference, or a record that breaks its form, aborts.
 #include <stddef.h>
@@ -95,5 +95,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                          ",ReturnCode=" + std::to_string(result) + " \r\n";
   Check(length < kRecordSize && record[length] == '\0');
   Check(std::string(record, length) == expected);
+
+  // Read back as a log line (without its LF), it gives what was written
+  // wherever a clock could have given the date and time, and unless New
+  // holds ",New=" (then the reader gives its start to Update).
+  LogRecord read;
+  bool readable = ParseLogRecord(record, length - 1, &read);
+  bool clock = fields[0] >= 1000 && fields[0] <= 9999 && fields[1] >= 1 &&
+               fields[1] <= 12 && fields[2] >= 1 && fields[2] <= 31 &&
+               hour <= 23 && minute <= 59;
+  if (clock && strstr(new_version, ",New=") == nullptr) {
+    Check(readable && strcmp(read.update, update) == 0 &&
+          strcmp(read.new_version, new_version) == 0 &&
+          read.result == result && read.year == fields[0] &&
+          read.month == fields[1] && read.day == fields[2] &&
+          read.hour == hour && read.minute == minute &&
+          read.second == fields[2]);
+  }
+  // Any bytes at all as a line: read or refused, never a fault.
+  ParseLogRecord(bytes.data(), bytes.size(), &read);
   return 0;
 }

@@ -225,3 +225,45 @@ TEST_F(Win32, LocalTimeIsACalendarDate) {
                              kOffsets[now.wMonth - 1] + now.wDay) %
                                 7);
 }
+
+// What the report reads with: a path's attributes tell a folder of logs
+// from a log; the computer's own name; the standard output as a handle.
+TEST_F(Win32, AttributesComputerNameAndStandardHandles) {
+  fs::create_directory("logs");
+  WriteText("logs/PC1.log", "x");
+  EXPECT_NE(GetFileAttributesA("LOGS") & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_NE(GetFileAttributesA((drive_ + "\\").c_str()) &
+                FILE_ATTRIBUTE_DIRECTORY,
+            0u);
+  DWORD file = GetFileAttributesA("logs\\pc1.LOG");
+  ASSERT_NE(file, INVALID_FILE_ATTRIBUTES);
+  EXPECT_EQ(file & FILE_ATTRIBUTE_DIRECTORY, 0u);
+  EXPECT_EQ(ErrorIf(GetFileAttributesA(Cleared("logs\\PC2.log")) ==
+                    INVALID_FILE_ATTRIBUTES),
+            DWORD{ERROR_FILE_NOT_FOUND});
+  EXPECT_EQ(ErrorIf(GetFileAttributesA(Cleared("gone\\PC2.log")) ==
+                    INVALID_FILE_ATTRIBUTES),
+            DWORD{ERROR_PATH_NOT_FOUND});
+
+  char name[MAX_COMPUTERNAME_LENGTH + 1];
+  memset(name, '#', sizeof name);
+  DWORD size = sizeof name;
+  ASSERT_TRUE(GetComputerNameA(name, &size));
+  EXPECT_EQ(size, strlen(name));
+  EXPECT_GT(size, 0u);
+  for (DWORD i = 0; i < size; ++i)
+    EXPECT_FALSE(name[i] >= 'a' && name[i] <= 'z') << name;
+  // Too small: nothing written, and the size needed with the zero.
+  DWORD small = size;
+  EXPECT_EQ(ErrorIf(!GetComputerNameA(Cleared(name), &small)),
+            DWORD{ERROR_BUFFER_OVERFLOW});
+  EXPECT_EQ(small, size + 1);
+
+  HANDLE output = GetStdHandle(STD_OUTPUT_HANDLE);
+  ASSERT_NE(output, INVALID_HANDLE_VALUE);
+  ASSERT_NE(output, nullptr);
+  EXPECT_EQ(GetStdHandle(STD_OUTPUT_HANDLE), output);
+  DWORD written = 1;
+  EXPECT_TRUE(WriteFile(output, "", 0, &written, nullptr));
+  EXPECT_EQ(written, 0u);
+}

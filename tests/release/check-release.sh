@@ -6,10 +6,11 @@
 #   file byte for byte the same as each other and as this build tree's, and
 #   the same ZIPs. One copy is a git commit and takes the ZIPs' times from
 #   it, the other is no commit and is given SOURCE_DATE_EPOCH;
-# - the release ZIP (made by the package target) holds the exe, the README,
-#   docs/ and the example package, in a fixed order with fixed modes and
-#   times; its SHA256SUMS verifies, and the debug archive holds the exe's
-#   debug file.
+# - the release ZIP (made by the package target) holds the exes
+#   (zoderudo.exe, and zrreport.exe from the same folder as EXE), the
+#   README, docs/ and the example package, in a fixed order with fixed
+#   modes and times; its SHA256SUMS verifies, and the debug archive holds
+#   the exes' debug files.
 #
 # Usage: check-release.sh SOURCE_DIR WORK_DIR EXE VERSION BUILD_TYPE
 set -u
@@ -20,6 +21,7 @@ here=$(dirname "$0")
 . "$here/../support/check-cases.sh"
 . "$here/release-lib.sh"
 top=zoderudo-$version-win32
+report_exe=$(dirname "$exe")/zrreport.exe
 # The commit's time: an even second, which a ZIP entry holds exactly.
 epoch=1234567890 when='2009-02-13 23:31:30'
 
@@ -40,13 +42,15 @@ same_bytes_from_two_folders() {
   (umask 077 && SOURCE_DATE_EPOCH=$epoch build_release "$b" "$work/b/out") ||
     return 1
   local sums
-  sums=$(cd "$work" && sha256sum a/zoderudo/build/windows/bin/zoderudo.exe* \
-           b/out/bin/zoderudo.exe* "$exe" "$exe.debug" \
+  sums=$(cd "$work" && sha256sum a/zoderudo/build/windows/bin/z*.exe* \
+           b/out/bin/z*.exe* "$exe" "$exe.debug" "$report_exe" \
+           "$report_exe.debug" \
            a/zoderudo/build/windows/release/*.zip b/out/release/*.zip)
   sed 's/^/  /' <<<"$sums"
-  # One hash for the exes, one for the debug files, one for each ZIP.
-  [ "$(awk '{ print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 4 ] &&
-    [ "$(awk '/\.exe$/ { print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 1 ] &&
+  # One hash for each exe, one for each debug file, one for each ZIP.
+  [ "$(awk '{ print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 6 ] &&
+    [ "$(awk '/zoderudo\.exe$/ { print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 1 ] &&
+    [ "$(awk '/zrreport\.exe$/ { print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 1 ] &&
     [ "$(awk "/$top.zip\$/ { print \$1 }" <<<"$sums" | sort -u | wc -l)" -eq 1 ]
 }
 
@@ -59,7 +63,7 @@ release_archives() {
   for name in / README.md SHA256SUMS docs/ docs/deploying.md \
       docs/developing.md docs/releasing.md docs/support.md examples/ \
       examples/package/ examples/package/ZELMOR_UPDATE.cmd \
-      examples/package/version.id zoderudo.exe; do
+      examples/package/version.id zoderudo.exe zrreport.exe; do
     case $name in
       */) echo "$top/${name#/} 40755 $when" ;;
       *.exe) echo "$top/$name 100755 $when" ;;
@@ -68,9 +72,11 @@ release_archives() {
   done | diff - "$work/entries" || { echo "  unexpected entries of $top.zip"; return 1; }
   unpack "$release/$top.zip" "$out" &&
     (cd "$out/$top" && sha256sum -c SHA256SUMS) &&
-    cmp "$out/$top/zoderudo.exe" "$exe" || return 1
+    cmp "$out/$top/zoderudo.exe" "$exe" &&
+    cmp "$out/$top/zrreport.exe" "$report_exe" || return 1
   unpack "$release/$top-debug.zip" "$out" &&
-    cmp "$out/$top/zoderudo.exe.debug" "$exe.debug"
+    cmp "$out/$top/zoderudo.exe.debug" "$exe.debug" &&
+    cmp "$out/$top/zrreport.exe.debug" "$report_exe.debug"
 }
 
 check "two builds in two folders at two times give the same exe, debug file and ZIPs" \

@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Checks the signed release: a throwaway CA and code-signing certificate
 # (openssl), a release built with them as a maintainer builds one, and
-# - osslsigncode verify accepts the exe against that CA, with a SHA-1
-#   signature first (the one Windows 2000 and XP read) and a SHA-256 one
-#   nested in it; the build's own exe stays unsigned;
+# - osslsigncode verify accepts each exe (zoderudo.exe, zrreport.exe)
+#   against that CA, with a SHA-1 signature first (the one Windows 2000
+#   and XP read) and a SHA-256 one nested in it; the build's own exes stay
+#   unsigned;
 # - the password reached osslsigncode on no command line and is in no file
 #   of the build;
-# - SHA256SUMS matches the signed exe; the exe checks still pass on it; it
-#   runs the example package under Wine;
+# - SHA256SUMS matches the signed exes; the exe checks still pass on them;
+#   zoderudo.exe runs the example package under Wine;
 # - a time-stamp server that cannot be reached fails the release.
 #
 # Usage: check-signing.sh SOURCE_DIR WORK_DIR EXE VERSION BUILD_TYPE
@@ -60,7 +61,8 @@ signed_release_builds() {
 
 password_kept_off_command_lines() {
   sed 's/^/  | /' "$work/signer-arguments"
-  [ "$(grep -c ' -readpass ' "$work/signer-arguments")" -eq 2 ] || return 1
+  # Two signatures for each of the two exes.
+  [ "$(grep -c ' -readpass ' "$work/signer-arguments")" -eq 4 ] || return 1
   if grep -rlF "$ZODERUDO_SIGN_PASSWORD" "$work/signer-arguments" "$build"; then
     echo "  the password is in the files above"
     return 1
@@ -68,23 +70,28 @@ password_kept_off_command_lines() {
 }
 
 verified_with_both_signatures() {
-  osslsigncode verify -CAfile "$work/ca/ca.pem" -in "$unzipped/$top/zoderudo.exe" \
-    >"$work/verify.log" 2>&1
-  local status=$? digests
-  digests=$(sed -n 's/^Message digest algorithm  *: //p' "$work/verify.log" | tr '\n' ' ')
-  echo "  verify: exit $status; digests: $digests"
-  [ $status -eq 0 ] && [ "$digests" = "SHA1 SHA256 " ] &&
-    grep -qx 'Number of verified signatures: 2' "$work/verify.log" ||
-    { sed 's/^/  | /' "$work/verify.log"; return 1; }
-  # Signing leaves the build's own exe as every unsigned build has it.
-  cmp "$build/bin/zoderudo.exe" "$exe" &&
-    ! cmp -s "$unzipped/$top/zoderudo.exe" "$exe"
+  local name status digests
+  for name in zoderudo.exe zrreport.exe; do
+    osslsigncode verify -CAfile "$work/ca/ca.pem" -in "$unzipped/$top/$name" \
+      >"$work/verify.log" 2>&1
+    status=$?
+    digests=$(sed -n 's/^Message digest algorithm  *: //p' "$work/verify.log" | tr '\n' ' ')
+    echo "  verify $name: exit $status; digests: $digests"
+    [ $status -eq 0 ] && [ "$digests" = "SHA1 SHA256 " ] &&
+      grep -qx 'Number of verified signatures: 2' "$work/verify.log" ||
+      { sed 's/^/  | /' "$work/verify.log"; return 1; }
+    # Signing leaves the build's own exe as every unsigned build has it.
+    cmp "$build/bin/$name" "$(dirname "$exe")/$name" &&
+      ! cmp -s "$unzipped/$top/$name" "$build/bin/$name" || return 1
+  done
 }
 
 sums_and_exe_checks_hold() {
   (cd "$unzipped/$top" && sha256sum -c SHA256SUMS) &&
     "$here/../imports/check-exe.sh" "$objdump" "$windres" \
-      "$unzipped/$top/zoderudo.exe" "$version" "$allowed"
+      "$unzipped/$top/zoderudo.exe" "$version" "$allowed" &&
+    "$here/../imports/check-exe.sh" "$objdump" "$windres" \
+      "$unzipped/$top/zrreport.exe" "$version" "$allowed"
 }
 
 # An end-to-end case (wine-lib.sh): the ZIP's example package, in place.
@@ -110,9 +117,9 @@ time_stamp_failure_fails_the_release() {
 check "a release signed with a throwaway certificate builds" signed_release_builds
 check "the password is on no command line and in no file of the build" \
   password_kept_off_command_lines
-check "osslsigncode verify accepts the exe: SHA-1, nested SHA-256" \
+check "osslsigncode verify accepts both exes: SHA-1, nested SHA-256" \
   verified_with_both_signatures
-check "SHA256SUMS matches the signed exe; the exe checks pass on it" \
+check "SHA256SUMS matches the signed exes; the exe checks pass on them" \
   sums_and_exe_checks_hold
 check "a time-stamp server that cannot be reached fails the release" \
   time_stamp_failure_fails_the_release

@@ -1,5 +1,6 @@
 // The environment: the process's own (environ), with names matched
 // regardless of letter case as Windows does.
+#include <ctype.h>
 #include <stdlib.h>
 #include <string.h>
 #include <strings.h>
@@ -63,5 +64,29 @@ BOOL WINAPI SetEnvironmentVariableA(LPCSTR name, LPCSTR value) {
     SetLastError(ERROR_NOT_ENOUGH_MEMORY);
     return FALSE;
   }
+  return TRUE;
+}
+
+// The same buffer rule as Windows: on success the length without the NUL;
+// a buffer too small gets nothing, and the size it needs with the NUL.
+BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size) {
+  if (os_posix::TakeInjectedFailure("GetComputerNameA")) return FALSE;
+  if (!size) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
+  char host[256] = {};
+  if (gethostname(host, sizeof host - 1) != 0) host[0] = '\0';
+  size_t length = strcspn(host, ".");
+  if (length > MAX_COMPUTERNAME_LENGTH) length = MAX_COMPUTERNAME_LENGTH;
+  if (!buffer || *size <= length) {
+    *size = static_cast<DWORD>(length + 1);
+    SetLastError(ERROR_BUFFER_OVERFLOW);
+    return FALSE;
+  }
+  for (size_t i = 0; i < length; ++i)
+    buffer[i] = static_cast<char>(toupper(static_cast<unsigned char>(host[i])));
+  buffer[length] = '\0';
+  *size = static_cast<DWORD>(length);
   return TRUE;
 }

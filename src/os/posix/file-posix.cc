@@ -37,7 +37,8 @@ namespace {
 class File : public os_posix::HandleObject {
  public:
   File(int fd, std::string name, bool readable, bool writable,
-       bool appendable, bool shares_delete, const struct stat& st)
+       bool appendable, bool shares_delete, const struct stat& st,
+       bool owns_fd = true)
       : HandleObject(os_posix::HandleKind::kFile),
         fd(fd),
         name(std::move(name)),
@@ -46,9 +47,12 @@ class File : public os_posix::HandleObject {
         appendable(appendable),
         shares_delete(shares_delete),
         device(st.st_dev),
-        inode(st.st_ino) {}
+        inode(st.st_ino),
+        owns_fd(owns_fd) {}
   // Closing the descriptor also drops its locks.
-  ~File() override { close(fd); }
+  ~File() override {
+    if (owns_fd) close(fd);
+  }
   bool HoldsAgainstDelete(const struct stat& st) const override {
     return !shares_delete && st.st_dev == device && st.st_ino == inode;
   }
@@ -61,6 +65,7 @@ class File : public os_posix::HandleObject {
   const bool shares_delete;
   const dev_t device;
   const ino_t inode;
+  const bool owns_fd;     // false for a standard stream, which stays open
   std::vector<std::pair<uint64_t, uint64_t>> locks;  // offset, length
 };
 
@@ -186,6 +191,26 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode,
   return os_posix::OpenHandle(std::make_unique<File>(
       fd, target.name, readable, writable, appendable,
       (share_mode & FILE_SHARE_DELETE) != 0, st));
+}
+
+// One handle per stream, made when first asked for, as the process's
+// standard handles exist before any call; a closed stream has none.
+HANDLE WINAPI GetStdHandle(DWORD which) {
+  static HANDLE handles[3];
+  int fd = which == STD_INPUT_HANDLE    ? 0
+           : which == STD_OUTPUT_HANDLE ? 1
+           : which == STD_ERROR_HANDLE  ? 2
+                                        : -1;
+  if (fd < 0) return Fail(ERROR_INVALID_HANDLE, INVALID_HANDLE_VALUE);
+  if (fcntl(fd, F_GETFD) < 0) return nullptr;
+  if (!FileOf(handles[fd])) {
+    struct stat st;
+    if (fstat(fd, &st) != 0) return nullptr;
+    // A stream shares delete: it never holds a name against removal.
+    handles[fd] = os_posix::OpenHandle(std::make_unique<File>(
+        fd, "", fd == 0, false, fd != 0, true, st, false));
+  }
+  return handles[fd];
 }
 
 BOOL WINAPI ReadFile(HANDLE handle, LPVOID buffer, DWORD size, LPDWORD read,

@@ -294,9 +294,22 @@ BOOL WINAPI UnlockFile(HANDLE file, DWORD offset_low, DWORD offset_high,
 BOOL WINAPI GetFileInformationByHandle(HANDLE file,
                                        LPBY_HANDLE_FILE_INFORMATION info);
 
+// The standard streams of the process (descriptors 0, 1 and 2), as file
+// handles that WriteFile and ReadFile take; null when the stream is
+// closed. CloseHandle closes the handle, not the stream.
+#define STD_INPUT_HANDLE ((DWORD)-10)
+#define STD_OUTPUT_HANDLE ((DWORD)-11)
+#define STD_ERROR_HANDLE ((DWORD)-12)
+HANDLE WINAPI GetStdHandle(DWORD which);
+
 // Environment: names match regardless of letter case.
 DWORD WINAPI GetEnvironmentVariableA(LPCSTR name, LPSTR buffer, DWORD size);
 BOOL WINAPI SetEnvironmentVariableA(LPCSTR name, LPCSTR value);
+
+// The computer's NetBIOS name: the host name up to its first dot, in
+// capitals, at most MAX_COMPUTERNAME_LENGTH characters, as Wine gives it.
+#define MAX_COMPUTERNAME_LENGTH 15
+BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
 
 // Code page.
 UINT WINAPI GetACP(void);

@@ -1,0 +1,83 @@
+#include "log/text-lines.h"
+
+#include <string.h>
+
+namespace {
+
+const char kEndOfFileMark = 0x1A;
+
+struct LineSplitter {
+  TextLineHandler handler;
+  void* context;
+  unsigned number;
+  bool skipping;  // in the rest of an overlong line, already handed on
+};
+
+void HandOn(LineSplitter* splitter, const char* line, size_t length,
+            bool whole) {
+  if (length > 0 && line[length - 1] == '\r')
+    --length;
+  splitter->handler(splitter->context, line, length, ++splitter->number,
+                    whole);
+}
+
+// Hands on every line of `bytes` that ends with LF; returns where the
+// unfinished last one starts.
+const char* SplitLines(LineSplitter* splitter, const char* bytes,
+                       const char* end) {
+  for (;;) {
+    const char* feed = static_cast<const char*>(
+        memchr(bytes, '\n', static_cast<size_t>(end - bytes)));
+    if (feed == nullptr)
+      return bytes;
+    if (splitter->skipping)
+      splitter->skipping = false;
+    else
+      HandOn(splitter, bytes, static_cast<size_t>(feed - bytes), true);
+    bytes = feed + 1;
+  }
+}
+
+}  // namespace
+
+DWORD ReadTextLines(const char* path, TextLineHandler handler, void* context) {
+  HANDLE file = CreateFileA(path, GENERIC_READ,
+                            FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return GetLastError();
+  // On the stack: a handler may itself read a file (a list of logs).
+  char block[kTextBlockSize];
+  LineSplitter splitter = {handler, context, 0, false};
+  size_t held = 0;  // the start of an unfinished line, kept at the front
+  DWORD error = ERROR_SUCCESS;
+  for (;;) {
+    DWORD count = 0;
+    if (!ReadFile(file, block + held, kTextBlockSize - static_cast<DWORD>(held),
+                  &count, nullptr)) {
+      error = GetLastError();
+      break;
+    }
+    if (count == 0)
+      break;
+    const char* end = block + held + count;
+    const char* rest = SplitLines(&splitter, block, end);
+    held = static_cast<size_t>(end - rest);
+    if (held == kTextBlockSize) {
+      // A line longer than a block: its start is all it gets.
+      HandOn(&splitter, block, kLongestTextLine, false);
+      splitter.skipping = true;
+      held = 0;
+    } else if (splitter.skipping) {
+      held = 0;
+    } else {
+      memmove(block, rest, held);
+    }
+  }
+  CloseHandle(file);
+  if (held > 0 && block[held - 1] == kEndOfFileMark)
+    --held;
+  if (held > 0 && error == ERROR_SUCCESS)
+    HandOn(&splitter, block, held, true);
+  return error;
+}

@@ -1,0 +1,30 @@
+#ifndef ZODERUDO_LOG_TEXT_LINES_H_
+#define ZODERUDO_LOG_TEXT_LINES_H_
+
+#include <stddef.h>
+
+#include "os/os.h"
+
+// Size of the blocks a text file is read in: a log grows with every run,
+// and a fleet's logs are many files, so each is read in few large reads.
+const DWORD kTextBlockSize = 64 * 1024;
+
+// The longest line handed on whole; the rest of a longer line is skipped.
+const size_t kLongestTextLine = kTextBlockSize - 1;
+
+// Called for each line, numbered from 1: `length` bytes without the LF
+// and without a CR directly before it. `whole` is false for a line longer
+// than kLongestTextLine, of which only the start is given.
+typedef void (*TextLineHandler)(void* context, const char* line,
+                                size_t length, unsigned number, bool whole);
+
+// Reads the text file at `path` line by line, as Windows writes text: a
+// line ends with CR LF (or LF alone), the last one may end without it,
+// and one end-of-file mark 0x1A that ends the file is not text. Returns
+// ERROR_SUCCESS, or the system's error number when the file cannot be
+// opened or read (the lines before a failed read have been handed on).
+// Others may append to the file meanwhile: it is shared for reading and
+// writing, and read up to where its end is found.
+DWORD ReadTextLines(const char* path, TextLineHandler handler, void* context);
+
+#endif  // ZODERUDO_LOG_TEXT_LINES_H_

@@ -1,0 +1,22 @@
+#ifndef ZODERUDO_REPORT_COMPUTER_NAME_H_
+#define ZODERUDO_REPORT_COMPUTER_NAME_H_
+
+#include "os/os.h"
+
+// Size of a computer name: a file name's at most, and the zero.
+const unsigned kComputerSize = MAX_PATH;
+
+// Where the last name of `path` starts: after its last backslash or
+// slash (a trail byte 0x5C of a double-byte character is none).
+const char* LastNameOf(const char* path);
+
+// The computer the log at `path` belongs to, into `computer`
+// (kComputerSize characters):
+// - a file named ZR.log (any letter case), the log as a PC keeps it,
+//   belongs to the server of its network path (\\PC042\C$\ZRLOG\ZR.log
+//   is PC042), or else to this computer;
+// - any other file to its name without the extension, as it is
+//   (PC042.log is PC042), as administrators name the copies they collect.
+void ComputerOfLog(const char* path, char* computer);
+
+#endif  // ZODERUDO_REPORT_COMPUTER_NAME_H_

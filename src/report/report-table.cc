@@ -1,0 +1,232 @@
+#include "report/report-table.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+
+const char* const kOutcomeNames[OutcomeCount] = {
+    "success", "not-applicable", "restart-needed", "restart-started",
+    "failed",  "no-record",      "unreadable"};
+
+const size_t kFirstCapacity = 256;
+
+// Room for one more element in an array of `size`-byte elements that
+// doubles as it fills; false, with the array as it was, when memory runs
+// out.
+bool MakeRoom(void** items, size_t count, size_t* capacity, size_t size) {
+  if (count < *capacity)
+    return true;
+  size_t wanted = *capacity == 0 ? kFirstCapacity : *capacity * 2;
+  if (wanted > static_cast<size_t>(-1) / size)
+    return false;
+  void* grown = realloc(*items, wanted * size);
+  if (grown == nullptr)
+    return false;
+  *items = grown;
+  *capacity = wanted;
+  return true;
+}
+
+ReportRow* NewRow(ReportTable* table, const char* computer, int outcome) {
+  void* rows = table->rows;
+  if (!MakeRoom(&rows, table->count, &table->capacity, sizeof(ReportRow)))
+    return nullptr;
+  table->rows = static_cast<ReportRow*>(rows);
+  ReportRow* row = &table->rows[table->count++];
+  memset(row, 0, sizeof *row);
+  row->computer = computer;
+  row->outcome = outcome;
+  row->order = table->next_order++;
+  return row;
+}
+
+void FillFromRecord(ReportRow* row, const LogRecord& record, uint32_t order) {
+  row->outcome = OutcomeOfCode(record.result);
+  row->return_code = record.result;
+  row->order = order;
+  row->stamp = ((((record.year * 100ull + record.month) * 100 + record.day) *
+                     100 +
+                 record.hour) *
+                    100 +
+                record.minute) *
+                   100 +
+               record.second;
+}
+
+// FNV-1a over both texts, the zero between them included: a row of
+// another package is told apart without comparing texts.
+uint32_t HashText(uint32_t hash, const char* text) {
+  do {
+    hash = (hash ^ static_cast<unsigned char>(*text)) * 16777619u;
+  } while (*text++ != '\0');
+  return hash;
+}
+
+uint32_t HashPackage(const char* update, const char* new_version) {
+  return HashText(HashText(2166136261u, update), new_version);
+}
+
+}  // namespace
+
+int CompareComputerNames(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    unsigned char x = static_cast<unsigned char>(*a);
+    unsigned char y = static_cast<unsigned char>(*b);
+    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
+    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+    if (x != y || x == '\0')
+      return x < y ? -1 : x > y ? 1 : 0;
+  }
+}
+
+namespace {
+
+// A log's own rows first (unreadable, then no record), then the packages.
+int KindOf(const ReportRow& row) {
+  return row.outcome == OutcomeUnreadable ? 0
+         : row.outcome == OutcomeNoRecord ? 1
+                                          : 2;
+}
+
+// Computer, kind, update, new: rows equal in these say the same thing.
+int CompareKeys(const ReportRow& a, const ReportRow& b) {
+  int order = CompareComputerNames(a.computer, b.computer);
+  if (order == 0)
+    order = KindOf(a) - KindOf(b);
+  if (order == 0)
+    order = strcmp(a.update, b.update);
+  if (order == 0)
+    order = strcmp(a.new_version, b.new_version);
+  return order;
+}
+
+// The key, then the latest last.
+int CompareRows(const void* left, const void* right) {
+  const ReportRow& a = *static_cast<const ReportRow*>(left);
+  const ReportRow& b = *static_cast<const ReportRow*>(right);
+  int order = CompareKeys(a, b);
+  if (order == 0)
+    order = a.stamp < b.stamp ? -1 : a.stamp > b.stamp ? 1 : 0;
+  if (order == 0)
+    order = a.order < b.order ? -1 : a.order > b.order ? 1 : 0;
+  return order;
+}
+
+}  // namespace
+
+const char* OutcomeName(int outcome) {
+  return outcome >= 0 && outcome < OutcomeCount ? kOutcomeNames[outcome] : "";
+}
+
+int OutcomeOfCode(int32_t code) {
+  switch (code) {
+    case 0:
+      return OutcomeSuccess;
+    case 99:
+      return OutcomeNotApplicable;
+    case 3010:
+      return OutcomeRestartNeeded;
+    case 1641:
+      return OutcomeRestartStarted;
+    default:
+      return OutcomeFailed;
+  }
+}
+
+void FormatRowDate(const ReportRow& row, char* date) {
+  FormatTriple(static_cast<uint16_t>(row.stamp / 10000000000ull),
+               static_cast<uint16_t>(row.stamp / 100000000 % 100),
+               static_cast<uint16_t>(row.stamp / 1000000 % 100), 1, date);
+}
+
+void FormatRowTime(const ReportRow& row, char* time) {
+  FormatTriple(static_cast<uint16_t>(row.stamp / 10000 % 100),
+               static_cast<uint16_t>(row.stamp / 100 % 100),
+               static_cast<uint16_t>(row.stamp % 100), 0, time);
+}
+
+void StartTable(ReportTable* table) { memset(table, 0, sizeof *table); }
+
+void FreeTable(ReportTable* table) {
+  for (size_t i = 0; i < table->computer_count; ++i)
+    free(table->computers[i]);
+  free(table->computers);
+  free(table->rows);
+  StartTable(table);
+}
+
+const char* AddComputer(ReportTable* table, const char* name) {
+  void* computers = table->computers;
+  if (!MakeRoom(&computers, table->computer_count, &table->computer_capacity,
+                sizeof(char*)))
+    return nullptr;
+  table->computers = static_cast<char**>(computers);
+  size_t size = strlen(name) + 1;
+  char* copy = static_cast<char*>(malloc(size));
+  if (copy == nullptr)
+    return nullptr;
+  memcpy(copy, name, size);
+  table->computers[table->computer_count++] = copy;
+  return copy;
+}
+
+bool AddRecordRow(ReportTable* table, const char* computer, size_t first_row,
+                  const LogRecord& record) {
+  uint32_t hash = HashPackage(record.update, record.new_version);
+  for (size_t i = first_row; i < table->count; ++i) {
+    ReportRow* row = &table->rows[i];
+    if (row->package_hash == hash && strcmp(row->update, record.update) == 0 &&
+        strcmp(row->new_version, record.new_version) == 0) {
+      FillFromRecord(row, record, table->next_order++);
+      return true;
+    }
+  }
+  ReportRow* row = NewRow(table, computer, OutcomeFailed);
+  if (row == nullptr)
+    return false;
+  strcpy(row->update, record.update);
+  strcpy(row->new_version, record.new_version);
+  row->package_hash = hash;
+  FillFromRecord(row, record, row->order);
+  return true;
+}
+
+bool AddLogRow(ReportTable* table, const char* computer, int outcome) {
+  return NewRow(table, computer, outcome) != nullptr;
+}
+
+void FinishTable(ReportTable* table) {
+  if (table->count == 0)
+    return;
+  qsort(table->rows, table->count, sizeof(ReportRow), CompareRows);
+  // Of rows with one key the last is the one to keep.
+  size_t kept = 0;
+  const char* spelling = nullptr;
+  for (size_t i = 0; i < table->count; ++i) {
+    if (spelling == nullptr ||
+        CompareComputerNames(spelling, table->rows[i].computer) != 0)
+      spelling = table->rows[i].computer;
+    if (i + 1 < table->count &&
+        CompareKeys(table->rows[i], table->rows[i + 1]) == 0)
+      continue;
+    table->rows[kept] = table->rows[i];
+    table->rows[kept++].computer = spelling;
+  }
+  table->count = kept;
+  // A computer's records say more than an empty copy of its log. Its
+  // records come after its log rows, so look ahead within the computer.
+  kept = 0;
+  for (size_t i = 0; i < table->count; ++i) {
+    const ReportRow& row = table->rows[i];
+    if (row.outcome == OutcomeNoRecord) {
+      size_t next = i + 1;
+      if (next < table->count &&
+          CompareComputerNames(row.computer, table->rows[next].computer) == 0 &&
+          KindOf(table->rows[next]) == 2)
+        continue;
+    }
+    table->rows[kept++] = row;
+  }
+  table->count = kept;
+}

@@ -1,0 +1,88 @@
+#ifndef ZODERUDO_REPORT_REPORT_TABLE_H_
+#define ZODERUDO_REPORT_REPORT_TABLE_H_
+
+#include <stddef.h>
+#include <stdint.h>
+
+#include "log/result-record.h"
+#include "log/version-text.h"
+
+// What a row says of a computer and package. The first five follow from
+// the last record's return code; the last two stand for a whole log.
+enum RowOutcome {
+  OutcomeSuccess,         // 0
+  OutcomeNotApplicable,   // 99
+  OutcomeRestartNeeded,   // 3010
+  OutcomeRestartStarted,  // 1641
+  OutcomeFailed,          // any other code
+  OutcomeNoRecord,        // a log without a record
+  OutcomeUnreadable,      // a log that could not be read
+  OutcomeCount
+};
+
+// The outcome's name in the table ("restart-needed").
+const char* OutcomeName(int outcome);
+
+// Orders computer names: ASCII letters without regard to case (Windows
+// takes PC042 and pc042 for one computer), other bytes as they are.
+int CompareComputerNames(const char* a, const char* b);
+
+// The outcome of a record's return code.
+int OutcomeOfCode(int32_t code);
+
+// One row: the last record of one package (update and new texts) in one
+// computer's log, or a whole log's outcome (no date, time or texts).
+struct ReportRow {
+  const char* computer;  // owned by the table
+  int outcome;
+  int32_t return_code;
+  uint32_t order;  // in order of reading: of two equal times, the later
+  uint32_t package_hash;  // of update and new: most rows differ in it
+  uint64_t stamp;  // the record's date and time as YYYYMMDDhhmmss
+  char update[kVersionValueSize];
+  char new_version[kVersionValueSize];
+};
+
+// The row's date (YYYY-MM-DD) and time (hh:mm:ss), kTripleSize each.
+void FormatRowDate(const ReportRow& row, char* date);
+void FormatRowTime(const ReportRow& row, char* time);
+
+// The rows, in memory that grows as logs are read (the C runtime's heap:
+// a fleet has no fixed size).
+struct ReportTable {
+  ReportRow* rows;
+  size_t count;
+  size_t capacity;
+  char** computers;
+  size_t computer_count;
+  size_t computer_capacity;
+  uint32_t next_order;
+};
+
+void StartTable(ReportTable* table);
+void FreeTable(ReportTable* table);
+
+// Keeps a copy of the computer's name for the rows of one log; null when
+// memory runs out.
+const char* AddComputer(ReportTable* table, const char* name);
+
+// Takes a record of the log whose rows start at `first_row`: it replaces
+// the row of its package there, as a later record of the same log, or
+// adds one. False when memory runs out.
+bool AddRecordRow(ReportTable* table, const char* computer, size_t first_row,
+                  const LogRecord& record);
+
+// Adds the row of a log without a record, or one that could not be read.
+bool AddLogRow(ReportTable* table, const char* computer, int outcome);
+
+// Puts the rows in the table's order: by computer (ASCII letters without
+// regard to case), then update, then new, bytewise; a log's own row comes
+// before its computer's packages. Logs of one computer are taken
+// together: of a package's rows the one with the latest date and time
+// stays (the later read if equal), a computer's log rows of one kind
+// become one, and a log without a record gives no row to a computer with
+// records in another log. A computer's rows all show its name as the
+// first of them spells it.
+void FinishTable(ReportTable* table);
+
+#endif  // ZODERUDO_REPORT_REPORT_TABLE_H_

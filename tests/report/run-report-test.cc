@@ -1,0 +1,160 @@
+#include "report/run-report.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "log/result-record.h"
+#include "support/host-machine.h"
+
+namespace {
+
+const char kHeader[] = "computer,date,time,update,new,return_code,outcome\r\n";
+const char kUsage[] =
+    "usage: zrreport PATH...   (PATH: a folder of .log files, a log file, "
+    "or @LIST, a file naming one path per line)\n";
+
+// A record as zoderudo writes it, at "MM-DD-YYYY hh:mm:ss".
+std::string Record(const char* stamp, const char* update,
+                   const char* new_version, int32_t code) {
+  std::string date(stamp, 10), time(stamp + 11, 8);
+  char record[kRecordSize];
+  unsigned length = BuildLogRecord(date.c_str(), time.c_str(), update,
+                                   new_version, code, record);
+  return std::string(record, length);
+}
+
+class RunReportTest : public HostMachineTest {
+ protected:
+  int Run(const std::vector<std::string>& arguments) {
+    std::vector<char*> argv = {const_cast<char*>("zrreport")};
+    for (const std::string& argument : arguments)
+      argv.push_back(const_cast<char*>(argument.c_str()));
+    testing::internal::CaptureStdout();
+    testing::internal::CaptureStderr();
+    int code = RunReport(static_cast<int>(argv.size()), argv.data());
+    out_ = testing::internal::GetCapturedStdout();
+    err_ = testing::internal::GetCapturedStderr();
+    return code;
+  }
+
+  std::string out_, err_;
+};
+
+// Folders, files and lists, how each log finds its computer, bad lines,
+// logs that are missing or empty, the order of the rows and the exit code.
+TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
+  for (const char* folder : {"logs/sub", "single", "ZRLOG", "fine", "empty"})
+    MakeFolder(folder);
+  MakeFile("logs/PC042.log",
+           Record("03-07-2005 09:05:41", "1.0", "2.0", 1) +
+               Record("03-07-2005 09:06:00", "a", "x", 0) +
+               "not a record\r\n" +
+               Record("03-07-2005 09:07:00", "A", "x", 99) +
+               Record("03-08-2005 10:00:00", "1.0", "2.0", 0) +
+               // The last line without its line end, then the end mark.
+               "03-09-2005 11:00:00,Update=1.0,New=3.0,Status=Unknown,"
+               "ReturnCode=3010\x1A");
+  MakeFile("logs/pc001.log", "");
+  MakeFile("logs/Zeta.LOG", Record("12-31-2006 23:59:59", "x", "y", 1641));
+  MakeFile("logs/notes.txt", Record("12-31-2006 23:59:59", "n", "n", 5));
+  MakeFile("logs/sub/PC777.log", Record("12-31-2006 23:59:59", "s", "s", 5));
+  MakeFile("single/PC5.txt", Record("01-02-2006 00:03:04", "1.0", "2.0", -1));
+  MakeFile("list.txt",
+           "\xEF\xBB\xBF  C:\\single\\PC5.txt \r\n\r\n \t\r\n"
+           "\\\\PC900\\C$\\ZRLOG\\ZR.log\r\nC:\\gone\\Missing.log");
+
+  EXPECT_EQ(Run({"C:\\logs\\", "@C:\\list.txt"}), ReportAttention);
+  EXPECT_EQ(out_, std::string(kHeader) +
+                      "Missing,,,,,,unreadable\r\n"
+                      "pc001,,,,,,no-record\r\n"
+                      "PC042,2005-03-08,10:00:00,1.0,2.0,0,success\r\n"
+                      "PC042,2005-03-09,11:00:00,1.0,3.0,3010,restart-needed\r\n"
+                      "PC042,2005-03-07,09:07:00,A,x,99,not-applicable\r\n"
+                      "PC042,2005-03-07,09:06:00,a,x,0,success\r\n"
+                      "PC5,2006-01-02,00:03:04,1.0,2.0,-1,failed\r\n"
+                      "PC900,,,,,,unreadable\r\n"
+                      "Zeta,2006-12-31,23:59:59,x,y,1641,restart-started\r\n");
+  EXPECT_EQ(err_,
+            "C:\\logs\\PC042.log:3: not a result record\n"
+            "\\\\PC900\\C$\\ZRLOG\\ZR.log: cannot read the log (error 3)\n"
+            "C:\\gone\\Missing.log: cannot read the log (error 3)\n"
+            "zrreport: 6 computers: 2 success, 1 not-applicable, "
+            "1 restart-needed, 1 restart-started, 1 failed, 1 no-record, "
+            "2 unreadable\n");
+
+  // A log named ZR.log on a local path is this computer's own.
+  MakeFile("ZRLOG/ZR.log", Record("03-07-2005 09:05:41", "1.0", "2.0", 0));
+  char computer[MAX_COMPUTERNAME_LENGTH + 1];
+  DWORD size = sizeof computer;
+  ASSERT_TRUE(GetComputerNameA(computer, &size));
+  EXPECT_EQ(Run({"C:\\zrlog\\zr.LOG"}), ReportAllWell);
+  EXPECT_EQ(out_, std::string(kHeader) + computer +
+                      ",2005-03-07,09:05:41,1.0,2.0,0,success\r\n");
+  EXPECT_EQ(err_, "zrreport: 1 computer: 1 success, 0 not-applicable, "
+                  "0 restart-needed, 0 restart-started, 0 failed, "
+                  "0 no-record, 0 unreadable\n");
+
+  // Nothing but 0, 99, 3010 and 1641: all is well.
+  MakeFile("fine/A.log", Record("03-07-2005 09:05:41", "1", "2", 99) +
+                             Record("03-07-2005 09:05:42", "3", "4", 3010));
+  MakeFile("fine/B.log", Record("03-07-2005 09:05:41", "1", "2", 1641));
+  EXPECT_EQ(Run({"C:\\fine"}), ReportAllWell);
+
+  // A folder without logs gives nothing to read: that needs a look too.
+  EXPECT_EQ(Run({"C:\\fine", "C:\\empty"}), ReportAttention);
+  EXPECT_NE(err_.find("C:\\empty: no .log file in this folder\n"),
+            std::string::npos);
+  EXPECT_EQ(Run({"@C:\\nolist.txt"}), ReportAttention);
+  EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
+            "C:\\nolist.txt: cannot read the list (error 2)\n");
+
+  EXPECT_EQ(Run({}), ReportUsage);
+  EXPECT_EQ(out_, "");
+  EXPECT_EQ(err_, kUsage);
+  EXPECT_EQ(Run({"C:\\fine", "--all"}), ReportUsage);
+  EXPECT_EQ(out_, "");
+  EXPECT_EQ(err_, std::string("zrreport: unknown option --all\n") + kUsage);
+}
+
+// Two collected copies of one computer's log: each package's latest
+// record stands, an empty copy adds nothing, the name is spelt once.
+TEST_F(RunReportTest, LogsOfOneComputerMakeOneSetOfRows) {
+  for (const char* folder : {"round1", "round2", "round3"}) MakeFolder(folder);
+  MakeFile("round1/PC1.log", Record("03-07-2005 09:00:00", "1", "2", 1) +
+                                 Record("03-07-2005 09:00:00", "5", "6", 0));
+  MakeFile("round2/pc1.log", Record("03-08-2005 09:00:00", "1", "2", 0) +
+                                 Record("03-06-2005 09:00:00", "5", "6", 7));
+  MakeFile("round3/PC1.log", "");
+  EXPECT_EQ(Run({"C:\\round1", "C:\\round2", "C:\\round3"}), ReportAllWell);
+  EXPECT_EQ(out_, std::string(kHeader) +
+                      "PC1,2005-03-08,09:00:00,1,2,0,success\r\n"
+                      "PC1,2005-03-07,09:00:00,5,6,0,success\r\n");
+}
+
+// Texts that need quoting, and a log longer than a read block with a line
+// across the block's end and one longer than a block.
+TEST_F(RunReportTest, FieldsAreQuotedAndLongLogsReadWhole) {
+  std::string log;
+  while (log.size() < 70000)
+    log += Record("03-07-2005 09:05:41", "old", "2.0", 5);
+  log += std::string(70000, 'x') + "\r\n";
+  log += Record("03-07-2005 09:05:42", "he said \"hi\", \xE9", "a\rb", 0);
+  log += Record("03-07-2005 09:05:43", "old", "2.0", 0);
+  MakeFile("PC7.log", log);
+  size_t long_line = log.find('x');
+  unsigned number = 1;
+  for (size_t i = 0; i < long_line; ++i) number += log[i] == '\n';
+
+  EXPECT_EQ(Run({"C:\\PC7.log"}), ReportAllWell);
+  EXPECT_EQ(out_, std::string(kHeader) +
+                      "PC7,2005-03-07,09:05:42,\"he said \"\"hi\"\", \xE9\","
+                      "\"a\rb\",0,success\r\n"
+                      "PC7,2005-03-07,09:05:43,old,2.0,0,success\r\n");
+  EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
+            "C:\\PC7.log:" + std::to_string(number) +
+                ": not a result record\n");
+}
+
+}  // namespace
