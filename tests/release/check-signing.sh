@@ -7,7 +7,8 @@
 # - the password reached osslsigncode on no command line and is in no file
 #   of the build;
 # - SHA256SUMS matches the signed exe; the exe checks still pass on it; it
-#   runs the example package under Wine;
+#   runs the example package under Wine; without its signature it is the
+#   unsigned build but for the header's checksum and the padding;
 # - a time-stamp server that cannot be reached fails the release.
 #
 # Usage: check-signing.sh SOURCE_DIR WORK_DIR EXE VERSION BUILD_TYPE
@@ -96,6 +97,20 @@ runs_example_under_wine() {
     grep -q ',Update=1.0,New=2.0,Status=Success,ReturnCode=0 ' "$E2E_LOG_DIR/ZR.log"
 }
 
+# A signed exe with its signature removed is the unsigned build but for
+# the header's checksum (bytes 217 to 220) and the signature's zero padding,
+# as docs/releasing.md tells a user to check.
+signature_removed_is_the_build() {
+  osslsigncode remove-signature -in "$unzipped/$top/zoderudo.exe" \
+    -out "$work/stripped.exe" >"$work/remove.log" 2>&1 ||
+    { sed 's/^/  | /' "$work/remove.log"; return 1; }
+  local differing appended
+  differing=$(cmp -l "$exe" "$work/stripped.exe" 2>/dev/null | awk '{ print $1 }' | tr '\n' ' ')
+  appended=$(tail -c +$(($(stat -c %s "$exe") + 1)) "$work/stripped.exe" | od -An -tx1 | tr -d ' \n')
+  echo "  bytes that differ: ${differing:-none}; appended: ${appended:-nothing}"
+  [[ $differing =~ ^((21[7-9]|220)\ )*$ ]] && [[ $appended =~ ^(00){0,7}$ ]]
+}
+
 time_stamp_failure_fails_the_release() {
   # Nothing listens on the discard port: the server cannot be reached.
   if build_release "$src" "$build" \
@@ -114,6 +129,8 @@ check "osslsigncode verify accepts the exe: SHA-1, nested SHA-256" \
   verified_with_both_signatures
 check "SHA256SUMS matches the signed exe; the exe checks pass on it" \
   sums_and_exe_checks_hold
+check "the signed exe without its signature is the unsigned build, but for its checksum" \
+  signature_removed_is_the_build
 check "a time-stamp server that cannot be reached fails the release" \
   time_stamp_failure_fails_the_release
 e2e_init "$unzipped/$top/zoderudo.exe" "$work/wine"
