@@ -251,6 +251,67 @@ package_file_of() {
   return $status
 }
 
+# japanese_folder BASE BYTES: below the host folder BASE, nested folders of
+# Japanese names (あ, two bytes in code page 932) whose Windows path has
+# BYTES bytes in that page; made on disk, printed relative to BASE.
+japanese_folder() {
+  local base=$1 need name path=""
+  need=$(($2 - $(winpath "$base" | wc -c) - 1))
+  while [ "$need" -gt 0 ]; do
+    name=""
+    [ $((need % 2)) -eq 1 ] && name=a need=$((need - 1))
+    while [ "$need" -gt 0 ] && [ ${#name} -lt 50 ]; do
+      name+=あ need=$((need - 2))
+    done
+    path+=$name
+    [ "$need" -gt 0 ] && path+=/ need=$((need - 1))
+  done
+  mkdir -p "$base/$path"
+  printf '%s' "$path"
+}
+
+# japanese_package_of MODE BYTES: under Japanese Windows the path limits
+# count bytes of code page 932, not characters. Staged, a package folder of
+# 241 bytes (259 less \ZELMOR_UPDATE.cmd) is copied and run; of 242 its own
+# update no longer fits the copy; above 255 it is refused. In place, a
+# folder of more than 260 bytes cannot be read as the current folder.
+japanese_package_of() {
+  set_locale ja_JP.UTF-8 CP932 || return 1
+  add_driver tavixnt5.sys
+  CASE_PACKAGE=$CASE_DIR/p/$(japanese_folder "$CASE_DIR/p" "$2")
+  make_package 0
+  local shown
+  shown=$(winpath "$CASE_PACKAGE")
+  [ "$(iconv -t CP932 <<<"$shown" | wc -c)" -eq $(($2 + 1)) ] ||
+    { echo "  made a path of the wrong length: $shown"; return 1; }
+  if [ "$1" = in-place ]; then
+    run_program
+    expect_stdout "Unable to determine current directory.  Aborting update!\r\n1\r\n" &&
+      expect_not_run
+    return
+  fi
+  run_program_from "$CASE_DIR" "\"$shown\""
+  iconv -f CP932 -t UTF-8 "$CASE_DIR/stdout" >"$CASE_DIR/stdout-utf8"
+  local status
+  case $2 in
+    241) expect_stdout "update ran\r\n0\r\n" && expect_no_stderr ;;
+    242) grep -qx $'Unable to copy files from ZR CD to hard drive.\r' "$CASE_DIR/stdout" &&
+           grep -qx $'1\r' "$CASE_DIR/stdout" && expect_not_run ;;
+    *) grep -qxF "Package directory path is too long: $shown"$'\r' \
+         "$CASE_DIR/stdout-utf8" && grep -qx $'1\r' "$CASE_DIR/stdout" &&
+         expect_not_run ;;
+  esac || { sed 's/^/  | /' "$CASE_DIR/stdout-utf8"; return 1; }
+  # The failed copy leaves its staging folder, as every failed copy does.
+  status=0
+  if [ "$2" = 242 ]; then
+    [ "$(staging_leftovers | wc -l)" -eq 1 ] || status=1
+    clear_staging
+  else
+    expect_no_staging_left || status=1
+  fi
+  return $status
+}
+
 # double_byte_package LOCALE CHARSET PACKAGE SUB INNER: names that end in a
 # character whose second byte is 0x5C in the locale's code page, staged in
 # that locale. The update copies the folder it runs in to $CASE_DIR/seen:
@@ -522,6 +583,12 @@ e2e_case "Simplified Chinese names ending in byte 5C: copied whole" \
   double_byte_package zh_CN.UTF-8 CP936 驱动乗 乗 a乗
 e2e_case "Traditional Chinese names ending in byte 5C: copied whole" \
   double_byte_package zh_TW.UTF-8 CP950 驅動功 功 許
+for bytes in 241 242 256; do
+  e2e_case "Japanese package folder of $bytes bytes, staged: limits count bytes" \
+    japanese_package_of staged $bytes
+done
+e2e_case "Japanese current folder of 261 bytes: cannot be read" \
+  japanese_package_of in-place 261
 # Wine shows Č as C, Ł as L, ź as z, ā as a; š and ó are in the page.
 e2e_case "folders with no exact name in code page 1252 fail the copy" \
   name_fails_the_copy Čeština/ Łódź/ -- \

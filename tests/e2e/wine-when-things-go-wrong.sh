@@ -1,12 +1,14 @@
 #!/usr/bin/env bash
 # zoderudo.exe under Wine when something around it is wrong: the log held
-# open by another program, the update command missing from the package.
+# open by another program, the update command missing from the package, the
+# program killed while its update runs.
 # (Other failures are covered beside the feature they concern; the table
 # "When things go wrong" in docs/support.md names the test of each.)
 # Usage: wine-when-things-go-wrong.sh EXE HOLD_FILE_EXE WORK_ROOT
 . "$(dirname "$0")/wine-lib.sh"
 HOLD_FILE=$(realpath "$2")
 e2e_init "$1" "$3"
+trap 'e2e_cleanup; clear_staging' EXIT
 
 # The log is open in another program that shares it with no one: the run
 # goes as far as the record, then stops with exit code 1.
@@ -41,7 +43,46 @@ missing_update_command() {
     grep -aq ',Status=Unknown,ReturnCode=9009 '$'\r''$' "$E2E_LOG_DIR/ZR.log"
 }
 
+# wait_for_file FILE: until it exists, for at most 60 seconds.
+wait_for_file() {
+  local tries=0
+  while [ ! -e "$1" ] && [ $((tries += 1)) -le 600 ]; do sleep 0.1; done
+  [ -e "$1" ] || { echo "  $1 never came"; return 1; }
+}
+
+# A deployment tool's time-out kills the program while its update runs
+# (TerminateProcess, as taskkill /f does): no record is written, the
+# staging folder stays, and the update, a process of its own, runs on.
+killed_during_update() {
+  add_driver tavixnt5.sys
+  make_package 0
+  printf '@echo off\r\necho started> "%s"\r\n:wait\r\nif not exist "%s" goto wait\r\necho finished> "%s"\r\n' \
+    "$(winpath "$CASE_DIR/started")" "$(winpath "$CASE_DIR/go")" \
+    "$(winpath "$CASE_DIR/finished")" >"$CASE_PACKAGE/ZELMOR_UPDATE.cmd"
+  run_program_from "$CASE_DIR" "\"$(winpath "$CASE_PACKAGE")\"" &
+  local run=$! status=0 tries=0
+  wait_for_file "$CASE_DIR/started" &&
+    wine taskkill /f /im zoderudo.exe >"$CASE_DIR/taskkill" 2>&1 || status=1
+  while kill -0 "$run" 2>/dev/null && [ $((tries += 1)) -le 300 ]; do
+    sleep 0.1
+  done
+  kill -0 "$run" 2>/dev/null && { echo "  the program outlived taskkill"; status=1; }
+  : >"$CASE_DIR/go"
+  wait "$run"
+  wait_for_file "$CASE_DIR/finished" || status=1
+  if [ -e "$E2E_LOG_DIR/ZR.log" ]; then
+    echo "  a record was written:"; sed 's/^/    /' "$E2E_LOG_DIR/ZR.log"; status=1
+  fi
+  [ "$(staging_leftovers | wc -l)" -eq 1 ] ||
+    { echo "  left in the root of C: $(staging_leftovers)"; status=1; }
+  clear_staging
+  return $status
+}
+
 e2e_case "log held open by another program: message, exit code 1" locked_log
 e2e_case "update command missing: cmd's 9009 is the result" missing_update_command
+
+e2e_case "killed during the update: no record, the staging folder stays, the update runs on" \
+  killed_during_update
 
 e2e_finish

@@ -11,6 +11,7 @@
 #   README, docs/ and the example package, in a fixed order with fixed
 #   modes and times; its SHA256SUMS verifies, and the debug archive holds
 #   the exes' debug files.
+# - every relative link in the ZIP's Markdown leads to a file in the ZIP.
 #
 # Usage: check-release.sh SOURCE_DIR WORK_DIR EXE VERSION BUILD_TYPE
 set -u
@@ -79,8 +80,20 @@ release_archives() {
     cmp "$out/$top/zrreport.exe.debug" "$report_exe.debug"
 }
 
+# Every relative link of the unpacked ZIP's Markdown leads to a file (and
+# heading) in the ZIP: the source tree's other folders are not in it.
+links_stay_inside() {
+  local broken
+  broken=$(broken_links "$work/unzipped/$top") || return 1
+  [ -z "$broken" ] && return 0
+  echo "  links that lead out of the ZIP or nowhere:"
+  sed 's/^/    /' <<<"$broken"
+  return 1
+}
+
 check "two builds in two folders at two times give the same exe, debug file and ZIPs" \
   same_bytes_from_two_folders
 check "the release archives hold what they should, SHA256SUMS verifies" release_archives
+check "every relative link in the release ZIP leads to a file in it" links_stay_inside
 
 check_summary

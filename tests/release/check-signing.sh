@@ -8,7 +8,9 @@
 # - the password reached osslsigncode on no command line and is in no file
 #   of the build;
 # - SHA256SUMS matches the signed exes; the exe checks still pass on them;
-#   zoderudo.exe runs the example package under Wine;
+#   zoderudo.exe runs the example package under Wine; without its
+#   signature it is the unsigned build but for the header's checksum and
+#   the padding;
 # - a time-stamp server that cannot be reached fails the release.
 #
 # Usage: check-signing.sh SOURCE_DIR WORK_DIR EXE VERSION BUILD_TYPE
@@ -103,6 +105,23 @@ runs_example_under_wine() {
     grep -q ',Update=1.0,New=2.0,Status=Success,ReturnCode=0 ' "$E2E_LOG_DIR/ZR.log"
 }
 
+# A signed exe with its signature removed is the unsigned build but for
+# the header's checksum (bytes 217 to 220) and the signature's zero padding,
+# as docs/releasing.md tells a user to check.
+signature_removed_is_the_build() {
+  local name built differing appended
+  for name in zoderudo.exe zrreport.exe; do
+    built=$(dirname "$exe")/$name
+    osslsigncode remove-signature -in "$unzipped/$top/$name" \
+      -out "$work/stripped.exe" >"$work/remove.log" 2>&1 ||
+      { sed 's/^/  | /' "$work/remove.log"; return 1; }
+    differing=$(cmp -l "$built" "$work/stripped.exe" 2>/dev/null | awk '{ print $1 }' | tr '\n' ' ')
+    appended=$(tail -c +$(($(stat -c %s "$built") + 1)) "$work/stripped.exe" | od -An -tx1 | tr -d ' \n')
+    echo "  $name: bytes that differ: ${differing:-none}; appended: ${appended:-nothing}"
+    [[ $differing =~ ^((21[7-9]|220)\ )*$ ]] && [[ $appended =~ ^(00){0,7}$ ]] || return 1
+  done
+}
+
 time_stamp_failure_fails_the_release() {
   # Nothing listens on the discard port: the server cannot be reached.
   if build_release "$src" "$build" \
@@ -121,6 +140,8 @@ check "osslsigncode verify accepts both exes: SHA-1, nested SHA-256" \
   verified_with_both_signatures
 check "SHA256SUMS matches the signed exes; the exe checks pass on them" \
   sums_and_exe_checks_hold
+check "the signed exes without their signatures are the unsigned build, but for the checksum" \
+  signature_removed_is_the_build
 check "a time-stamp server that cannot be reached fails the release" \
   time_stamp_failure_fails_the_release
 e2e_init "$unzipped/$top/zoderudo.exe" "$work/wine"

@@ -31,3 +31,37 @@ for e in zipfile.ZipFile(sys.argv[1]).infolist():
 unpack() {
   mkdir -p "$2" && (cd "$2" && cmake -E tar xf "$1")
 }
+
+# broken_links FOLDER: every relative link of the Markdown files in FOLDER
+# that leads to no file in FOLDER, or to no heading of its file, as
+# "FILE: TARGET", one a line. Links in code are not links.
+broken_links() {
+  python3 - "$1" <<'PYTHON'
+import os, re, sys
+top = os.path.realpath(sys.argv[1])
+
+def prose(path):
+    with open(path, encoding="utf-8") as f:
+        text = re.sub(r"(?ms)^ *```.*?^ *```", "", f.read())
+    return re.sub(r"`[^`\n]*`", "", text)
+
+def anchors(path):
+    # The heading ids GitHub gives: lower case, punctuation dropped
+    # (hyphens kept), blanks turned into hyphens.
+    return {re.sub(r"[^\w\- ]", "", h.strip().lower()).replace(" ", "-")
+            for h in re.findall(r"(?m)^#+ (.*)$", prose(path))}
+
+for folder, _, names in sorted(os.walk(top)):
+    for name in sorted(n for n in names if n.endswith(".md")):
+        path = os.path.join(folder, name)
+        for target in re.findall(r"\]\(([^)\s]+)\)", prose(path)):
+            if re.match(r"[a-z]+:", target):
+                continue
+            file, _, anchor = target.partition("#")
+            linked = os.path.realpath(os.path.join(folder, file)) if file else path
+            inside = linked == top or linked.startswith(top + os.sep)
+            if (not inside or not os.path.isfile(linked) or
+                    (anchor and anchor not in anchors(linked))):
+                print("%s: %s" % (os.path.relpath(path, top), target))
+PYTHON
+}

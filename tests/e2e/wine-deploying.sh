@@ -1,0 +1,270 @@
+#!/usr/bin/env bash
+# The example batch files of docs/deploying.md, taken from the page as they
+# stand and run under Wine against the real zoderudo.exe, with the page's
+# own shares (\\server\share, \\server\zrlogs, \\PC\C$) served by Wine from
+# case folders. Each example that runs the program must end with that
+# run's exit code: shown for updates that end with 0 and with 3010.
+# Usage: wine-deploying.sh EXE WORK_ROOT
+. "$(dirname "$0")/wine-lib.sh"
+e2e_init "$1" "$2"
+DOC=$(dirname "$0")/../../docs/deploying.md
+# Every labelled example of the page, and only those, is run here.
+EXAMPLES=(staged-from-share in-place-mapped run-and-push startup-script
+          remove-staging pull-logs last-records)
+STATE=$WINEPREFIX/drive_c/windows/ZRDEPLOY
+trap 'e2e_cleanup; clear_staging; rm -rf "$STATE"' EXIT
+COMPUTER=$(wine cmd /d /c 'echo %COMPUTERNAME%' </dev/null 2>/dev/null | tr -d '\r')
+
+# example NAME: the page's ```bat example:NAME block, as a batch file with
+# CR LF line ends, in the case folder; prints its host path.
+example() {
+  awk -v name="$1" '
+    match($0, /^ *```bat example:/) && substr($0, RLENGTH + 1) == name {
+      indent = index($0, "`") - 1; inside = 1; next }
+    inside && $0 ~ /^ *```$/ { inside = 0; next }
+    inside { print substr($0, indent + 1) "\r" }' "$DOC" >"$CASE_DIR/$1.bat"
+  [ -s "$CASE_DIR/$1.bat" ] || { echo "  no example $1 in $DOC" >&2; return 1; }
+  printf '%s' "$CASE_DIR/$1.bat"
+}
+
+# serve SERVER SHARE FOLDER: \\SERVER\SHARE is the host FOLDER for Wine.
+serve() {
+  local server=$WINEPREFIX/dosdevices/unc/${1,,}
+  grep -qxF "$server" "$E2E_TMP/placed" 2>/dev/null ||
+    printf '%s\n' "$server" >>"$E2E_TMP/placed"
+  mkdir -p "$server" "$3" && ln -sfn "$3" "$server/${2,,}"
+}
+
+# The package on \\server\share\package, the exe in it, with an update
+# that exits with CODE; the collecting share \\server\zrlogs, empty.
+make_shared_package() {
+  CASE_PACKAGE=$CASE_DIR/share/package
+  make_package "$1"
+  cp "$E2E_EXE" "$CASE_PACKAGE/zoderudo.exe"
+  serve server share "$CASE_DIR/share"
+  serve server zrlogs "$CASE_DIR/zrlogs"
+}
+
+# run_batch BAT [FOLDER]: the batch file run by cmd /c as a tool or Group
+# Policy runs a script, started in FOLDER (the system folder, as a startup
+# script is); the exit code it ends with is the last line of stdout.
+run_batch() {
+  {
+    printf '%s\r\n' '@echo off' \
+      "reg add \"HKCU\\Software\\Wine\\AppDefaults\\zoderudo.exe\" /v Version /d $CASE_VERSION /f >nul" \
+      "cd /d \"${2:-C:\\windows\\system32}\"" \
+      "cmd /d /c \"$1\"" 'echo %ERRORLEVEL%'
+  } >"$CASE_DIR/run.bat"
+  wine cmd /d /c "$(winpath "$CASE_DIR/run.bat")" \
+    </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
+}
+
+expect_exit_code() {
+  local last
+  last=$(tail -n 1 "$CASE_DIR/stdout" | tr -d '\r')
+  [ "$last" = "$1" ] && return 0
+  echo "  the script ended with ${last:-nothing}, expected $1:"
+  sed 's/^/  | /' "$CASE_DIR/stdout" "$CASE_DIR/stderr"
+  return 1
+}
+
+# records N: the log holds N records.
+expect_records() {
+  local n
+  n=$(grep -c ReturnCode= "$E2E_LOG_DIR/ZR.log" 2>/dev/null)
+  [ "${n:-0}" -eq "$1" ] && return 0
+  echo "  ${n:-0} records in the log, expected $1"
+  return 1
+}
+
+every_example_is_run() {
+  local found
+  found=$(sed -n 's/^ *```bat example:\(.*\)$/\1/p' "$DOC" | sort)
+  [ "$found" = "$(printf '%s\n' "${EXAMPLES[@]}" | sort)" ] && return 0
+  echo "  the page's examples: $(echo $found)"
+  echo "  this suite's:        ${EXAMPLES[*]}"
+  return 1
+}
+e2e_case "every example batch of the page is one this suite runs" \
+  every_example_is_run
+e2e_case "every bat block of the page is a labelled example" \
+  bash -c '! grep -n "^ *\`\`\`bat *$" "$0"' "$DOC"
+
+# The one-line staged run from the share, and the run that pushes the log:
+# each ends with the update's code; the pushed log is the PC's.
+from_package_folder() {
+  add_driver tavixnt5.sys
+  make_shared_package "$2"
+  cp "$(example "$1")" "$CASE_PACKAGE/run.bat" || return 1
+  run_batch '\\server\share\package\run.bat'
+  expect_exit_code "$2" || return 1
+  expect_records 1 && grep -q "ReturnCode=$2 " "$E2E_LOG_DIR/ZR.log" &&
+    [ -z "$(staging_leftovers)" ] || return 1
+  [ "$1" = staged-from-share ] && return 0
+  cmp "$E2E_LOG_DIR/ZR.log" "$CASE_DIR/zrlogs/$COMPUTER.log"
+}
+in_place_mapped() {
+  add_driver tavixnt5.sys
+  make_shared_package "$1"
+  local bat
+  bat=$(example in-place-mapped) || return 1
+  run_batch "$(winpath "$bat")"
+  expect_exit_code "$1" && expect_records 1 || return 1
+  # In the share's folder: through the letter pushd mapped (Windows), or
+  # by its network name (Wine's pushd maps none).
+  local ran
+  ran=$(tr -d '\r' <"$CASE_RECORD" 2>/dev/null)
+  [[ $ran =~ ^([A-Z]:|\\\\server\\share)\\package$ ]] ||
+    { echo "  the update ran in: ${ran:-nothing}"; return 1; }
+}
+for code in 0 3010; do
+  e2e_case "staged-from-share, update $code: the script ends with $code" \
+    from_package_folder staged-from-share $code
+  e2e_case "run-and-push, update $code: ends with $code, the log pushed" \
+    from_package_folder run-and-push $code
+  e2e_case "in-place-mapped, update $code: ends with $code" in_place_mapped $code
+done
+
+# startup: runs the startup script, after removing the mark of an earlier
+# update run.
+startup() {
+  rm -f "$CASE_RECORD"
+  run_batch "$(winpath "$CASE_DIR/startup-script.bat")"
+}
+startup_setup() {
+  rm -rf "$STATE"
+  add_driver tavixnt5.sys
+  make_shared_package "$1"
+  example startup-script >/dev/null
+}
+share_lines() { tr -d '\r' <"$CASE_DIR/zrlogs/$COMPUTER.txt"; }
+
+# A success runs once: the second boot runs nothing and ends with 0. The
+# share has the computer's lines, its console and its log.
+startup_once() {
+  startup_setup "$1" || return 1
+  startup
+  expect_exit_code "$1" || return 1
+  [ -f "$CASE_RECORD" ] || { echo "  the update did not run"; return 1; }
+  grep -q 'update ran' "$CASE_DIR/zrlogs/$COMPUTER.console.txt" &&
+    cmp "$E2E_LOG_DIR/ZR.log" "$CASE_DIR/zrlogs/$COMPUTER.log" || return 1
+  # Each line: the PC's date and time, in its own format, then the text.
+  share_lines | grep -q " tavix-driver started$" &&
+    share_lines | sed -n 2p | grep -q " tavix-driver exit code $1$" &&
+    [ "$(share_lines | wc -l)" -eq 2 ] ||
+    { echo "  share lines:"; share_lines | sed 's/^/    /'; return 1; }
+  startup
+  expect_exit_code 0 && expect_not_run && expect_records 1 &&
+    [ ! -e "$STATE/tavix-driver.lock" ]
+}
+# rerun_after SETUP...: the first run ends with CODE; the second runs the
+# update again (a failure, 99, or a new version.id).
+rerun_after() {
+  startup_setup "$1" || return 1
+  [ "$2" = winxp ] && set_version winxp
+  startup
+  expect_exit_code "$3" || return 1
+  [ "$2" = new-version ] && printf '1.0\r\n2.1\r\n' >"$CASE_PACKAGE/version.id"
+  startup
+  expect_exit_code "$3" && expect_records 2
+}
+startup_locked() {
+  startup_setup 0 || return 1
+  mkdir -p "$STATE/tavix-driver.lock"
+  startup
+  expect_exit_code 1 && expect_not_run && expect_records 0 &&
+    grep -q 'tavix-driver.lock is there' "$CASE_DIR/stdout" &&
+    grep -q 'tavix-driver not run:' "$CASE_DIR/zrlogs/$COMPUTER.txt"
+}
+# Two runs of the script at once: the second finds the lock while the
+# first one's update runs, and runs nothing.
+startup_twice_at_once() {
+  startup_setup 0 || return 1
+  printf '@echo off\r\necho started> "%s"\r\n:wait\r\nif not exist "%s" goto wait\r\nexit /b 3010\r\n' \
+    "$(winpath "$CASE_DIR/started")" "$(winpath "$CASE_DIR/go")" \
+    >"$CASE_PACKAGE/ZELMOR_UPDATE.cmd"
+  (CASE_DIR=$CASE_DIR/first && mkdir -p "$CASE_DIR" &&
+    cp "$CASE_DIR/../startup-script.bat" "$CASE_DIR/" && startup) &
+  local first=$! tries=0 status=0
+  while [ ! -e "$CASE_DIR/started" ] && [ $((tries += 1)) -le 600 ]; do
+    sleep 0.1
+  done
+  startup
+  expect_exit_code 1 || status=1
+  : >"$CASE_DIR/go"
+  wait "$first"
+  CASE_DIR=$CASE_DIR/first expect_exit_code 3010 && expect_records 1 &&
+    [ $status -eq 0 ]
+}
+for code in 0 3010; do
+  e2e_case "startup-script, update $code: ends with $code, then runs nothing" \
+    startup_once $code
+done
+e2e_case "startup-script: a failure (5) runs again" rerun_after 5 - 5
+e2e_case "startup-script: not applicable (99) runs again" rerun_after 0 winxp 99
+e2e_case "startup-script: a new version.id runs again" rerun_after 0 new-version 0
+e2e_case "startup-script: a lock left behind: 1, nothing run" startup_locked
+e2e_case "startup-script twice at once: the second runs nothing" \
+  startup_twice_at_once
+
+# Staging folders left behind (a read-only file in one) are removed; the
+# log and everything else in the root stay.
+remove_staging() {
+  local root=$WINEPREFIX/drive_c
+  mkdir -p "$root/ZRT1A2.TMP/sub" "$root/zrtc947.tmp" "$E2E_LOG_DIR"
+  printf 'r\r\n' >"$root/ZRT1A2.TMP/sub/readonly.txt"
+  chmod a-w "$root/ZRT1A2.TMP/sub/readonly.txt"
+  printf 'kept\r\n' >"$E2E_LOG_DIR/ZR.log"
+  run_batch "$(winpath "$(example remove-staging)")"
+  expect_exit_code 0 && [ -z "$(staging_leftovers)" ] &&
+    [ "$(cat "$E2E_LOG_DIR/ZR.log")" = $'kept\r' ] && [ -d "$root/windows" ]
+}
+e2e_case "remove-staging removes left-over staging folders, nothing else" \
+  remove_staging
+
+# Logs pulled from \\PC001\C$ and \\PC002\D$; PC003 has none.
+pull_logs() {
+  serve server zrlogs "$CASE_DIR/zrlogs"
+  serve pc001 'c$' "$CASE_DIR/pc001-c"
+  serve pc002 'd$' "$CASE_DIR/pc002-d"
+  mkdir -p "$CASE_DIR/pc001-c/ZRLOG" "$CASE_DIR/pc002-d/ZRLOG"
+  printf 'one\r\n' >"$CASE_DIR/pc001-c/ZRLOG/ZR.log"
+  printf 'two\r\n' >"$CASE_DIR/pc002-d/ZRLOG/ZR.log"
+  printf 'PC001\r\nPC002 D\r\nPC003\r\n' >"$CASE_DIR/computers.txt"
+  run_batch "$(winpath "$(example pull-logs)")" "$(winpath "$CASE_DIR")"
+  expect_exit_code 1 &&
+    [ "$(cat "$CASE_DIR/zrlogs/PC001.log")" = $'one\r' ] &&
+    [ "$(cat "$CASE_DIR/zrlogs/PC002.log")" = $'two\r' ] &&
+    grep -q '^PC003: no log at \\\\PC003\\C\$\\ZRLOG\\ZR.log' "$CASE_DIR/stdout"
+}
+e2e_case "pull-logs copies each PC's log from its system drive" pull_logs
+
+# The last record of the package decides: a mended failure is a success,
+# 3010 too; a later failure is one; a PC with records of another package
+# only, or none, has no record.
+last_records() {
+  serve server zrlogs "$CASE_DIR/zrlogs"
+  local r='03-07-2005 09:05:41,Update=1.0,New=' z=$CASE_DIR/zrlogs
+  printf '%s\r\n' "${r}2.0,Status=Unknown,ReturnCode=1 " \
+    "${r}2.0,Status=Success,ReturnCode=0 " >"$z/PC001.log"
+  printf '%s\r\n' "${r}2.0,Status=Unknown,ReturnCode=3010 " \
+    "${r}2.0,Status=Unknown,ReturnCode=-1 " "${r}3.0,Status=Success,ReturnCode=0 " \
+    >"$z/PC002.log"
+  printf '%s\r\n' "${r}2.0,Status=Unknown,ReturnCode=5 " \
+    "${r}2.0,Status=Unknown,ReturnCode=3010 " >"$z/PC003.log"
+  printf '%s\r\n' "${r}2.0,Status=Unknown,ReturnCode=99 " >"$z/PC004.log"
+  printf '%s\r\n' "${r}3.0,Status=Success,ReturnCode=0 " >"$z/PC005.log"
+  printf 'PC001\r\nPC002\r\nPC003\r\nPC004\r\nPC005\r\nPC006\r\n' >"$CASE_DIR/computers.txt"
+  run_batch "$(winpath "$(example last-records)")" "$(winpath "$CASE_DIR")"
+  printf '%s\r\n' "PC001 success: ${r}2.0,Status=Success,ReturnCode=0 " \
+    "PC002 failure: ${r}2.0,Status=Unknown,ReturnCode=-1 " \
+    "PC003 success, restart needed: ${r}2.0,Status=Unknown,ReturnCode=3010 " \
+    "PC004 not applicable: ${r}2.0,Status=Unknown,ReturnCode=99 " \
+    'PC005 no record' 'PC006 no record' 0 >"$CASE_DIR/expected"
+  cmp -s "$CASE_DIR/expected" "$CASE_DIR/stdout" && return 0
+  diff "$CASE_DIR/expected" "$CASE_DIR/stdout" | sed 's/^/  /'
+  return 1
+}
+e2e_case "last-records: each PC's last record of the package decides" last_records
+
+e2e_finish
