@@ -86,16 +86,33 @@ std::string OwnerOf(const struct stat& st) {
   return found == owners.end() ? kHostOtherUser : found->second;
 }
 
+void SetOwner(const struct stat& st, const std::string& sid) {
+  std::lock_guard<std::mutex> lock(owner_mutex);
+  Loaded().owners[{st.st_dev, st.st_ino}] = sid;
+}
+
+void ForgetOwners() {
+  std::lock_guard<std::mutex> lock(owner_mutex);
+  owner_state.reset();
+}
+
+[[maybe_unused]] const bool kKept =
+    (os_posix::KeepMachinePart(ForgetOwners, nullptr), true);
+
+}  // namespace
+
+namespace os_posix {
+
 // Only the owner is offered; a descriptor that asks for more is refused.
 BOOL WINAPI GetKernelObjectSecurityHost(HANDLE handle,
                                         SECURITY_INFORMATION requested,
                                         PSECURITY_DESCRIPTOR descriptor,
                                         DWORD length, LPDWORD needed) {
-  if (os_posix::RefusedSecurityCall("GetKernelObjectSecurity")) return FALSE;
+  if (RefusedSecurityCall("GetKernelObjectSecurity")) return FALSE;
   if (requested != OWNER_SECURITY_INFORMATION || needed == nullptr)
     return Fail(ERROR_INVALID_PARAMETER);
   struct stat st;
-  DWORD error = os_posix::StatusForSecurity(handle, &st);
+  DWORD error = StatusForSecurity(handle, &st);
   if (error != ERROR_SUCCESS) return Fail(error);
   std::vector<BYTE> owner;
   if (!SidFromText(OwnerOf(st), &owner)) return Fail(ERROR_INVALID_SID);
@@ -115,7 +132,7 @@ BOOL WINAPI GetKernelObjectSecurityHost(HANDLE handle,
 // Either form: absolute, or self-relative with offsets.
 BOOL WINAPI GetSecurityDescriptorOwnerHost(PSECURITY_DESCRIPTOR descriptor,
                                            PSID* owner, LPBOOL defaulted) {
-  if (os_posix::RefusedSecurityCall("GetSecurityDescriptorOwner"))
+  if (RefusedSecurityCall("GetSecurityDescriptorOwner"))
     return FALSE;
   if (descriptor == nullptr || owner == nullptr || defaulted == nullptr)
     return Fail(ERROR_INVALID_PARAMETER);
@@ -136,46 +153,11 @@ BOOL WINAPI GetSecurityDescriptorOwnerHost(PSECURITY_DESCRIPTOR descriptor,
 // FALSE for SIDs that differ, or one that is malformed; cannot fail.
 BOOL WINAPI EqualSidHost(PSID first, PSID second) {
   SetLastError(ERROR_SUCCESS);
-  if (!os_posix::ValidSid(first) || !os_posix::ValidSid(second))
+  if (!ValidSid(first) || !ValidSid(second))
     return Fail(ERROR_INVALID_SID);
-  DWORD length = os_posix::SidLength(first);
-  return length == os_posix::SidLength(second) &&
+  DWORD length = SidLength(first);
+  return length == SidLength(second) &&
          memcmp(first, second, length) == 0;
-}
-
-template <typename Call>
-FARPROC Export(Call function) {
-  // Through the one function type that converts to any other.
-  return reinterpret_cast<FARPROC>(reinterpret_cast<void (*)()>(function));
-}
-
-void SetOwner(const struct stat& st, const std::string& sid) {
-  std::lock_guard<std::mutex> lock(owner_mutex);
-  Loaded().owners[{st.st_dev, st.st_ino}] = sid;
-}
-
-void ForgetOwners() {
-  std::lock_guard<std::mutex> lock(owner_mutex);
-  owner_state.reset();
-}
-
-[[maybe_unused]] const bool kKept =
-    (os_posix::KeepMachinePart(ForgetOwners, nullptr), true);
-
-}  // namespace
-
-namespace os_posix {
-
-FARPROC OwnerFunction(const char* name) {
-  static const std::map<std::string, FARPROC> kExports = {
-      {"GetKernelObjectSecurity",
-       Export<GetKernelObjectSecurityCall>(GetKernelObjectSecurityHost)},
-      {"GetSecurityDescriptorOwner",
-       Export<GetSecurityDescriptorOwnerCall>(GetSecurityDescriptorOwnerHost)},
-      {"EqualSid", Export<EqualSidCall>(EqualSidHost)},
-  };
-  auto found = kExports.find(name);
-  return found == kExports.end() ? nullptr : found->second;
 }
 
 void RecordMadeFolder(const std::string& host_path,

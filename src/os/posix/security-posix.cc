@@ -330,15 +330,18 @@ FARPROC AdvapiFunction(const char* name) {
       {"SetSecurityDescriptorControl",
        Export<SetSecurityDescriptorControlCall>(
            SetSecurityDescriptorControlHost)},
+      {"GetKernelObjectSecurity",
+       Export<GetKernelObjectSecurityCall>(GetKernelObjectSecurityHost)},
+      {"GetSecurityDescriptorOwner",
+       Export<GetSecurityDescriptorOwnerCall>(GetSecurityDescriptorOwnerHost)},
+      {"EqualSid", Export<EqualSidCall>(EqualSidHost)},
   };
   auto found = kExports.find(name);
-  FARPROC function = found != kExports.end() ? found->second
-                                              : OwnerFunction(name);
-  if (function == nullptr || Offered() == HostSecurity::kMissing) {
+  if (found == kExports.end() || Offered() == HostSecurity::kMissing) {
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
-  return function;
+  return found->second;
 }
 
 DWORD ReadFolderSecurity(const void* descriptor, HostFolderSecurity* security) {

@@ -34,8 +34,14 @@ bool RefusedSecurityCall(const char* function);
 bool ValidSid(const void* sid);
 DWORD SidLength(const void* sid);
 
-// The owner calls, their exports for AdvapiFunction (owners-posix.cc).
-FARPROC OwnerFunction(const char* name);
+// The owner calls that AdvapiFunction offers (owners-posix.cc).
+BOOL WINAPI GetKernelObjectSecurityHost(HANDLE handle,
+                                        SECURITY_INFORMATION requested,
+                                        PSECURITY_DESCRIPTOR descriptor,
+                                        DWORD length, LPDWORD needed);
+BOOL WINAPI GetSecurityDescriptorOwnerHost(PSECURITY_DESCRIPTOR descriptor,
+                                           PSID* owner, LPBOOL defaulted);
+BOOL WINAPI EqualSidHost(PSID first, PSID second);
 
 // The status of the entry a file handle holds, when the handle was opened
 // with READ_CONTROL (file-posix.cc); else ERROR_ACCESS_DENIED, or
