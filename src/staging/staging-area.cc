@@ -116,7 +116,8 @@ int StageFiles(const char* root, char* package_directory, char* staging_path,
   HANDLE held = PinFolder(staging_path);
   // A folder held may still be another account's, moved in before the
   // pin: that one is not touched at all. One whose owner cannot be read
-  // is taken for the one made, and goes as an unpinned one does.
+  // is taken for the one made, and goes as an unpinned one does. Without
+  // security (Windows 9x) no folder has an owner to ask.
   FolderOwner owner = FolderOwnedByAccount;
   if (held != INVALID_HANDLE_VALUE && secured == StagingSecurityBuilt)
     owner = ReadFolderOwner(root, held);
