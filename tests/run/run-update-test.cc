@@ -78,7 +78,7 @@ TEST_F(RunUpdateTest, StartingFoldersUpTo260CharactersAreRunIn) {
     ASSERT_EQ(chdir(HostPath(below).c_str()), 0);
 
     int result = Run({"zoderudo"});
-    if (length < kRunDirectorySize) {
+    if (length <= 260) {
       EXPECT_EQ(result, 7) << length;
       EXPECT_EQ(console_, "") << length;
       EXPECT_EQ(UpdateRanIn(), HostPath(below)) << length;
