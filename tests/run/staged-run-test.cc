@@ -171,14 +171,19 @@ TEST_F(StagedRunTest, StagingFolderWithoutItsSecurity) {
     HostSetSecurity(c.security);
     if (c.failing) HostFailNthCall(c.failing, ERROR_NOT_ENOUGH_MEMORY, 1);
     int result = Run({"zoderudo", "C:\\pkg"});
+    // The reserved name, whether or not a folder was made under it.
+    ASSERT_FALSE(Calls("DeleteFileA").empty());
+    std::string reserved =
+        Calls("DeleteFileA")[0].substr(strlen("DeleteFileA ")) + "\\";
+    ASSERT_EQ(reserved.compare(0, 6, "C:\\ZRT"), 0) << reserved;
     HostFolderSecurity made;
-    EXPECT_FALSE(HostMadeFolderSecurity(StagingPath().c_str(), &made));
+    EXPECT_FALSE(HostMadeFolderSecurity(reserved.c_str(), &made));
     EXPECT_EQ(HostOpenHandleCount(), 0u);
     EXPECT_TRUE(StagingLeftovers().empty());
     if (c.staged) {
       EXPECT_EQ(result, 7);
       EXPECT_EQ(console_, "");
-      EXPECT_EQ(StagingMade().size(), 1u);
+      EXPECT_EQ(StagingMade(), std::vector<std::string>{reserved});
     } else {
       EXPECT_EQ(result, 1);
       EXPECT_EQ(console_,
