@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -114,6 +115,40 @@ TEST_F(LogResultTest, WithoutTheLockTheRecordIsAppendedAndTheMarkStays) {
   HostFailCall("LockFile", ERROR_ACCESS_DENIED, 1);
   EXPECT_EQ(Log(0), 0);
   EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), std::string("old\r\n\x1A") + kRecord0);
+}
+
+// Another run holds the lock while it writes: this one waits for it, and
+// then cuts the mark that run left.
+TEST_F(LogResultTest, ARunWaitsForTheLockAnotherRunHolds) {
+  MakeFolder("ZRLOG");
+  MakeFile("ZRLOG/ZR.log", "old\r\n\x1A");
+  int ready[2];
+  ASSERT_EQ(pipe(ready), 0);
+  fflush(nullptr);
+  pid_t other = fork();
+  ASSERT_GE(other, 0);
+  if (other == 0) {
+    HANDLE log = CreateFileA("C:\\ZRLOG\\ZR.log", GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    // The runs' lock: the byte at 0x7FFF0000.
+    bool locked = log != INVALID_HANDLE_VALUE &&
+                  LockFile(log, 0x7FFF0000, 0, 1, 0);
+    char said = locked ? 'y' : 'n';
+    if (write(ready[1], &said, 1) != 1) _exit(2);
+    usleep(300 * 1000);
+    _exit(locked && UnlockFile(log, 0x7FFF0000, 0, 1, 0) ? 0 : 1);
+  }
+  close(ready[1]);
+  char said = 0;
+  ASSERT_EQ(read(ready[0], &said, 1), 1);
+  close(ready[0]);
+  ASSERT_EQ(said, 'y');
+  EXPECT_EQ(Log(0), 0);
+  int status = 0;
+  ASSERT_EQ(waitpid(other, &status, 0), other);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), std::string("old\r\n") + kRecord0);
 }
 
 TEST_F(LogResultTest, WithoutAVersionFileNothingIsLogged) {
