@@ -141,14 +141,7 @@ echo "== Wine: copy and delete against xcopy and rmdir"
 # A prefix of its own (made once, kept in build/), the default Windows
 # version (one the update does not apply to), and a persistent server so
 # that each start of wine does not bring Wine's services up again.
-export WINEPREFIX=$root/build/bench-wineprefix WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  mkdir -p "$WINEPREFIX"
-  wineboot --init </dev/null >/dev/null 2>&1
-  wineserver -w
-fi
+. "$root/scripts/wine-prefix.sh" "$root/build/bench-wineprefix" win32
 wineserver -p </dev/null >/dev/null 2>&1 || true  # one may be running already
 wine_started=1
 wine cmd /c exit </dev/null >/dev/null 2>&1

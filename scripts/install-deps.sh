@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs what building and testing zoderudo needs, only what is missing:
 # the host toolchain and GoogleTest, clang (for libFuzzer), the mingw-w64
-# cross compilers for 32-bit Windows, 32-bit Wine to run the Windows
+# cross compilers for 32-bit Windows, 32-bit and 64-bit Wine to run the Windows
 # tests, and what the release needs. Quiet when all is there. Runs apt as
 # root, or through sudo otherwise.
 #
@@ -35,7 +35,7 @@ fi
 # time from git, Python 3 writes its ZIPs, osslsigncode signs the exe, and
 # its test makes a throwaway certificate with openssl.
 wanted=(cmake g++ make googletest libgtest-dev clang locales
-        g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix wine wine32:i386
+        g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix wine wine32:i386 wine64
         git python3 osslsigncode openssl)
 if [ "${1:-}" = --bench ]; then
   wanted+=(hyperfine time)

@@ -14,15 +14,8 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows --target zoderudo >/dev/null
 exe=$root/build/windows/bin/zoderudo.exe
 
-export WINEPREFIX=$root/build/example-wineprefix
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "Making the Wine prefix $WINEPREFIX (once)..."
-  mkdir -p "$WINEPREFIX"
-  wineboot --init </dev/null >/dev/null 2>&1
-  wineserver -w
-fi
+# Windows 2000 is 32-bit: so is its prefix, whatever Wine makes by default.
+. "$root/scripts/wine-prefix.sh" "$root/build/example-wineprefix" win32
 
 drivers=$WINEPREFIX/drive_c/windows/system32/drivers
 if [ ! -e "$drivers/tavixnt5.sys" ]; then

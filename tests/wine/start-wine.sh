@@ -6,13 +6,9 @@
 # output pipe would make CTest wait for it.
 set -eu
 prefix=$1
-export WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-unset DISPLAY
-if [ ! -f "$prefix/system.reg" ]; then
-  mkdir -p "$prefix"
-  wineboot --init </dev/null >/dev/null 2>&1
-  wineserver -w
-fi
+# The tests stand for 32-bit Windows: the prefix is 32-bit, made again if
+# it is not whole or of the other bitness.
+. "$(dirname "$0")/../../scripts/wine-prefix.sh" "$prefix" win32
 # A server that is already running (the fixture run again, as ctest --repeat
 # does) is kept; the last line checks that Wine works either way.
 wineserver -p </dev/null >/dev/null 2>&1 || true
