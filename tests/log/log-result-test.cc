@@ -118,6 +118,18 @@ TEST_F(LogResultTest, WithoutTheLockTheRecordIsAppendedAndTheMarkStays) {
   EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), std::string("old\r\n\x1A") + kRecord0);
 }
 
+// The last byte is only looked at where it is: a seek that fails reads
+// nothing, even where the first byte of the log is a mark, and nothing is
+// cut.
+TEST_F(LogResultTest, AFailedSeekToTheLastByteCutsNothing) {
+  MakeFolder("ZRLOG");
+  MakeFile("ZRLOG/ZR.log", "\x1A" "old\r\n");
+  HostFailCall("SetFilePointer", ERROR_NEGATIVE_SEEK, 1);
+  EXPECT_EQ(Log(0), 0);
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
+            std::string("\x1A" "old\r\n") + kRecord0);
+}
+
 // Another run, in a process of its own, that holds the runs' lock on the
 // log (the byte at 0x7FFF0000) from Start until Release, or for `hold_ms`.
 class OtherRun {
