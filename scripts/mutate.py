@@ -209,19 +209,40 @@ def run(command, cwd, log, timeout):
     return done.returncode == 0
 
 
+def sync_file(source, target):
+    """Copies a file whose bytes differ, with a fresh time, so the build
+    compiles it again; a file that is the same keeps its time, which is
+    newer than any object built from a fault made in it."""
+    if os.path.isfile(target):
+        with open(source, "rb") as a, open(target, "rb") as b:
+            if a.read() == b.read():
+                return
+    os.makedirs(os.path.dirname(target), exist_ok=True)
+    shutil.copyfile(source, target)
+    shutil.copymode(source, target)
+
+
 def copy_project(work):
+    """Brings the copy in `work` up to the working tree, leaving its build
+    folder as it is."""
     tree = os.path.join(work, "tree")
     for entry in COPIED:
         source = os.path.join(ROOT, entry)
         target = os.path.join(tree, entry)
-        if os.path.isdir(source):
-            # The build folder in the copy stays; the sources are refreshed.
-            if os.path.isdir(target):
-                shutil.rmtree(target)
-            shutil.copytree(source, target, symlinks=True)
-        elif os.path.exists(source):
-            os.makedirs(tree, exist_ok=True)
-            shutil.copy2(source, target)
+        if os.path.isfile(source):
+            sync_file(source, target)
+            continue
+        wanted = set()
+        for folder, _, files in os.walk(source):
+            for name in files:
+                rel = os.path.relpath(os.path.join(folder, name), source)
+                wanted.add(rel)
+                sync_file(os.path.join(folder, name), os.path.join(target, rel))
+        for folder, _, files in os.walk(target):
+            for name in files:
+                path = os.path.join(folder, name)
+                if os.path.relpath(path, target) not in wanted:
+                    os.remove(path)
     return tree
 
 
