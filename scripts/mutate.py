@@ -33,7 +33,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SOURCE_FOLDERS = ["src/run", "src/platform", "src/staging", "src/log",
-                  "src/console"]
+                  "src/console", "src/report"]
 COPIED = ["CMakeLists.txt", "CMakePresets.json", "cmake", "src", "tests",
           "bench"]
 
@@ -110,6 +110,13 @@ def find_mutants(path, text):
     """Every fault the rules give for one file: (start, end, replacement,
     rule, description)."""
     mask = code_mask(text)
+    # A static_assert is checked when the program is built: a fault in it
+    # either stops the build or changes nothing the program does.
+    for m in re.finditer(r"\bstatic_assert\s*\(", text):
+        if in_code(mask, m.start(), m.end()):
+            close = matching_paren(text, mask, m.end() - 1)
+            if close > 0:
+                mask[m.start():close + 1] = [False] * (close + 1 - m.start())
     found = []
 
     def add(start, end, new, rule):

@@ -226,9 +226,11 @@ std::string StepMessage(bool staged, const Injection& injection,
     return "Unable to determine if enough free space to copy files.";
   if (function == "GetTempFileNameA")
     return "Unable to create temporary directory!";
-  // A name that is taken has the system choose a fresh one.
+  // A name that is taken, or still held by a scanner, has the system
+  // choose a fresh one.
   if (function == "CreateDirectoryA" && staging_top &&
-      injection.error != ERROR_ALREADY_EXISTS)
+      injection.error != ERROR_ALREADY_EXISTS &&
+      injection.error != ERROR_ACCESS_DENIED)
     return "Unable to create temporary directory!";
   if (function == "CreateDirectoryA" && in_staging && !staging_top)
     return "Unable to create temporary sub-directory!";
@@ -415,17 +417,20 @@ void FaultInjection::CheckSteps(const Injection& injection,
   }
   DWORD error = injection.error != ERROR_SUCCESS ? injection.error
                                                   : ERROR_GEN_FAILURE;
+  // The interpreter is named from the system folder: without it, the
+  // update cannot be started, as when the start itself fails.
   bool process_error =
-      OneOf(function,
-            {"CreateProcessA", "WaitForSingleObject", "GetExitCodeProcess"}) &&
+      OneOf(function, {"CreateProcessA", "WaitForSingleObject",
+                       "GetExitCodeProcess", "GetSystemDirectoryA"}) &&
       code == static_cast<int32_t>(error);
   if (outcome.returned && !outcome.update_ran && !process_error &&
       !CopyMayBeShort(scenario, injection)) {
     EXPECT_EQ(code, stop.empty() ? 99 : 1);
-    // Only the check itself finds that an update that applies does not.
+    // Only the check itself finds that an update that applies does not;
+    // a WoW64 query that fails counts as 64-bit Windows.
     if (code == 99 && scenario.applies) {
       EXPECT_TRUE(OneOf(function, {"FindFirstFileA", "GetVersionExA",
-                                   "GetSystemDirectoryA"}))
+                                   "GetSystemDirectoryA", "IsWow64Process"}))
           << "99 after " << function;
     }
   }
