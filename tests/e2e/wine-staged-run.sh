@@ -544,13 +544,6 @@ eight_dot_three_twins() {
   done
 }
 
-two_arguments_run_in_place() {
-  add_driver tavixnt5.sys
-  make_package 5
-  run_program '"pkg dir"' second
-  expect_update_result 5 && expect_no_staging_left
-}
-
 e2e_case "relative argument: run from a full copy, then removed" relative_argument
 e2e_case "absolute argument: exit code 3010 passed on" absolute_argument
 e2e_case "package on a network share, a UNC argument: run from a copy" \
@@ -574,7 +567,6 @@ done
 for length in 259 260 261; do
   e2e_case "package file of $length characters" package_file_of $length
 done
-e2e_case "two arguments: run in place" two_arguments_run_in_place
 e2e_case "quoted drive root with its backslash, as on a CD" quoted_drive_root
 # ソ 表 十 申 in code page 932, 乗 in 936, 功 許 in 950.
 e2e_case "Japanese names ending in byte 5C: copied whole" double_byte_package \

@@ -89,6 +89,33 @@ unfit_header_and_resources_rejected() {
     { echo "  missing: FAIL: link time stamp ... is set"; return 1; }
 }
 
+# patched EXE NAME PERL: a copy of EXE, as PERL's substitution changes it.
+patched() {
+  perl -0777 -pe "$3" "$1" >"$work/$2" || return 1
+  ! cmp -s "$1" "$work/$2" || { echo "  $3 changed nothing in $1"; return 1; }
+}
+
+# Letters in the hexadecimal fields count: 0xC000 bytes in, 0xA0 long.
+delay_import_directory_rejected() {
+  # Data directory entry 13 (delay-load imports) of the PE32 header.
+  local pe entry
+  pe=$(od -An -tu4 -j 60 -N 4 "$exe" | tr -d ' ')
+  entry=$((pe + 24 + 96 + 13 * 8))
+  patched "$exe" delay.exe \
+    "substr(\$_, $entry, 8) = pack('VV', 0xC000, 0xA0)" || return 1
+  expect_faults "$work/delay.exe" "$list" \
+    'FAIL: has a delay-load import directory'
+}
+
+manifest_without_as_invoker_or_asm_v2_rejected() {
+  patched "$exe" invoker.exe 's/"asInvoker"/"highestAv"/' &&
+    expect_faults "$work/invoker.exe" "$list" \
+      'FAIL: manifest: no requestedExecutionLevel asInvoker' || return 1
+  patched "$exe" trust.exe 's/asm\.v2"/asm.v3"/' &&
+    expect_faults "$work/trust.exe" "$list" \
+      'FAIL: manifest: trustInfo is not in the asm.v2 namespace'
+}
+
 dll_names_match_regardless_of_case() {
   # Same list with every DLL name lower case: same verdict as the original.
   awk -F'!' '/^#/ || NF != 2 { print; next } { print tolower($1) "!" $2 }' \
@@ -111,6 +138,10 @@ check "an import from another DLL fails, naming it" foreign_dll_rejected
 check "a denied import fails even on the allowed list" denied_import_rejected_even_when_allowed
 check "an allowed msvcrt function Windows 2000 lacks fails" msvcrt_of_xp_rejected
 check "a GUI exe for Vista without resources fails" unfit_header_and_resources_rejected
+check "a delay-load import directory fails, whatever its hex digits" \
+  delay_import_directory_rejected
+check "a manifest without asInvoker, or with trustInfo elsewhere, fails" \
+  manifest_without_as_invoker_or_asm_v2_rejected
 check "DLL names match regardless of case" dll_names_match_regardless_of_case
 check "an unreadable exe fails" no_import_table_is_an_error
 

@@ -59,7 +59,8 @@ at_most_5_0 subsystem MajorSubsystemVersion MinorSubsystemVersion
 # Data directory entries b and d: bound and delay-load imports.
 for entry in "b bound import" "d delay-load import"; do
   set -- $entry
-  awk -v e="$1" '$1 == "Entry" && $2 == e { exit !($3 + 0 == 0 && $4 + 0 == 0) }' \
+  # The fields are hexadecimal: only all zeros is none.
+  awk -v e="$1" '$1 == "Entry" && $2 == e { exit !($3 ~ /^0+$/ && $4 ~ /^0+$/) }' \
       <<<"$dump" || fail "has a ${*:2} directory"
 done
 # The COFF header's TimeDateStamp, 8 bytes into the PE header.

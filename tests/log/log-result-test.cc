@@ -4,6 +4,8 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <poll.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -110,6 +112,100 @@ TEST_F(LogResultTest, WithoutTheLockTheRecordIsAppendedAndTheMarkStays) {
   HostFailCall("LockFile", ERROR_ACCESS_DENIED, 1);
   EXPECT_EQ(Log(0), 0);
   EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), std::string("old\r\n\x1A") + kRecord0);
+}
+
+// The last byte is only looked at where it is: a seek that fails reads
+// nothing, even where the first byte of the log is a mark, and nothing is
+// cut.
+TEST_F(LogResultTest, AFailedSeekToTheLastByteCutsNothing) {
+  MakeFolder("ZRLOG");
+  MakeFile("ZRLOG/ZR.log", "\x1A" "old\r\n");
+  HostFailCall("SetFilePointer", ERROR_NEGATIVE_SEEK, 1);
+  EXPECT_EQ(Log(0), 0);
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
+            std::string("\x1A" "old\r\n") + kRecord0);
+}
+
+// Another run, in a process of its own, that holds the runs' lock on the
+// log (the byte at 0x7FFF0000) from Start until Release, or for `hold_ms`.
+class OtherRun {
+ public:
+  bool Start(int hold_ms) {
+    if (pipe(ready_) != 0 || pipe(release_) != 0) return false;
+    fflush(nullptr);
+    pid_ = fork();
+    if (pid_ == 0) Hold(hold_ms);
+    close(ready_[1]);
+    close(release_[0]);
+    char said = 0;
+    bool locked = pid_ > 0 && read(ready_[0], &said, 1) == 1 && said == 'y';
+    close(ready_[0]);
+    return locked;
+  }
+  // True when the other run held the lock to the end and gave it back.
+  bool Release() {
+    close(release_[1]);
+    int status = 0;
+    return waitpid(pid_, &status, 0) == pid_ && WIFEXITED(status) &&
+           WEXITSTATUS(status) == 0;
+  }
+
+ private:
+  [[noreturn]] void Hold(int hold_ms) {
+    close(ready_[0]);
+    close(release_[1]);
+    HANDLE log = CreateFileA("C:\\ZRLOG\\ZR.log", GENERIC_READ,
+                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    bool locked = log != INVALID_HANDLE_VALUE &&
+                  LockFile(log, 0x7FFF0000, 0, 1, 0);
+    char said = locked ? 'y' : 'n';
+    if (write(ready_[1], &said, 1) != 1) _exit(2);
+    struct pollfd release = {release_[0], POLLIN, 0};
+    poll(&release, 1, hold_ms);
+    _exit(locked && UnlockFile(log, 0x7FFF0000, 0, 1, 0) ? 0 : 1);
+  }
+
+  int ready_[2] = {-1, -1};
+  int release_[2] = {-1, -1};
+  pid_t pid_ = -1;
+};
+
+// Another run holds the lock while it writes: this one waits for it, and
+// then cuts the mark that run left.
+TEST_F(LogResultTest, ARunWaitsForTheLockAnotherRunHolds) {
+  MakeFolder("ZRLOG");
+  MakeFile("ZRLOG/ZR.log", "old\r\n\x1A");
+  OtherRun other;
+  ASSERT_TRUE(other.Start(300));
+  EXPECT_EQ(Log(0), 0);
+  EXPECT_TRUE(other.Release());
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), std::string("old\r\n") + kRecord0);
+}
+
+// A lock that stays held: the run waits 5 seconds in all, in short
+// pauses, then appends and leaves the mark.
+TEST_F(LogResultTest, ALockHeldForGoodIsWaitedForFiveSeconds) {
+  MakeFolder("ZRLOG");
+  MakeFile("ZRLOG/ZR.log", "old\r\n\x1A");
+  OtherRun other;
+  ASSERT_TRUE(other.Start(-1));
+  HostSkipSleep(true);  // the pauses are traced, not waited for
+  HostTraceCalls(true);
+  EXPECT_EQ(Log(0), 0);
+  unsigned long waited = 0;
+  size_t pauses = 0;
+  for (const std::string& line : HostTakeTrace()) {
+    if (line.rfind("Sleep ", 0) == 0) {
+      waited += std::stoul(line.substr(strlen("Sleep ")));
+      ++pauses;
+    }
+  }
+  EXPECT_TRUE(other.Release());
+  EXPECT_EQ(waited, 5000u);
+  EXPECT_GT(pauses, 10u);
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
+            std::string("old\r\n\x1A") + kRecord0);
 }
 
 TEST_F(LogResultTest, WithoutAVersionFileNothingIsLogged) {

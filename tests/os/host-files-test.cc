@@ -3,6 +3,8 @@
 // hidden files are not replaced or written to), a search below a file
 // (Wine answers otherwise), and the free space that the machine settings
 // fix.
+#include <algorithm>
+#include <sys/statvfs.h>
 #include <stdlib.h>
 #include <string.h>
 #include <sys/stat.h>
@@ -93,13 +95,18 @@ TEST_F(HostFiles, FreeSpaceComesFromTheMachine) {
   Space space;
   ASSERT_EQ(QuerySpace(nullptr, &space), 0u);
   EXPECT_EQ(space.bytes, 512u);
-  HostSetFreeSpace(1, 2, 3, 4);
-  EXPECT_EQ(QuerySpace("Z:\\", &space), 0u);
-  EXPECT_EQ(space.sectors, 1u);
-  EXPECT_EQ(space.bytes, 2u);
-  EXPECT_EQ(space.free_clusters, 3u);
-  EXPECT_EQ(space.total, 4u);
+  // Z: is the host's root: its size is the host file system's, in
+  // clusters as large as the file system's blocks.
+  struct statvfs host;
+  ASSERT_EQ(statvfs("/", &host), 0);
+  unsigned long long block = host.f_frsize ? host.f_frsize : host.f_bsize;
+  ASSERT_EQ(QuerySpace("Z:\\", &space), 0u);
+  EXPECT_EQ(space.sectors * 512ull, std::max(block, 512ull));
+  unsigned long long total = host.f_blocks * block / (space.sectors * 512ull);
+  EXPECT_EQ(space.total, std::min(total, 0xFFFFFFFFull));
+  EXPECT_LE(space.free_clusters, space.total);
   // The fixed answer is for drives that exist.
+  HostSetFreeSpace(1, 2, 3, 4);
   EXPECT_EQ(QuerySpace("Q:\\", &space), DWORD{ERROR_PATH_NOT_FOUND});
   HostFailCall("GetDiskFreeSpaceA", ERROR_NOT_READY, 1);
   EXPECT_EQ(QuerySpace("Z:\\", &space), DWORD{ERROR_NOT_READY});

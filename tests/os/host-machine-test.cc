@@ -65,18 +65,26 @@ TEST_F(HostMachine, UnknownVersionSettingsMakeTheQueryFail) {
   }
 }
 
+// As NT 4 before its sixth service pack: the extended record is refused
+// with the error Windows gives, and the plain one is answered without a
+// byte written past its end.
 TEST_F(HostMachine, SetVersionChoosesTheRecordsAccepted) {
   OSVERSIONINFOEXA record = {};
   record.dwPlatformId = VER_PLATFORM_WIN32_NT;
   record.dwMajorVersion = 4;
+  record.wSuiteMask = 0x80;
   OSVERSIONINFOEXA info;
   HostSetVersion(record, false, true);
   SetLastError(0);
   EXPECT_FALSE(QueryVersion(sizeof(OSVERSIONINFOEXA), &info));
   EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER});
-  ASSERT_TRUE(QueryVersion(sizeof(OSVERSIONINFOA), &info));
-  EXPECT_EQ(info.dwMajorVersion, 4u);
+  memset(&info, 0xAB, sizeof info);
+  info.dwOSVersionInfoSize = sizeof(OSVERSIONINFOA);
+  ASSERT_TRUE(GetVersionExA(reinterpret_cast<OSVERSIONINFOA*>(&info)));
   EXPECT_EQ(info.dwOSVersionInfoSize, sizeof(OSVERSIONINFOA));
+  const unsigned char* bytes = reinterpret_cast<const unsigned char*>(&info);
+  for (size_t at = sizeof(OSVERSIONINFOA); at < sizeof info; ++at)
+    EXPECT_EQ(bytes[at], 0xAB) << at;
   HostSetVersion(record, true, false);
   EXPECT_TRUE(QueryVersion(sizeof(OSVERSIONINFOEXA), &info));
   EXPECT_FALSE(QueryVersion(sizeof(OSVERSIONINFOA), &info));

@@ -173,14 +173,15 @@ TEST_F(CheckAndRunUpdateTest, OneFailedQueryLeavesTheOtherPathsWhole) {
 
 TEST_F(CheckAndRunUpdateTest, SystemDirectoryTooLongForThePathIsAFailedQuery) {
   SetWindows(VER_PLATFORM_WIN32_NT, 5, 0);
-  // The longest directory that still fits: each path fills 255 characters.
-  std::string fits = "C:\\" + std::string(kLongestSystemDirectory - 3, 's');
+  // The longest directory that still fits, 234 characters: each path
+  // fills 255 characters of its 256.
+  std::string fits = "C:\\" + std::string(231, 's');
   HostSetSystemDirectory(fits.c_str());
   EXPECT_EQ(Check(), ResultNotApplicable);
   EXPECT_EQ(console_, "");
   ASSERT_EQ(trace_.size(), 3u);
   EXPECT_EQ(trace_[0], "FindFirstFileA " + fits + "\\DRIVERS\\tavixnt5.sys");
-  EXPECT_EQ(trace_[0].size(), strlen("FindFirstFileA ") + kDriverPathSize - 1);
+  EXPECT_EQ(trace_[0].size(), strlen("FindFirstFileA ") + 255);
 
   // One more character; driver paths that would have 259, 260 and 261
   // characters; a directory that just fits the buffer (255), one that

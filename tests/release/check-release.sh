@@ -42,17 +42,37 @@ same_bytes_from_two_folders() {
   find "$b" -exec touch -d '2001-02-03 04:05:06' {} +
   (umask 077 && SOURCE_DATE_EPOCH=$epoch build_release "$b" "$work/b/out") ||
     return 1
+  local a_out=$work/a/zoderudo/build/windows b_out=$work/b/out
+  same_files "$exe" "$a_out/bin/zoderudo.exe" "$b_out/bin/zoderudo.exe" &&
+    same_files "$exe.debug" "$a_out/bin/zoderudo.exe.debug" \
+      "$b_out/bin/zoderudo.exe.debug" &&
+    same_files "$report_exe" "$a_out/bin/zrreport.exe" "$b_out/bin/zrreport.exe" &&
+    same_files "$report_exe.debug" "$a_out/bin/zrreport.exe.debug" \
+      "$b_out/bin/zrreport.exe.debug" &&
+    same_files "$a_out/release/$top.zip" "$b_out/release/$top.zip" &&
+    same_files "$a_out/release/$top-debug.zip" "$b_out/release/$top-debug.zip"
+}
+
+# same_files FILE...: every one there, and all of the same bytes.
+same_files() {
   local sums
-  sums=$(cd "$work" && sha256sum a/zoderudo/build/windows/bin/z*.exe* \
-           b/out/bin/z*.exe* "$exe" "$exe.debug" "$report_exe" \
-           "$report_exe.debug" \
-           a/zoderudo/build/windows/release/*.zip b/out/release/*.zip)
-  sed 's/^/  /' <<<"$sums"
-  # One hash for each exe, one for each debug file, one for each ZIP.
-  [ "$(awk '{ print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 6 ] &&
-    [ "$(awk '/zoderudo\.exe$/ { print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 1 ] &&
-    [ "$(awk '/zrreport\.exe$/ { print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 1 ] &&
-    [ "$(awk "/$top.zip\$/ { print \$1 }" <<<"$sums" | sort -u | wc -l)" -eq 1 ]
+  sums=$(sha256sum "$@") || { echo "  not every file is there: $*"; return 1; }
+  sed "s|$work/||; s/^/  /" <<<"$sums"
+  [ "$(awk '{ print $1 }' <<<"$sums" | sort -u | wc -l)" -eq 1 ] ||
+    { echo "  the files differ"; return 1; }
+}
+
+# The comparison above is what makes the build reproducible; it must not
+# pass on a file that one build did not make, nor on two that differ.
+same_files_refuses_missing_and_different() {
+  local d=$work/guard
+  mkdir -p "$d" && printf a >"$d/one" && printf a >"$d/two" &&
+    printf b >"$d/other" || return 1
+  same_files "$d/one" "$d/two" || { echo "  equal files refused"; return 1; }
+  ! same_files "$d/one" "$d/two" "$d/missing" >/dev/null 2>&1 ||
+    { echo "  a missing file passed"; return 1; }
+  ! same_files "$d/one" "$d/other" >/dev/null ||
+    { echo "  different files passed"; return 1; }
 }
 
 release_archives() {
@@ -91,6 +111,8 @@ links_stay_inside() {
   return 1
 }
 
+check "the byte comparison fails on a missing or a differing file" \
+  same_files_refuses_missing_and_different
 check "two builds in two folders at two times give the same exe, debug file and ZIPs" \
   same_bytes_from_two_folders
 check "the release archives hold what they should, SHA256SUMS verifies" release_archives

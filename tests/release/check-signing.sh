@@ -112,6 +112,7 @@ signature_removed_is_the_build() {
   local name built differing appended
   for name in zoderudo.exe zrreport.exe; do
     built=$(dirname "$exe")/$name
+    rm -f "$work/stripped.exe"
     osslsigncode remove-signature -in "$unzipped/$top/$name" \
       -out "$work/stripped.exe" >"$work/remove.log" 2>&1 ||
       { sed 's/^/  | /' "$work/remove.log"; return 1; }

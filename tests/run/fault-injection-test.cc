@@ -8,6 +8,8 @@
 
 #include <string.h>
 
+#include <algorithm>
+
 #include <regex>
 #include <set>
 #include <sstream>
@@ -187,6 +189,73 @@ bool OneOf(const std::string& function,
   return false;
 }
 
+// A run in place stages nothing: only these can it say.
+bool SaidInPlace(const std::string& line) {
+  return OneOf(line, {kMessages[0], "Cannot Get System Directory",
+                      "zoDerudo: Cannot Read Version.id file", kLogFailed});
+}
+
+// The line with which a run stops before the check: the starting folder,
+// the argument, or the staging; "" when it did not stop.
+std::string StopLine(const std::vector<std::string>& lines) {
+  for (const std::string& line : lines) {
+    if (line == kMessages[0]) return line;
+    for (const char* message : kArgumentMessages)
+      if (StartsWith(line, message)) return line;
+  }
+  if (!lines.empty() && lines.back() == kStagingFailed) return lines.back();
+  return "";
+}
+
+// What the step of a failed staging call says first, for the calls the
+// trace names; "" where the step says nothing of its own, or the trace
+// does not tell the step.
+std::string StepMessage(bool staged, const Injection& injection,
+                        const std::string& failed_call) {
+  const std::string& function = injection.function;
+  // The starting folder, then the package folder's name.
+  if (function == "GetCurrentDirectoryA" && injection.nth == 1)
+    return kMessages[0];
+  // A run in place has no other steps that stop it.
+  if (!staged) return "";
+  if (function == "GetCurrentDirectoryA" && injection.nth == 2)
+    return std::string(kArgumentMessages[0]) + kPackageArgument;
+  std::string argument = failed_call.substr(
+      std::min(failed_call.size(), function.size() + 1));
+  bool in_staging = StartsWith(argument, "C:\\ZRT");
+  size_t top_end = argument.find('\\', 3);
+  bool staging_top = in_staging && top_end + 1 == argument.size();
+  if (function == "SetCurrentDirectoryA" && argument == kPackageArgument)
+    return std::string(kArgumentMessages[0]) + kPackageArgument;
+  if (function == "SetCurrentDirectoryA" && staging_top)
+    return kStagingFailed;
+  if (function == "GetDiskFreeSpaceA")
+    return "Unable to determine if enough free space to copy files.";
+  if (function == "GetTempFileNameA")
+    return "Unable to create temporary directory!";
+  // A name that is taken, or still held by a scanner, has the system
+  // choose a fresh one.
+  if (function == "CreateDirectoryA" && staging_top &&
+      injection.error != ERROR_ALREADY_EXISTS &&
+      injection.error != ERROR_ACCESS_DENIED)
+    return "Unable to create temporary directory!";
+  if (function == "CreateDirectoryA" && in_staging && !staging_top)
+    return "Unable to create temporary sub-directory!";
+  // A file that is gone from the package is the package's fault.
+  if (function == "CopyFileA" && in_staging) {
+    if (OneOf(std::to_string(injection.error),
+              {std::to_string(ERROR_FILE_NOT_FOUND).c_str(),
+               std::to_string(ERROR_PATH_NOT_FOUND).c_str()}))
+      return "Unable to read package file C:\\pkg\\" +
+             argument.substr(top_end + 1);
+    return "Unable to copy files from ZR CD to hard drive.";
+  }
+  if (function == "FindFirstFileA" && StartsWith(argument, "C:\\pkg\\sub"))
+    return "Unable to read package sub-directory " +
+           argument.substr(0, argument.size() - strlen("*.*"));
+  return "";
+}
+
 }  // namespace
 
 void PrintTo(const FaultScenario& scenario, std::ostream* out) {
@@ -222,6 +291,9 @@ class FaultInjection : public testing::TestWithParam<FaultScenario> {
 
   // Checks one case; the test fails with what was wrong.
   void Check(const Injection& injection, const FaultOutcome& outcome);
+  void CheckClean(const FaultOutcome& outcome);
+  void CheckSteps(const Injection& injection, const FaultOutcome& outcome,
+                  const std::vector<std::string>& lines, int32_t code);
   void CheckLog(const Injection& injection, const FaultOutcome& outcome,
                 int32_t code);
   void CheckDrive(const Injection& injection, const FaultOutcome& outcome,
@@ -326,8 +398,87 @@ void FaultInjection::Check(const Injection& injection,
         << "a staging name was reserved";
   }
 
+  CheckSteps(injection, outcome, lines, code);
   CheckLog(injection, outcome, code);
   CheckDrive(injection, outcome, lines);
+}
+
+// The run says what the step that failed says, and ends with that step's
+// code: 1 where it stopped before the check, 99 where the check found
+// nothing to do, the error where the update could not be started or
+// waited for; a run in place never speaks of staging.
+void FaultInjection::CheckSteps(const Injection& injection,
+                                const FaultOutcome& outcome,
+                                const std::vector<std::string>& lines,
+                                int32_t code) {
+  const FaultScenario& scenario = GetParam();
+  const std::string& function = injection.function;
+  if (!scenario.staged) {
+    for (const std::string& line : lines)
+      EXPECT_TRUE(SaidInPlace(line)) << "a run in place said: " << line;
+  }
+  std::string stop = StopLine(lines);
+  if (!stop.empty()) {
+    EXPECT_FALSE(outcome.update_ran) << stop;
+    EXPECT_EQ(code, 1) << stop;
+  }
+  DWORD error = injection.error != ERROR_SUCCESS ? injection.error
+                                                  : ERROR_GEN_FAILURE;
+  // The interpreter is named from the system folder: without it, the
+  // update cannot be started, as when the start itself fails.
+  bool process_error =
+      OneOf(function, {"CreateProcessA", "WaitForSingleObject",
+                       "GetExitCodeProcess", "GetSystemDirectoryA"}) &&
+      code == static_cast<int32_t>(error);
+  if (outcome.returned && !outcome.update_ran && !process_error &&
+      !CopyMayBeShort(scenario, injection)) {
+    EXPECT_EQ(code, stop.empty() ? 99 : 1);
+    // Only the check itself finds that an update that applies does not;
+    // a WoW64 query that fails counts as 64-bit Windows.
+    if (code == 99 && scenario.applies) {
+      EXPECT_TRUE(OneOf(function, {"FindFirstFileA", "GetVersionExA",
+                                   "GetSystemDirectoryA", "IsWow64Process"}))
+          << "99 after " << function;
+    }
+  }
+  std::string step =
+      StepMessage(scenario.staged, injection, outcome.failed_call);
+  if (!step.empty()) {
+    ASSERT_FALSE(lines.empty()) << "nothing said of " << outcome.failed_call;
+    EXPECT_EQ(lines.front(), step) << outcome.failed_call;
+    bool own_stop = step == kMessages[0] ||
+                    StartsWith(step, kArgumentMessages[0]);
+    EXPECT_EQ(stop, own_stop ? step : kStagingFailed) << outcome.failed_call;
+  }
+}
+
+// The run without a failure: the update's code or 99, nothing said, the
+// one new record after the earlier one (the mark cut), and drive C: else
+// as it was.
+void FaultInjection::CheckClean(const FaultOutcome& outcome) {
+  const FaultScenario& scenario = GetParam();
+  ASSERT_TRUE(outcome.returned);
+  int32_t code = scenario.applies ? scenario.update_exit : 99;
+  EXPECT_EQ(static_cast<int32_t>(outcome.result), code);
+  EXPECT_EQ(outcome.console, "");
+  EXPECT_EQ(outcome.errors, "");
+  EXPECT_EQ(outcome.update_ran, scenario.applies);
+  if (scenario.applies && scenario.staged) {
+    EXPECT_TRUE(StartsWith(outcome.update_folder, "ZRT"));
+  } else if (scenario.applies) {
+    EXPECT_EQ(outcome.update_folder, "pkg");
+  }
+  TreeSnapshot before = outcome.before, after = outcome.after;
+  std::string log = Content(after["ZRLOG/ZR.log"]);
+  before.erase("ZRLOG/ZR.log");
+  after.erase("ZRLOG/ZR.log");
+  EXPECT_EQ(after, before) << "drive C: changed";
+  std::regex record(std::string(kEarlierRecord) +
+                    "\\d\\d-\\d\\d-\\d{4} \\d\\d:\\d\\d:\\d\\d,"
+                    "Update=1\\.0,New=2\\.0,Status=" +
+                    (code == 0 ? "Success" : "Unknown") + ",ReturnCode=" +
+                    std::to_string(code) + " \r\n");
+  EXPECT_TRUE(std::regex_match(log, record)) << log;
 }
 
 // The log holds the earlier record, then at most the run's own, whole,
@@ -427,6 +578,7 @@ TEST_P(FaultInjection, EveryCallFailingWithEachOfItsErrors) {
   const FaultScenario& scenario = GetParam();
   FaultOutcome baseline = RunFaultCase(scenario, Injection());
   Check(Injection(), baseline);
+  CheckClean(baseline);
   ASSERT_FALSE(HasFailure()) << "the run without a failure";
   ASSERT_TRUE(baseline.update_ran == scenario.applies);
   ASSERT_FALSE(baseline.calls.empty());

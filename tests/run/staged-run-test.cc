@@ -174,14 +174,19 @@ TEST_F(StagedRunTest, StagingFolderWithoutItsSecurity) {
     HostSetSecurity(c.security);
     if (c.failing) HostFailNthCall(c.failing, ERROR_NOT_ENOUGH_MEMORY, 1);
     int result = Run({"zoderudo", "C:\\pkg"});
+    // The reserved name, whether or not a folder was made under it.
+    ASSERT_FALSE(Calls("DeleteFileA").empty());
+    std::string reserved =
+        Calls("DeleteFileA")[0].substr(strlen("DeleteFileA ")) + "\\";
+    ASSERT_EQ(reserved.compare(0, 6, "C:\\ZRT"), 0) << reserved;
     HostFolderSecurity made;
-    EXPECT_FALSE(HostMadeFolderSecurity(StagingPath().c_str(), &made));
+    EXPECT_FALSE(HostMadeFolderSecurity(reserved.c_str(), &made));
     EXPECT_EQ(HostOpenHandleCount(), 0u);
     EXPECT_TRUE(StagingLeftovers().empty());
     if (c.staged) {
       EXPECT_EQ(result, 7);
       EXPECT_EQ(console_, "");
-      EXPECT_EQ(StagingMade().size(), 1u);
+      EXPECT_EQ(StagingMade(), std::vector<std::string>{reserved});
     } else {
       EXPECT_EQ(result, 1);
       EXPECT_EQ(console_,
@@ -428,8 +433,12 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
   HostSetNarrowName("ā-pkg", "a-pkg");
   struct Refusal {
     std::string argument, message;
-    const char* unreadable = nullptr;  // a call that fails for the root
+    const char* unreadable = nullptr;  // a call that fails
+    int nth = 4;  // the root's, by default
   } refusals[] = {
+      // The package folder is entered but its name cannot be read.
+      {"C:\\pkg", "Unable to open package directory C:\\pkg\n",
+       "GetCurrentDirectoryA", 2},
       {"C:\\missing", "Unable to open package directory C:\\missing\n"},
       {"file.txt", "Unable to open package directory file.txt\n"},
       {"", "Unable to open package directory \n"},
@@ -448,10 +457,10 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
   };
   for (const Refusal& refusal : refusals) {
     fs::remove(HostPath("ZRLOG/ZR.log"));
-    // The fourth call: the root's, after the two of the check that the
+    // The fourth call is the root's, after the two of the check that the
     // package's name leads back to it and the package's own.
     if (refusal.unreadable)
-      HostFailNthCall(refusal.unreadable, ERROR_ACCESS_DENIED, 4);
+      HostFailNthCall(refusal.unreadable, ERROR_ACCESS_DENIED, refusal.nth);
     EXPECT_EQ(Run({"zoderudo", refusal.argument}), 1) << refusal.argument;
     EXPECT_EQ(HostOpenHandleCount(), 0u);
     EXPECT_EQ(console_, refusal.message);
@@ -462,6 +471,30 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
     EXPECT_TRUE(StagingLeftovers().empty());
     EXPECT_TRUE(BackAtTheStart()) << refusal.argument;
   }
+}
+
+// A file system that keeps no file index gives 0 for every folder: no two
+// folders are taken for one, so the package is copied whole and run, and
+// the root is still told by its name.
+TEST_F(StagedRunTest, FoldersWithoutAFileIndexAreToldApartByName) {
+  MakeFolder("pkg/sub");
+  MakeFile("pkg/sub/data.txt", "data");
+  HostSetNoFileIndex(true);
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 7);
+  EXPECT_EQ(console_, "");
+  std::string staging = StagingPath();
+  ASSERT_FALSE(staging.empty());
+  const std::vector<std::string> copied = Calls("CopyFileA");
+  EXPECT_NE(std::find(copied.begin(), copied.end(),
+                      "CopyFileA " + staging + "sub\\data.txt"),
+            copied.end());
+  EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=7 \r\n");
+  EXPECT_TRUE(StagingLeftovers().empty());
+
+  fs::remove(HostPath("ZRLOG/ZR.log"));
+  EXPECT_EQ(Run({"zoderudo", "C:\\"}), 1);
+  EXPECT_EQ(console_, "Package directory holds the staging directory: C:\\\n");
+  EXPECT_TRUE(StagingMade().empty());
 }
 
 TEST_F(StagedRunTest, PackagePathsUpTo255CharactersAreTaken) {

@@ -27,6 +27,8 @@ using walker_lines::kCannotEmptyFolder;
 namespace {
 
 const size_t kLengths[] = {259, 260, 261};
+// Paths of up to 259 characters fit the walker's buffers of MAX_PATH.
+const size_t kLongestPath = 259;
 
 // The folders all cases start from: their paths end with a backslash and
 // leave room for names of 4 to 11 characters up to the lengths above.
@@ -85,7 +87,7 @@ TEST_F(TreeWalkBounds, FileCopiedFrom) {
     std::string copy = Tag("from-copy", length);
     fs::create_directory(copy);
     int result = Walk(source, (Short(copy) + "\\").c_str());
-    if (length < kTreePathSize) {
+    if (length <= kLongestPath) {
       EXPECT_EQ(result, 0) << length;
       EXPECT_EQ(console_, "") << length;
       EXPECT_EQ(Snapshot(copy), (Tree{{name, "data"}})) << length;
@@ -106,7 +108,7 @@ TEST_F(TreeWalkBounds, FileCopiedTo) {
     std::string source = Tag("to-source", length);
     tree_snapshot::Build(source, {{name, "data"}});
     int result = Walk(Short(source), destination.c_str());
-    if (length < kTreePathSize) {
+    if (length <= kLongestPath) {
       EXPECT_EQ(result, 0) << length;
       EXPECT_EQ(console_, "") << length;
       EXPECT_EQ(Snapshot(host), (Tree{{name, "data"}})) << length;
@@ -127,7 +129,7 @@ TEST_F(TreeWalkBounds, FolderMade) {
     std::string source = Tag("made-source", length);
     tree_snapshot::Build(source, {{name, kFolder}});
     int result = Walk(Short(source), destination.c_str());
-    if (length < kTreePathSize) {
+    if (length <= kLongestPath) {
       EXPECT_EQ(result, 0) << length;
       EXPECT_EQ(console_, "") << length;
       EXPECT_EQ(Snapshot(host), (Tree{{name, kFolder}})) << length;
@@ -153,7 +155,7 @@ TEST_F(TreeWalkBounds, SubDirectorySearched) {
     int copied = Walk(source, (Short(copy) + "\\").c_str());
     std::string copy_console = console_;
     int removed = Walk(source, nullptr);
-    if (length < kTreePathSize) {
+    if (length <= kLongestPath) {
       EXPECT_EQ(copied, 0) << length;
       EXPECT_EQ(copy_console, "") << length;
       EXPECT_EQ(Snapshot(copy), tree) << length;
@@ -179,7 +181,7 @@ TEST_F(TreeWalkBounds, FileRemoved) {
     std::string name(length - folder.size(), 'f');
     tree_snapshot::Build(host, {{name, "data"}});
     int result = Walk(folder, nullptr);
-    if (length < kTreePathSize) {
+    if (length <= kLongestPath) {
       EXPECT_EQ(result, 0) << length;
       EXPECT_EQ(console_, "") << length;
       EXPECT_TRUE(Snapshot(host).empty()) << length;
@@ -205,7 +207,7 @@ TEST_F(TreeWalkBounds, SourceSearched) {
     int copied = Walk(folder + name, (Short(copy) + "\\").c_str());
     std::string copy_console = console_;
     int removed = Walk(folder + name, nullptr);
-    if (length < kTreePathSize) {
+    if (length <= kLongestPath) {
       EXPECT_EQ(copied, 0) << length;
       EXPECT_EQ(copy_console, "") << length;
       EXPECT_EQ(Snapshot(copy), (Tree{{"f", "f"}})) << length;

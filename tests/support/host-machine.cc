@@ -82,9 +82,12 @@ std::string HostMachineTest::ReadFile(const std::string& below_c) const {
 
 void HostMachineTest::MakeUpdateCommand(int exit_code) {
   std::string record = HostPath("pkg/ran-in.txt");
-  MakeFile("pkg/ZELMOR_UPDATE", "#!/bin/sh\npwd -P > '" + record +
-                                    "'\nexit " + std::to_string(exit_code) +
-                                    "\n");
+  // A code beyond the host's 8 bits goes whole through the channel that
+  // the layer gives its children; the exit status keeps its low 8 bits.
+  std::string code = std::to_string(exit_code);
+  MakeFile("pkg/ZELMOR_UPDATE",
+           "#!/bin/sh\npwd -P > '" + record + "'\necho " + code +
+               " >&$ZODERUDO_EXIT_CODE_FD\nexit $((" + code + " & 255))\n");
   fs::permissions(HostPath("pkg/ZELMOR_UPDATE"), fs::perms::owner_all);
 }
 

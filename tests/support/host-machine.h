@@ -32,7 +32,8 @@ class HostMachineTest : public ::testing::Test {
   std::string ReadFile(const std::string& below_c) const;
 
   // An update command in C:\pkg that records the folder it ran in (in
-  // C:\pkg\ran-in.txt, wherever it runs) and exits with `exit_code`.
+  // C:\pkg\ran-in.txt, wherever it runs) and exits with `exit_code`, all
+  // 32 bits of it.
   void MakeUpdateCommand(int exit_code);
   // The folder the update command ran in, as a host path; empty if it
   // did not run.

@@ -1,7 +1,10 @@
 // Waiting for children, their exit codes and closing their handles.
 #include <errno.h>
+#include <stdint.h>
+#include <stdlib.h>
 #include <sys/wait.h>
 #include <time.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
@@ -41,7 +44,9 @@ void Pause(std::chrono::milliseconds period) {
 namespace os_posix {
 
 Child::~Child() {
-  if (Reap(false)) return;
+  bool ended = Reap(false);
+  if (code_channel_ >= 0) close(code_channel_);
+  if (ended) return;
   std::lock_guard<std::mutex> lock(orphans_mutex);
   orphans.push_back(pid_);
 }
@@ -56,6 +61,7 @@ bool Child::Reap(bool block) {
   if (result == pid_) {
     status_known_ = true;
     status_ = status;
+    if (code_channel_ >= 0) ReadWholeCode();
   }
   return true;
 }
@@ -64,10 +70,30 @@ bool Child::ExitCode(DWORD* code) const {
   if (!status_known_) return false;
   if (WIFSIGNALED(status_)) {
     *code = 128 + WTERMSIG(status_);
+  } else if (whole_code_known_) {
+    *code = whole_code_;
   } else {
     *code = WEXITSTATUS(status_);
   }
   return true;
+}
+
+void Child::ReadWholeCode() {
+  // Read once, when the child has ended; the channel never blocks.
+  char text[32];
+  ssize_t length = read(code_channel_, text, sizeof text - 1);
+  if (length <= 0 || !WIFEXITED(status_)) return;
+  text[length] = '\0';
+  char* end = nullptr;
+  errno = 0;
+  long long value = strtoll(text, &end, 10);
+  if (errno != 0 || end == text || value < INT32_MIN || value > UINT32_MAX ||
+      (static_cast<DWORD>(value) & 0xFF) !=
+          static_cast<DWORD>(WEXITSTATUS(status_))) {
+    return;
+  }
+  whole_code_known_ = true;
+  whole_code_ = static_cast<DWORD>(value);
 }
 
 void SweepOrphans() {

@@ -1,6 +1,9 @@
 // The host stand-in for cmd: carries out `cmd [/d] /c NAME` by running the
 // file NAME (any letter case) from the current folder and exiting with its
 // exit status (128+N when signal N ended it). Nothing else of cmd is here.
+// A code wider than the host's 8 bits reaches the layer as it would from
+// the real cmd: the file writes it whole on the channel the layer names in
+// ZODERUDO_EXIT_CODE_FD, which the stand-in leaves open for it.
 #include <dirent.h>
 #include <errno.h>
 #include <stdio.h>

@@ -380,7 +380,8 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE handle,
     info->nFileSizeLow = static_cast<DWORD>(size);
   }
   info->nNumberOfLinks = static_cast<DWORD>(st.st_nlink);
-  uint64_t inode = static_cast<uint64_t>(st.st_ino);
+  uint64_t inode =
+      os_posix::NoFileIndex() ? 0 : static_cast<uint64_t>(st.st_ino);
   info->nFileIndexHigh = static_cast<DWORD>(inode >> 32);
   info->nFileIndexLow = static_cast<DWORD>(inode);
   return TRUE;

@@ -123,6 +123,11 @@ size_t HostOpenHandleCount();
 // Makes Sleep return at once (on) or wait as asked (off).
 void HostSkipSleep(bool on);
 
+// Makes GetFileInformationByHandle give 0 as every entry's file index
+// (on), as file systems that keep none do (some network shares), or the
+// inode number again (off).
+void HostSetNoFileIndex(bool on);
+
 // Records, while on, one line per call of the calls that act on files,
 // folders, processes and time: CreateDirectoryA, CreateFileA, CopyFileA,
 // CreateProcessA, DeleteFileA, FindFirstFileA, GetDiskFreeSpaceA,

@@ -36,6 +36,7 @@ struct Machine {
   std::map<std::string, Failure> failures;
   std::map<std::string, int> calls;  // since the last HostTakeCallCounts
   bool skip_sleep = false;
+  bool no_file_index = false;
   bool tracing = false;
   std::vector<std::string> trace;
   std::string cwd_windows;  // see RememberCurrentDirectory
@@ -288,6 +289,11 @@ bool SleepSkipped() {
   return Loaded().skip_sleep;
 }
 
+bool NoFileIndex() {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  return Loaded().no_file_index;
+}
+
 bool TakeInjectedFailure(const char* function) {
   DWORD error;
   {
@@ -478,6 +484,11 @@ void HostSetWow64(HostMachine machine, HostWow64Calls calls) {
 void HostSkipSleep(bool on) {
   std::lock_guard<std::mutex> lock(machine_mutex);
   Loaded().skip_sleep = on;
+}
+
+void HostSetNoFileIndex(bool on) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  Loaded().no_file_index = on;
 }
 
 void HostTraceCalls(bool on) {

@@ -35,6 +35,9 @@ bool FixedLocalTime(SYSTEMTIME* time);
 // True when Sleep is to return at once (HostSkipSleep, ZODERUDO_SLEEP).
 bool SleepSkipped();
 
+// True when entries have no file index (HostSetNoFileIndex).
+bool NoFileIndex();
+
 // Counts the call, and is true (with the error set) when the call is to
 // fail by HostFailCall or HostFailNthCall.
 bool TakeInjectedFailure(const char* function);

@@ -3,6 +3,7 @@
 #include "os/posix/process-posix.h"
 
 #include <errno.h>
+#include <fcntl.h>
 #include <limits.h>
 #include <signal.h>
 #include <spawn.h>
@@ -20,6 +21,10 @@
 #include "os/posix/paths-posix.h"
 
 extern char** environ;
+
+namespace os_posix {
+const char kExitCodeVariable[] = "ZODERUDO_EXIT_CODE_FD";
+}  // namespace os_posix
 
 namespace {
 
@@ -125,14 +130,35 @@ DWORD ErrorOfSpawn(int error) {
   }
 }
 
+// Our environment, with the whole exit code's channel set to `channel`.
+std::vector<std::string> ChildEnvironment(int channel) {
+  std::vector<std::string> variables;
+  std::string prefix = std::string(os_posix::kExitCodeVariable) + "=";
+  for (char** variable = environ; *variable; ++variable) {
+    if (strncmp(*variable, prefix.c_str(), prefix.size()) != 0)
+      variables.push_back(*variable);
+  }
+  if (channel >= 0) variables.push_back(prefix + std::to_string(channel));
+  return variables;
+}
+
+std::vector<char*> Pointers(const std::vector<std::string>& strings) {
+  std::vector<char*> pointers;
+  for (const std::string& text : strings)
+    pointers.push_back(const_cast<char*>(text.c_str()));
+  pointers.push_back(nullptr);
+  return pointers;
+}
+
 // posix_spawn reports a failed chdir or exec as its result, so no error
-// pipe is needed; a child that failed to start is collected by it.
+// pipe is needed; a child that failed to start is collected by it. The
+// child gets the write end of `channel` (see kExitCodeVariable); the
+// caller keeps the read end.
 DWORD Spawn(const std::string& program, const std::vector<std::string>& words,
-            const std::string& folder, pid_t* pid) {
-  std::vector<char*> argv;
-  for (const std::string& word : words)
-    argv.push_back(const_cast<char*>(word.c_str()));
-  argv.push_back(nullptr);
+            const std::string& folder, const int channel[2], pid_t* pid) {
+  std::vector<char*> argv = Pointers(words);
+  std::vector<std::string> variables = ChildEnvironment(channel[1]);
+  std::vector<char*> envp = Pointers(variables);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   if (!folder.empty())
@@ -145,7 +171,7 @@ DWORD Spawn(const std::string& program, const std::vector<std::string>& words,
   posix_spawnattr_setsigmask(&attributes, &none);
   posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
   int result = posix_spawn(pid, program.c_str(), &actions, &attributes,
-                           argv.data(), environ);
+                           argv.data(), envp.data());
   posix_spawnattr_destroy(&attributes);
   posix_spawn_file_actions_destroy(&actions);
   return result == 0 ? ERROR_SUCCESS : ErrorOfSpawn(result);
@@ -170,11 +196,26 @@ DWORD Start(LPCSTR application, LPCSTR command_line, LPVOID environment,
   if (error == ERROR_SUCCESS && current_directory) {
     error = StartingFolder(current_directory, &folder);
   }
-  pid_t pid = 0;
-  if (error == ERROR_SUCCESS) error = Spawn(program, words, folder, &pid);
   if (error != ERROR_SUCCESS) return error;
+  // Only the write end goes to the child; a read that finds nothing
+  // must not wait.
+  int channel[2] = {-1, -1};
+  if (pipe(channel) != 0 ||
+      fcntl(channel[0], F_SETFD, FD_CLOEXEC) != 0 ||
+      fcntl(channel[0], F_SETFL, O_NONBLOCK) != 0) {
+    for (int end : channel)
+      if (end >= 0) close(end);
+    return ERROR_NOT_ENOUGH_MEMORY;
+  }
+  pid_t pid = 0;
+  error = Spawn(program, words, folder, channel, &pid);
+  close(channel[1]);
+  if (error != ERROR_SUCCESS) {
+    close(channel[0]);
+    return error;
+  }
 
-  auto child = std::make_shared<os_posix::Child>(pid);
+  auto child = std::make_shared<os_posix::Child>(pid, channel[0]);
   info->hProcess = os_posix::OpenHandle(std::make_unique<os_posix::ChildHandle>(
       os_posix::HandleKind::kProcess, child));
   info->hThread = os_posix::OpenHandle(std::make_unique<os_posix::ChildHandle>(
