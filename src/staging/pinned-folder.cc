@@ -32,6 +32,8 @@ bool IsPlainFolder(DWORD attributes) {
 
 }  // namespace
 
+// READ_CONTROL lets the owner be read through the handle.
+//
 // Windows shows a link on a handle opened on the link itself; Wine shows
 // it only on the name, a handle following it to its target. Both are
 // asked, the name while the handle holds it.
@@ -40,8 +42,8 @@ HANDLE PinFolder(const char* path) {
   if (!WithoutFinalSeparator(path, name))
     return INVALID_HANDLE_VALUE;
   HANDLE pin =
-      CreateFileA(name, FILE_LIST_DIRECTORY, kShareAllButDelete, nullptr,
-                  OPEN_EXISTING,
+      CreateFileA(name, FILE_LIST_DIRECTORY | READ_CONTROL, kShareAllButDelete,
+                  nullptr, OPEN_EXISTING,
                   FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
                   nullptr);
   if (pin == INVALID_HANDLE_VALUE)

@@ -12,7 +12,8 @@
 
 // Opens the folder `path`, which must be a plain folder (no junction,
 // mount point or symbolic link). INVALID_HANDLE_VALUE when it cannot be
-// opened or is not plain; the caller closes the handle.
+// opened or is not plain; the caller closes the handle, which may also
+// read the folder's owner (READ_CONTROL).
 HANDLE PinFolder(const char* path);
 
 // Whether the folder at `path` is a plain folder and the one that `pin`

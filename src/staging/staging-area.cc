@@ -6,6 +6,7 @@
 #include "console/report-line.h"
 #include "os/os.h"
 #include "staging/copy-or-delete-tree.h"
+#include "staging/folder-owner.h"
 #include "staging/pinned-folder.h"
 #include "staging/staging-security.h"
 
@@ -113,8 +114,18 @@ int StageFiles(const char* root, char* package_directory, char* staging_path,
   // empty one made is taken away again; RemoveDirectoryA takes no
   // junction's target and no folder that holds anything.
   HANDLE held = PinFolder(staging_path);
-  if (held == INVALID_HANDLE_VALUE) {
-    RemoveDirectoryA(staging_path);
+  // A folder held may still be another account's, moved in before the
+  // pin: that one is not touched at all. One whose owner cannot be read
+  // is taken for the one made, and goes as an unpinned one does. Without
+  // security (Windows 9x) no folder has an owner to ask.
+  FolderOwner owner = FolderOwnedByAccount;
+  if (held != INVALID_HANDLE_VALUE && secured == StagingSecurityBuilt)
+    owner = ReadFolderOwner(root, held);
+  if (held == INVALID_HANDLE_VALUE || owner != FolderOwnedByAccount) {
+    if (held != INVALID_HANDLE_VALUE)
+      CloseHandle(held);
+    if (owner != FolderOwnedByOther)
+      RemoveDirectoryA(staging_path);
     ReportLine("Unable to create temporary directory!");
     return 1;
   }

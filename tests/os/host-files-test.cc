@@ -12,6 +12,7 @@
 #include <string>
 
 #include "host-scratch.h"
+#include "os/advapi-calls.h"
 
 namespace {
 
@@ -152,3 +153,76 @@ TEST_F(HostFiles, TemporaryNamesNeedRoomInAPath) {
 }
 
 }  // namespace
+
+namespace {
+
+// The last sub-authority of the owner of the folder `path` (1000 for
+// S-1-5-21-0-0-0-1000), or 0 when it cannot be read.
+DWORD OwnerRid(const char* path) {
+  HMODULE advapi = LoadLibraryA("ADVAPI32.DLL");
+  auto object_security = FindCall<GetKernelObjectSecurityCall>(
+      advapi, "GetKernelObjectSecurity");
+  auto descriptor_owner = FindCall<GetSecurityDescriptorOwnerCall>(
+      advapi, "GetSecurityDescriptorOwner");
+  HANDLE held = CreateFileA(path, READ_CONTROL, FILE_SHARE_READ, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
+                            nullptr);
+  DWORD descriptor[32];
+  DWORD needed = 0;
+  PSID owner = nullptr;
+  BOOL defaulted = FALSE;
+  DWORD rid = 0;
+  if (object_security && descriptor_owner && held != INVALID_HANDLE_VALUE &&
+      object_security(held, OWNER_SECURITY_INFORMATION, descriptor,
+                      sizeof descriptor, &needed) &&
+      descriptor_owner(descriptor, &owner, &defaulted)) {
+    const BYTE* sid = static_cast<const BYTE*>(owner);
+    memcpy(&rid, sid + 8 + 4 * (sid[1] - 1), sizeof rid);
+  }
+  if (held != INVALID_HANDLE_VALUE) CloseHandle(held);
+  FreeLibrary(advapi);
+  return rid;
+}
+
+}  // namespace
+
+// An owner goes with its folder: the token's user for one the program
+// made, another account for one made on the host, and whatever a test
+// sets. Volumes answer NTFS unless a drive is said to keep no lists.
+TEST_F(HostFiles, FoldersHaveOwnersAndDrivesTheirAccessLists) {
+  ASSERT_TRUE(CreateDirectoryA("made", nullptr));
+  std::filesystem::create_directory(Path("theirs"));
+  EXPECT_EQ(OwnerRid("made"), 1000u);
+  EXPECT_EQ(OwnerRid("theirs"), 1001u);
+  std::filesystem::rename(Path("made"), Path("moved"));
+  std::filesystem::rename(Path("theirs"), Path("made"));
+  EXPECT_EQ(OwnerRid("moved"), 1000u);
+  EXPECT_EQ(OwnerRid("made"), 1001u);
+  EXPECT_TRUE(HostSetFolderOwner("made", "S-1-5-18"));
+  EXPECT_EQ(OwnerRid("made"), 18u);
+  EXPECT_FALSE(HostSetFolderOwner("missing", "S-1-5-18"));
+  EXPECT_FALSE(HostSetFolderOwner("made", "S-1-5-x"));
+  HostSetSecurity(HostSecurity::kStubs);
+  EXPECT_EQ(OwnerRid("made"), 0u);
+  HostSetSecurity(HostSecurity::kNt);
+
+  DWORD flags = 0;
+  char name[8] = {};
+  ASSERT_TRUE(GetVolumeInformationA("z:\\", nullptr, 0, nullptr, nullptr,
+                                    &flags, name, sizeof name));
+  EXPECT_STREQ(name, "NTFS");
+  EXPECT_NE(flags & FILE_PERSISTENT_ACLS, 0u);
+  HostSetAccessLists('Z', false);
+  ASSERT_TRUE(GetVolumeInformationA(nullptr, nullptr, 0, nullptr, nullptr,
+                                    &flags, name, sizeof name));
+  EXPECT_STREQ(name, "FAT32");
+  EXPECT_EQ(flags & FILE_PERSISTENT_ACLS, 0u);
+  std::string folder = Cwd() + "\\";  // no root
+  EXPECT_FALSE(GetVolumeInformationA(folder.c_str(), nullptr, 0, nullptr,
+                                     nullptr, &flags, nullptr, 0));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_INVALID_NAME});
+  EXPECT_FALSE(GetVolumeInformationA("Z:\\", nullptr, 0, nullptr, nullptr,
+                                     &flags, name, 5));
+  EXPECT_EQ(GetLastError(), DWORD{ERROR_BAD_LENGTH});
+  EXPECT_EQ(HostOpenHandleCount(), 0u);
+}

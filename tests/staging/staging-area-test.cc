@@ -271,6 +271,96 @@ TEST_F(StagingAreaTest, OnlyThePlainFolderHeldPassesAsPinned) {
   EXPECT_EQ(HostOpenHandleCount(), 0u);
 }
 
+// Between its making and its pin, another account moves the folder made
+// away and puts one of its own under the name (as the root's rights let
+// any account on Windows 2000). Only a folder of the run's own account is
+// staged into; another's is left exactly as it was, and the pin let go.
+TEST_F(StagingAreaTest, FolderSwappedInBeforeThePinIsStagedIntoOnlyIfOurs) {
+  struct Case {
+    const char* owner;
+    bool staged;
+  } cases[] = {
+      {kHostOtherUser, false},
+      {kHostTokenOwner, true},  // an administrator's, on Windows 2000
+      {"S-1-5-18", true},       // LocalSystem, as under a deployment tool
+  };
+  for (const Case& c : cases) {
+    bool swapped = false;
+    HostOnFolderMade([&](const char* path) {
+      if (swapped || strcmp(path, "C:\\stage") != 0) return;
+      swapped = true;
+      fs::rename(HostPath("stage"), HostPath("ours"));
+      MakeFolder("stage");
+      MakeFile("stage/theirs", "kept");
+      ASSERT_TRUE(HostSetFolderOwner("C:\\stage", c.owner));
+    });
+    HostTraceCalls(true);
+    EXPECT_EQ(Stage("stage"), c.staged ? 0 : 1) << c.owner;
+    std::vector<std::string> trace = HostTakeTrace();
+    EXPECT_TRUE(swapped);
+    EXPECT_EQ(HostOpenHandleCount(), 0u) << c.owner;
+    if (c.staged) {
+      EXPECT_EQ(console_, "") << c.owner;
+      EXPECT_TRUE(Exists("stage/drivers/a.sys")) << c.owner;
+    } else {
+      EXPECT_EQ(console_, kCannotCreate);
+      EXPECT_EQ(Snapshot(HostPath("stage")),
+                (std::map<std::string, std::string>{{"theirs", "kept"}}));
+      for (const std::string& line : trace) {
+        EXPECT_EQ(line.rfind("RemoveDirectoryA", 0), std::string::npos);
+        EXPECT_EQ(line.rfind("CopyFileA", 0), std::string::npos);
+      }
+    }
+    EXPECT_TRUE(Exists("ours")) << c.owner;
+    fs::remove_all(HostPath("stage"));
+    fs::remove_all(HostPath("ours"));
+    HostOnFolderMade(nullptr);
+  }
+}
+
+// Where every account may do anything anyway (a drive without access
+// lists, a system without security) no owner tells: the held handle alone
+// must do. Where the system has security and cannot tell, nothing is
+// staged, and the empty folder made goes again.
+TEST_F(StagingAreaTest, OwnerIsAskedOnlyWhereTheSystemKeepsOne) {
+  struct Case {
+    const char* what;
+    void (*set)();
+    bool staged;
+  } cases[] = {
+      {"FAT32", [] { HostSetAccessLists('c', false); }, true},
+      {"no security", [] { HostSetSecurity(HostSecurity::kMissing); }, true},
+      {"Windows 9x", [] { HostSetSecurity(HostSecurity::kStubs); }, true},
+      {"owner unread",
+       [] { HostFailCall("GetKernelObjectSecurity", ERROR_ACCESS_DENIED, 1); },
+       false},
+      {"volume unread",
+       [] { HostFailCall("GetVolumeInformationA", ERROR_NOT_READY, 1); },
+       false},
+      {"owner missing",
+       [] {
+         HostFailCall("GetSecurityDescriptorOwner",
+                      ERROR_INVALID_SECURITY_DESCR, 1);
+       },
+       false},
+  };
+  for (const Case& c : cases) {
+    c.set();
+    // What CreateDirectoryA made is not ours: only the owner tells.
+    HostOnFolderMade([&](const char* path) {
+      if (strcmp(path, "C:\\stage") == 0)
+        HostSetFolderOwner(path, kHostOtherUser);
+    });
+    EXPECT_EQ(Stage("stage"), c.staged ? 0 : 1) << c.what;
+    EXPECT_EQ(console_, c.staged ? "" : kCannotCreate) << c.what;
+    EXPECT_EQ(Exists("stage"), c.staged) << c.what;
+    EXPECT_EQ(HostOpenHandleCount(), 0u) << c.what;
+    fs::remove_all(HostPath("stage"));
+    HostSetAccessLists('C', true);
+    HostSetSecurity(HostSecurity::kNt);
+  }
+}
+
 TEST_F(StagingAreaTest, FailedCopyIsReportedAfterTheWalkerAndStays) {
   HostFailCall("CopyFileA", ERROR_DISK_FULL, 1);
   EXPECT_EQ(Stage("stage"), 1);

@@ -37,8 +37,8 @@ namespace {
 class File : public os_posix::HandleObject {
  public:
   File(int fd, std::string name, bool readable, bool writable,
-       bool appendable, bool shares_delete, const struct stat& st,
-       bool owns_fd = true)
+       bool appendable, bool shares_delete, bool reads_security,
+       const struct stat& st, bool owns_fd = true)
       : HandleObject(os_posix::HandleKind::kFile),
         fd(fd),
         name(std::move(name)),
@@ -46,6 +46,7 @@ class File : public os_posix::HandleObject {
         writable(writable),
         appendable(appendable),
         shares_delete(shares_delete),
+        reads_security(reads_security),
         device(st.st_dev),
         inode(st.st_ino),
         owns_fd(owns_fd) {}
@@ -63,6 +64,7 @@ class File : public os_posix::HandleObject {
   const bool writable;    // may write anywhere, and cut the file
   const bool appendable;  // may add at the end
   const bool shares_delete;
+  const bool reads_security;  // READ_CONTROL: the owner may be read
   const dev_t device;
   const ino_t inode;
   const bool owns_fd;     // false for a standard stream, which stays open
@@ -190,7 +192,8 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode,
                                                      : ERROR_SUCCESS);
   return os_posix::OpenHandle(std::make_unique<File>(
       fd, target.name, readable, writable, appendable,
-      (share_mode & FILE_SHARE_DELETE) != 0, st));
+      (share_mode & FILE_SHARE_DELETE) != 0,
+      (access & (READ_CONTROL | GENERIC_READ)) != 0, st));
 }
 
 // One handle per stream, made when first asked for, as the process's
@@ -208,7 +211,7 @@ HANDLE WINAPI GetStdHandle(DWORD which) {
     if (fstat(fd, &st) != 0) return nullptr;
     // A stream shares delete: it never holds a name against removal.
     handles[fd] = os_posix::OpenHandle(std::make_unique<File>(
-        fd, "", fd == 0, false, fd != 0, true, st, false));
+        fd, "", fd == 0, false, fd != 0, true, false, st, false));
   }
   return handles[fd];
 }
@@ -383,3 +386,14 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE handle,
   info->nFileIndexLow = static_cast<DWORD>(inode);
   return TRUE;
 }
+
+namespace os_posix {
+
+DWORD StatusForSecurity(HANDLE handle, struct stat* st) {
+  File* file = FileOf(handle);
+  if (!file) return ERROR_INVALID_HANDLE;
+  if (!file->reads_security) return ERROR_ACCESS_DENIED;
+  return fstat(file->fd, st) == 0 ? ERROR_SUCCESS : ErrorOfIo(errno);
+}
+
+}  // namespace os_posix

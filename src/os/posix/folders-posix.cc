@@ -75,7 +75,9 @@ DWORD RemoveFolder(const char* path) {
   if (!S_ISDIR(st.st_mode)) return ERROR_DIRECTORY;
   if (IsCurrentFolder(st) || os_posix::HeldAgainstDelete(st))
     return ERROR_SHARING_VIOLATION;
-  return rmdir(host.c_str()) == 0 ? ERROR_SUCCESS : ErrorOfRmdir(errno);
+  if (rmdir(host.c_str()) != 0) return ErrorOfRmdir(errno);
+  os_posix::ForgetFolderOwner(st);
+  return ERROR_SUCCESS;
 }
 
 }  // namespace
@@ -110,6 +112,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES attributes) {
   }
   os_posix::KeepFolderSecurity(target.windows,
                                descriptor ? &security : nullptr);
+  os_posix::RecordMadeFolder(target.Host(), target.windows);
   return TRUE;
 }
 

@@ -57,6 +57,7 @@
 
 #include <stddef.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -170,8 +171,30 @@ void HostSetWow64(HostMachine machine, HostWow64Calls calls);
 void HostSetShortNames(bool on);
 
 // The account of the process token: a user of the machine's own domain,
-// as under Wine.
+// as under Wine; and the token's default owner for new objects, as for an
+// administrator of Windows 2000: BUILTIN\Administrators.
 extern const char kHostTokenUser[];
+extern const char kHostTokenOwner[];
+// Another account of the machine's domain.
+extern const char kHostOtherUser[];
+
+// Folders have owners, read with GetKernelObjectSecurity through a handle
+// opened with READ_CONTROL (the owner alone is offered). One that
+// CreateDirectoryA makes is owned by kHostTokenUser; any other, made on
+// the host, by kHostOtherUser. The owner goes with the folder when it is
+// renamed. Sets the owner of the folder at `path` (a Windows path) to
+// `sid` ("S-1-5-18"); false when there is no such folder or SID.
+bool HostSetFolderOwner(const char* path, const char* sid);
+
+// Called inside every CreateDirectoryA that made a folder, with its
+// Windows path, after its owner is set: a test plays another account that
+// acts before the program's next call. An empty hook removes it.
+void HostOnFolderMade(std::function<void(const char* windows_path)> hook);
+
+// Whether the drive `letter` keeps access lists (NTFS, the default) or
+// none (FAT32): GetVolumeInformationA's FILE_PERSISTENT_ACLS and file
+// system name.
+void HostSetAccessLists(char letter, bool kept);
 
 // One entry of a DACL: its type (ACCESS_ALLOWED_ACE_TYPE, ...), its flags
 // (OBJECT_INHERIT_ACE, ...), the rights and the trustee's SID ("S-1-1-0").

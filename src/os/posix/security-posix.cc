@@ -21,6 +21,7 @@
 #include "os/posix/paths-posix.h"
 
 const char kHostTokenUser[] = "S-1-5-21-0-0-0-1000";
+const char kHostTokenOwner[] = "S-1-5-32-544";
 
 namespace {
 
@@ -55,13 +56,8 @@ HostSecurity Offered() {
   return Loaded().offered;
 }
 
-// Counts the call; true, with the error set, when it is made to fail or
-// the machine has only stubs (Windows 9x).
 bool Refused(const char* function) {
-  if (os_posix::TakeInjectedFailure(function)) return true;
-  if (Offered() != HostSecurity::kStubs) return false;
-  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
-  return true;
+  return os_posix::RefusedSecurityCall(function);
 }
 
 BOOL Fail(DWORD error) {
@@ -71,14 +67,8 @@ BOOL Fail(DWORD error) {
 
 const BYTE* Bytes(const void* p) { return static_cast<const BYTE*>(p); }
 
-bool ValidSid(const void* sid) {
-  return sid != nullptr && Bytes(sid)[0] == SID_REVISION &&
-         Bytes(sid)[1] <= SID_MAX_SUB_AUTHORITIES;
-}
-
-DWORD SidLength(const void* sid) {
-  return 8 + 4 * static_cast<DWORD>(Bytes(sid)[1]);
-}
+using os_posix::SidLength;
+using os_posix::ValidSid;
 
 std::string SidText(const void* sid) {
   const BYTE* b = Bytes(sid);
@@ -146,18 +136,28 @@ BOOL WINAPI GetTokenInformationHost(HANDLE token, TOKEN_INFORMATION_CLASS kind,
       os_posix::LookUpHandle(token, {os_posix::HandleKind::kToken}));
   if (open == nullptr) return Fail(ERROR_INVALID_HANDLE);
   if (!(open->access & TOKEN_QUERY)) return Fail(ERROR_ACCESS_DENIED);
-  if (kind != TokenUser || needed == nullptr)
+  if ((kind != TokenUser && kind != TokenOwner) || needed == nullptr)
     return Fail(ERROR_INVALID_PARAMETER);
+  // TOKEN_USER and TOKEN_OWNER both begin with the SID's address.
+  size_t head = kind == TokenUser ? sizeof(TOKEN_USER) : sizeof(TOKEN_OWNER);
   BYTE sid[8 + 5 * sizeof(DWORD)];
-  WriteTokenUser(sid);
-  *needed = static_cast<DWORD>(sizeof(TOKEN_USER) + sizeof sid);
+  DWORD sid_length = sizeof sid;
+  if (kind == TokenUser) {
+    WriteTokenUser(sid);
+  } else {
+    static const BYTE kAdministrators[] = {SID_REVISION, 2, 0, 0, 0, 0, 0, 5,
+                                           32, 0, 0, 0, 0x20, 2, 0, 0};
+    memcpy(sid, kAdministrators, sizeof kAdministrators);
+    sid_length = sizeof kAdministrators;
+  }
+  *needed = static_cast<DWORD>(head + sid_length);
   if (information == nullptr || length < *needed)
     return Fail(ERROR_INSUFFICIENT_BUFFER);
   BYTE* out = static_cast<BYTE*>(information);
-  TOKEN_USER user = {};
-  user.User.Sid = out + sizeof(TOKEN_USER);
-  memcpy(out, &user, sizeof user);
-  memcpy(out + sizeof user, sid, sizeof sid);
+  PSID address = out + head;
+  memset(out, 0, head);
+  memcpy(out, &address, sizeof address);
+  memcpy(out + head, sid, sid_length);
   return TRUE;
 }
 
@@ -293,6 +293,22 @@ std::string Upper(std::string text) {
 
 namespace os_posix {
 
+bool RefusedSecurityCall(const char* function) {
+  if (TakeInjectedFailure(function)) return true;
+  if (Offered() != HostSecurity::kStubs) return false;
+  SetLastError(ERROR_CALL_NOT_IMPLEMENTED);
+  return true;
+}
+
+bool ValidSid(const void* sid) {
+  return sid != nullptr && Bytes(sid)[0] == SID_REVISION &&
+         Bytes(sid)[1] <= SID_MAX_SUB_AUTHORITIES;
+}
+
+DWORD SidLength(const void* sid) {
+  return 8 + 4 * static_cast<DWORD>(Bytes(sid)[1]);
+}
+
 FARPROC AdvapiFunction(const char* name) {
   static const std::map<std::string, FARPROC> kExports = {
       {"OpenProcessToken",
@@ -314,6 +330,11 @@ FARPROC AdvapiFunction(const char* name) {
       {"SetSecurityDescriptorControl",
        Export<SetSecurityDescriptorControlCall>(
            SetSecurityDescriptorControlHost)},
+      {"GetKernelObjectSecurity",
+       Export<GetKernelObjectSecurityCall>(GetKernelObjectSecurityHost)},
+      {"GetSecurityDescriptorOwner",
+       Export<GetSecurityDescriptorOwnerCall>(GetSecurityDescriptorOwnerHost)},
+      {"EqualSid", Export<EqualSidCall>(EqualSidHost)},
   };
   auto found = kExports.find(name);
   if (found == kExports.end() || Offered() == HostSecurity::kMissing) {

@@ -4,6 +4,7 @@
 #define ZODERUDO_OS_POSIX_SECURITY_POSIX_H_
 
 #include <stddef.h>
+#include <sys/stat.h>
 
 #include <string>
 
@@ -24,6 +25,38 @@ DWORD ReadFolderSecurity(const void* descriptor, HostFolderSecurity* security);
 // forgets one kept earlier for that name.
 void KeepFolderSecurity(const std::string& windows_path,
                         const HostFolderSecurity* security);
+
+// True, with the error set, when the security call `function` is made to
+// fail, or the machine has only stubs (Windows 9x); counts the call.
+bool RefusedSecurityCall(const char* function);
+
+// A SID in the binary layout: well-formed, and its length.
+bool ValidSid(const void* sid);
+DWORD SidLength(const void* sid);
+
+// The owner calls that AdvapiFunction offers (owners-posix.cc).
+BOOL WINAPI GetKernelObjectSecurityHost(HANDLE handle,
+                                        SECURITY_INFORMATION requested,
+                                        PSECURITY_DESCRIPTOR descriptor,
+                                        DWORD length, LPDWORD needed);
+BOOL WINAPI GetSecurityDescriptorOwnerHost(PSECURITY_DESCRIPTOR descriptor,
+                                           PSID* owner, LPBOOL defaulted);
+BOOL WINAPI EqualSidHost(PSID first, PSID second);
+
+// The status of the entry a file handle holds, when the handle was opened
+// with READ_CONTROL (file-posix.cc); else ERROR_ACCESS_DENIED, or
+// ERROR_INVALID_HANDLE for no file handle.
+DWORD StatusForSecurity(HANDLE handle, struct stat* st);
+
+// The owner of a folder the program made (CreateDirectoryA): the token
+// user. Then the test's hook, if any, is called with its Windows path.
+void RecordMadeFolder(const std::string& host_path,
+                      const std::string& windows_path);
+// The folder `st` is gone: its owner with it.
+void ForgetFolderOwner(const struct stat& st);
+
+// Whether the drive `letter` keeps access lists (HostSetAccessLists).
+bool DriveKeepsAccessLists(char letter);
 
 }  // namespace os_posix
 
