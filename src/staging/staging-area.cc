@@ -129,6 +129,14 @@ int StageFiles(const char* root, char* package_directory, char* staging_path,
     ReportLine("Unable to create temporary directory!");
     return 1;
   }
+  // One of our own, but not the one just made: an earlier run's copy that
+  // another account moved in under the new name. Its files would mix with
+  // this package's; it is left as it is.
+  if (!HoldsNothing(staging_path)) {
+    CloseHandle(held);
+    ReportLine("Unable to create temporary directory!");
+    return 1;
+  }
   if (CopyOrDeleteTree(package_directory, staging_path) != 0) {
     CloseHandle(held);
     ReportLine("Unable to copy update files to the hard drive.");

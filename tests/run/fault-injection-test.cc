@@ -309,7 +309,9 @@ bool CopyMayBeShort(const FaultScenario& scenario, const Injection& injection) {
   if (!scenario.staged) return false;
   if (injection.function == "FindNextFileA")
     return injection.error == ERROR_NO_MORE_FILES;
-  return injection.function == "FindFirstFileA" && injection.nth == 1 &&
+  // The first listing is of the new staging folder, which must be empty;
+  // the second is the package's, which an empty drive root fails.
+  return injection.function == "FindFirstFileA" && injection.nth == 2 &&
          (injection.error == ERROR_NO_MORE_FILES ||
           injection.error == ERROR_FILE_NOT_FOUND ||
           injection.error == ERROR_PATH_NOT_FOUND);

@@ -278,11 +278,15 @@ TEST_F(StagingAreaTest, OnlyThePlainFolderHeldPassesAsPinned) {
 TEST_F(StagingAreaTest, FolderSwappedInBeforeThePinIsStagedIntoOnlyIfOurs) {
   struct Case {
     const char* owner;
+    bool holds_a_file;
     bool staged;
   } cases[] = {
-      {kHostOtherUser, false},
-      {kHostTokenOwner, true},  // an administrator's, on Windows 2000
-      {"S-1-5-18", true},       // LocalSystem, as under a deployment tool
+      {kHostOtherUser, true, false},
+      {kHostOtherUser, false, false},
+      {kHostTokenOwner, false, true},  // an administrator's, on Windows 2000
+      {"S-1-5-18", false, true},       // LocalSystem, as under a deployment tool
+      // Ours, but an earlier run's copy: its files would mix with ours.
+      {kHostTokenOwner, true, false},
   };
   for (const Case& c : cases) {
     bool swapped = false;
@@ -291,7 +295,7 @@ TEST_F(StagingAreaTest, FolderSwappedInBeforeThePinIsStagedIntoOnlyIfOurs) {
       swapped = true;
       fs::rename(HostPath("stage"), HostPath("ours"));
       MakeFolder("stage");
-      MakeFile("stage/theirs", "kept");
+      if (c.holds_a_file) MakeFile("stage/theirs", "kept");
       ASSERT_TRUE(HostSetFolderOwner("C:\\stage", c.owner));
     });
     HostTraceCalls(true);
@@ -305,7 +309,9 @@ TEST_F(StagingAreaTest, FolderSwappedInBeforeThePinIsStagedIntoOnlyIfOurs) {
     } else {
       EXPECT_EQ(console_, kCannotCreate);
       EXPECT_EQ(Snapshot(HostPath("stage")),
-                (std::map<std::string, std::string>{{"theirs", "kept"}}));
+                c.holds_a_file
+                    ? (std::map<std::string, std::string>{{"theirs", "kept"}})
+                    : (std::map<std::string, std::string>{}));
       for (const std::string& line : trace) {
         EXPECT_EQ(line.rfind("RemoveDirectoryA", 0), std::string::npos);
         EXPECT_EQ(line.rfind("CopyFileA", 0), std::string::npos);
