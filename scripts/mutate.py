@@ -20,6 +20,8 @@ interrupted run leaves nothing but that folder. Standard library only.
     nice scripts/mutate.py --sample 100 --seed 24 --jobs 2
     scripts/mutate.py --seed 24 --ids 17,52   # run again only these faults
     scripts/mutate.py --seed 24 --list        # print the draw, build nothing
+    scripts/mutate.py --again OUTPUT          # the survivors an earlier run
+                                              # printed, after the code moved
 """
 
 import argparse
@@ -253,6 +255,28 @@ def copy_project(work):
     return tree
 
 
+def survivors_again(output, mutants):
+    """The faults that an earlier run printed as survivors, found among
+    today's by file and description at the nearest line: their indices,
+    and the lines of those no longer made."""
+    found, gone = [], []
+    pattern = re.compile(r"^survived\s+\d+ (\S+):(\d+) (.*)$")
+    with open(output, encoding="latin-1") as f:
+        for line in f:
+            m = pattern.match(line.rstrip("\n"))
+            if not m:
+                continue
+            path, number, what = m.group(1), int(m.group(2)), m.group(3)
+            same = [i for i, x in enumerate(mutants)
+                    if x["file"] == path and x["what"] == what]
+            if not same:
+                gone.append(line.strip())
+                continue
+            found.append(min(same,
+                             key=lambda i: abs(mutants[i]["line"] - number)))
+    return found, gone
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--sample", type=int, default=100,
@@ -263,6 +287,11 @@ def main():
                         help="seconds for the tests of one fault")
     parser.add_argument("--ids", help="only these faults of the draw "
                         "(numbers as printed, comma-separated)")
+    parser.add_argument("--again", metavar="OUTPUT",
+                        help="only the faults that survived in an earlier "
+                        "run, from its printed output; each is found again "
+                        "by file and fault, at the nearest line, so the "
+                        "code may have moved since")
     parser.add_argument("--list", action="store_true",
                         help="print the draw and stop")
     parser.add_argument("--work", default=os.path.join(ROOT, "build",
@@ -275,6 +304,11 @@ def main():
     wanted = None
     if args.ids:
         wanted = {int(i) for i in args.ids.split(",")}
+    if args.again:
+        order, gone = survivors_again(args.again, mutants)
+        for line in gone:
+            print("no longer made: " + line)
+        wanted = set(range(1, len(order) + 1))
     if args.list:
         for number, index in enumerate(order[:args.sample * 2], 1):
             m = mutants[index]
