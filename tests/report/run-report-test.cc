@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "log/result-record.h"
+#include "os/posix/host-control.h"
+#include "report/computer-name.h"
 #include "support/host-machine.h"
 
 namespace {
@@ -106,6 +108,16 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   EXPECT_EQ(Run({"C:\\fine", "C:\\empty"}), ReportAttention);
   EXPECT_NE(err_.find("C:\\empty: no .log file in this folder\n"),
             std::string::npos);
+  HostFailCall("FindFirstFileA", ERROR_ACCESS_DENIED, 1);
+  EXPECT_EQ(Run({"C:\\fine"}), ReportAttention);
+  EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
+            "C:\\fine: cannot list the folder (error 5)\n");
+  // A table that cannot be written needs a look too.
+  HostFailCall("WriteFile", ERROR_DISK_FULL, 1);
+  EXPECT_EQ(Run({"C:\\fine"}), ReportAttention);
+  EXPECT_EQ(out_, "");
+  EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
+            "zrreport: cannot write the table (error 112)\n");
   EXPECT_EQ(Run({"@C:\\nolist.txt"}), ReportAttention);
   EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
             "C:\\nolist.txt: cannot read the list (error 2)\n");
@@ -131,6 +143,16 @@ TEST_F(RunReportTest, LogsOfOneComputerMakeOneSetOfRows) {
   EXPECT_EQ(out_, std::string(kHeader) +
                       "PC1,2005-03-08,09:00:00,1,2,0,success\r\n"
                       "PC1,2005-03-07,09:00:00,5,6,0,success\r\n");
+}
+
+// Under a double-byte code page a trail byte 0x5C is no separator, and a
+// lead byte that ends the path is a byte of its own.
+TEST_F(RunReportTest, DoubleByteNamesKeepTheirTrailBytes) {
+  HostSetCodePage(932);
+  EXPECT_EQ(Run({"C:\\gone\\\x95\x5C.log"}), ReportAttention);
+  EXPECT_EQ(out_, std::string(kHeader) + "\x95\x5C,,,,,,unreadable\r\n");
+  const char path[] = "C:\\PC\x95\0\\x";
+  EXPECT_STREQ(LastNameOf(path), "PC\x95");
 }
 
 // Texts that need quoting, and a log longer than a read block with a line
