@@ -139,10 +139,14 @@ TEST_F(RunReportTest, LogsOfOneComputerMakeOneSetOfRows) {
   MakeFile("round2/pc1.log", Record("03-08-2005 09:00:00", "1", "2", 0) +
                                  Record("03-06-2005 09:00:00", "5", "6", 7));
   MakeFile("round3/PC1.log", "");
+  // One package alone, and an empty copy.
+  MakeFile("round1/PC2.log", Record("03-07-2005 09:00:00", "1", "2", 0));
+  MakeFile("round3/PC2.log", "");
   EXPECT_EQ(Run({"C:\\round1", "C:\\round2", "C:\\round3"}), ReportAllWell);
   EXPECT_EQ(out_, std::string(kHeader) +
                       "PC1,2005-03-08,09:00:00,1,2,0,success\r\n"
-                      "PC1,2005-03-07,09:00:00,5,6,0,success\r\n");
+                      "PC1,2005-03-07,09:00:00,5,6,0,success\r\n"
+                      "PC2,2005-03-07,09:00:00,1,2,0,success\r\n");
 }
 
 // Under a double-byte code page a trail byte 0x5C is no separator, and a
