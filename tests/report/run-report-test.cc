@@ -103,6 +103,9 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
                              Record("03-07-2005 09:05:42", "3", "4", 3010));
   MakeFile("fine/B.log", Record("03-07-2005 09:05:41", "1", "2", 1641));
   EXPECT_EQ(Run({"C:\\fine"}), ReportAllWell);
+  // A list whose first line is its byte order mark alone.
+  MakeFile("bom.txt", "\xEF\xBB\xBF\r\nC:\\fine\r\n");
+  EXPECT_EQ(Run({"@C:\\bom.txt"}), ReportAllWell);
 
   // A folder without logs gives nothing to read: that needs a look too.
   EXPECT_EQ(Run({"C:\\fine", "C:\\empty"}), ReportAttention);
