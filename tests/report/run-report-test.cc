@@ -33,11 +33,16 @@ class RunReportTest : public HostMachineTest {
     std::vector<char*> argv = {const_cast<char*>("zrreport")};
     for (const std::string& argument : arguments)
       argv.push_back(const_cast<char*>(argument.c_str()));
+    // Every file and search the report opens it closes again; the standard
+    // output's handle is the process's own and stays.
+    GetStdHandle(STD_OUTPUT_HANDLE);
+    size_t open = HostOpenHandleCount();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     int code = RunReport(static_cast<int>(argv.size()), argv.data());
     out_ = testing::internal::GetCapturedStdout();
     err_ = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(HostOpenHandleCount(), open);
     return code;
   }
 
