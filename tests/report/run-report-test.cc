@@ -6,6 +6,8 @@
 #include <vector>
 
 #include "log/result-record.h"
+#include "os/posix/host-control.h"
+#include "report/computer-name.h"
 #include "support/host-machine.h"
 
 namespace {
@@ -31,11 +33,16 @@ class RunReportTest : public HostMachineTest {
     std::vector<char*> argv = {const_cast<char*>("zrreport")};
     for (const std::string& argument : arguments)
       argv.push_back(const_cast<char*>(argument.c_str()));
+    // Every file and search the report opens it closes again; the standard
+    // output's handle is the process's own and stays.
+    GetStdHandle(STD_OUTPUT_HANDLE);
+    size_t open = HostOpenHandleCount();
     testing::internal::CaptureStdout();
     testing::internal::CaptureStderr();
     int code = RunReport(static_cast<int>(argv.size()), argv.data());
     out_ = testing::internal::GetCapturedStdout();
     err_ = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(HostOpenHandleCount(), open);
     return code;
   }
 
@@ -101,11 +108,24 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
                              Record("03-07-2005 09:05:42", "3", "4", 3010));
   MakeFile("fine/B.log", Record("03-07-2005 09:05:41", "1", "2", 1641));
   EXPECT_EQ(Run({"C:\\fine"}), ReportAllWell);
+  // A list whose first line is its byte order mark alone.
+  MakeFile("bom.txt", "\xEF\xBB\xBF\r\nC:\\fine\r\n");
+  EXPECT_EQ(Run({"@C:\\bom.txt"}), ReportAllWell);
 
   // A folder without logs gives nothing to read: that needs a look too.
   EXPECT_EQ(Run({"C:\\fine", "C:\\empty"}), ReportAttention);
   EXPECT_NE(err_.find("C:\\empty: no .log file in this folder\n"),
             std::string::npos);
+  HostFailCall("FindFirstFileA", ERROR_ACCESS_DENIED, 1);
+  EXPECT_EQ(Run({"C:\\fine"}), ReportAttention);
+  EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
+            "C:\\fine: cannot list the folder (error 5)\n");
+  // A table that cannot be written needs a look too.
+  HostFailCall("WriteFile", ERROR_DISK_FULL, 1);
+  EXPECT_EQ(Run({"C:\\fine"}), ReportAttention);
+  EXPECT_EQ(out_, "");
+  EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
+            "zrreport: cannot write the table (error 112)\n");
   EXPECT_EQ(Run({"@C:\\nolist.txt"}), ReportAttention);
   EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
             "C:\\nolist.txt: cannot read the list (error 2)\n");
@@ -127,10 +147,24 @@ TEST_F(RunReportTest, LogsOfOneComputerMakeOneSetOfRows) {
   MakeFile("round2/pc1.log", Record("03-08-2005 09:00:00", "1", "2", 0) +
                                  Record("03-06-2005 09:00:00", "5", "6", 7));
   MakeFile("round3/PC1.log", "");
+  // One package alone, and an empty copy.
+  MakeFile("round1/PC2.log", Record("03-07-2005 09:00:00", "1", "2", 0));
+  MakeFile("round3/PC2.log", "");
   EXPECT_EQ(Run({"C:\\round1", "C:\\round2", "C:\\round3"}), ReportAllWell);
   EXPECT_EQ(out_, std::string(kHeader) +
                       "PC1,2005-03-08,09:00:00,1,2,0,success\r\n"
-                      "PC1,2005-03-07,09:00:00,5,6,0,success\r\n");
+                      "PC1,2005-03-07,09:00:00,5,6,0,success\r\n"
+                      "PC2,2005-03-07,09:00:00,1,2,0,success\r\n");
+}
+
+// Under a double-byte code page a trail byte 0x5C is no separator, and a
+// lead byte that ends the path is a byte of its own.
+TEST_F(RunReportTest, DoubleByteNamesKeepTheirTrailBytes) {
+  HostSetCodePage(932);
+  EXPECT_EQ(Run({"C:\\gone\\\x95\x5C.log"}), ReportAttention);
+  EXPECT_EQ(out_, std::string(kHeader) + "\x95\x5C,,,,,,unreadable\r\n");
+  const char path[] = "C:\\PC\x95\0\\x";
+  EXPECT_STREQ(LastNameOf(path), "PC\x95");
 }
 
 // Texts that need quoting, and a log longer than a read block with a line

@@ -11,6 +11,7 @@
 #include "run-fixture.h"
 #include "run/staged-run.h"
 #include "staging/pinned-folder.h"
+#include "staging/staging-area.h"
 
 namespace fs = std::filesystem;
 
@@ -530,6 +531,22 @@ TEST_F(StagedRunTest, PackagePathsUpTo255CharactersAreTaken) {
     }
     EXPECT_TRUE(StagingLeftovers().empty());
     EXPECT_TRUE(BackAtTheStart());
+  }
+}
+
+// A system folder may be named with its drive letter in lower case.
+TEST_F(StagedRunTest, StagingNameIsReservedOnADriveOfEitherCase) {
+  for (char letter : {'a', 'z'}) {
+    std::string below = std::string("drive-") + letter;
+    MakeFolder(below);
+    HostMapDrive(letter, HostPath(below).c_str());
+    const char root[] = {letter, ':', '\\', '\0'};
+    char path[kStagingPathSize];
+    ReserveStagingName(root, path);
+    std::string reserved = path;
+    EXPECT_EQ(reserved.substr(0, 6), root + std::string("ZRT")) << letter;
+    EXPECT_EQ(reserved.substr(reserved.size() - 5), ".TMP\\") << letter;
+    EXPECT_TRUE(fs::is_empty(HostPath(below))) << letter;
   }
 }
 

@@ -233,6 +233,12 @@ TEST_F(StagingAreaTest, FolderThatCannotBeHeldIsNoStagingDirectory) {
   EXPECT_EQ(Stage("stage"), 1);
   EXPECT_EQ(console_, kCannotCreate);
   EXPECT_FALSE(Exists("stage"));
+  // Held, but what it is cannot be read.
+  HostFailCall("GetFileInformationByHandle", ERROR_INVALID_FUNCTION, 1);
+  EXPECT_EQ(Stage("stage"), 1);
+  EXPECT_EQ(console_, kCannotCreate);
+  EXPECT_FALSE(Exists("stage"));
+  EXPECT_EQ(HostOpenHandleCount(), 0u);
 }
 
 // What the run checks before it runs from the staging directory and
@@ -249,7 +255,10 @@ TEST_F(StagingAreaTest, OnlyThePlainFolderHeldPassesAsPinned) {
   EXPECT_EQ(PinFolder("C:\\pkg\\version.id"), INVALID_HANDLE_VALUE);
   EXPECT_EQ(PinFolder("C:\\missing\\"), INVALID_HANDLE_VALUE);
 
+  // A folder whose information cannot be read is not held.
+  HostFailNthCall("GetFileInformationByHandle", ERROR_INVALID_FUNCTION, 2);
   HANDLE pin = PinFolder("C:\\stage\\");
+  EXPECT_EQ(PinFolder("C:\\stage\\"), INVALID_HANDLE_VALUE);
   ASSERT_NE(pin, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(IsPinnedFolder("C:\\stage\\", pin));
   EXPECT_TRUE(IsPinnedFolder("C:\\STAGE", pin));

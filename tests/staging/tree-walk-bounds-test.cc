@@ -195,34 +195,37 @@ TEST_F(TreeWalkBounds, FileRemoved) {
 }
 
 // source\*.*, the search of the folder the walk starts from, given
-// without its final backslash.
+// without its final backslash and with it.
 TEST_F(TreeWalkBounds, SourceSearched) {
   for (size_t length : kLengths) {
-    std::string host;
-    std::string folder = LongFolder(Tag("top", length), &host);
-    std::string name(length - folder.size() - strlen("\\*.*"), 's');
-    tree_snapshot::Build(host, {{name + "/f", "f"}});
-    std::string copy = Tag("top-copy", length);
-    fs::create_directory(copy);
-    int copied = Walk(folder + name, (Short(copy) + "\\").c_str());
-    std::string copy_console = console_;
-    int removed = Walk(folder + name, nullptr);
-    if (length <= kLongestPath) {
-      EXPECT_EQ(copied, 0) << length;
-      EXPECT_EQ(copy_console, "") << length;
-      EXPECT_EQ(Snapshot(copy), (Tree{{"f", "f"}})) << length;
-      EXPECT_EQ(removed, 0) << length;
-      EXPECT_EQ(Snapshot(host), (Tree{{name, kFolder}})) << length;
-    } else {
-      EXPECT_EQ(copied, 1) << length;
-      EXPECT_EQ(copy_console, kCannotCopyFile) << length;
-      EXPECT_TRUE(Snapshot(copy).empty()) << length;
-      // Not walked: nothing under it is removed, and nothing said.
-      EXPECT_EQ(removed, 1) << length;
-      EXPECT_EQ(Snapshot(host), (Tree{{name, kFolder}, {name + "/f", "f"}}))
-          << length;
+    for (const std::string end : {"", "\\"}) {
+      std::string tag = Tag(end.empty() ? "top" : "topb", length);
+      std::string host;
+      std::string folder = LongFolder(tag, &host);
+      std::string name(length - folder.size() - strlen("\\*.*"), 's');
+      tree_snapshot::Build(host, {{name + "/f", "f"}});
+      std::string copy = tag + "-copy";
+      fs::create_directory(copy);
+      int copied = Walk(folder + name + end, (Short(copy) + "\\").c_str());
+      std::string copy_console = console_;
+      int removed = Walk(folder + name + end, nullptr);
+      if (length <= kLongestPath) {
+        EXPECT_EQ(copied, 0) << length << end;
+        EXPECT_EQ(copy_console, "") << length << end;
+        EXPECT_EQ(Snapshot(copy), (Tree{{"f", "f"}})) << length << end;
+        EXPECT_EQ(removed, 0) << length << end;
+        EXPECT_EQ(Snapshot(host), (Tree{{name, kFolder}})) << length << end;
+      } else {
+        EXPECT_EQ(copied, 1) << length << end;
+        EXPECT_EQ(copy_console, kCannotCopyFile) << length << end;
+        EXPECT_TRUE(Snapshot(copy).empty()) << length << end;
+        // Not walked: nothing under it is removed, and nothing said.
+        EXPECT_EQ(removed, 1) << length << end;
+        EXPECT_EQ(Snapshot(host), (Tree{{name, kFolder}, {name + "/f", "f"}}))
+            << length << end;
+      }
+      EXPECT_EQ(console_, "") << length << end;
     }
-    EXPECT_EQ(console_, "") << length;
   }
 }
 
