@@ -230,7 +230,8 @@ DWORD Start(LPCSTR application, LPCSTR command_line, LPVOID environment,
 
 BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
                            LPSECURITY_ATTRIBUTES, LPSECURITY_ATTRIBUTES, BOOL,
-                           DWORD, LPVOID environment, LPCSTR current_directory,
+                           DWORD creation_flags, LPVOID environment,
+                           LPCSTR current_directory,
                            LPSTARTUPINFOA,
                            LPPROCESS_INFORMATION process_information) {
   // Traced even when made to fail: the trace shows what was attempted,
@@ -240,6 +241,13 @@ BOOL WINAPI CreateProcessA(LPCSTR application, LPSTR command_line,
   if (command_line) attempted += command_line;
   os_posix::TraceCall("CreateProcessA", attempted.c_str());
   if (os_posix::TakeInjectedFailure("CreateProcessA")) return FALSE;
+  // Children are started plainly. A flag is refused rather than ignored:
+  // with DEBUG_PROCESS, say, Windows would leave the child waiting for a
+  // debugger forever.
+  if (creation_flags != 0) {
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+  }
   os_posix::SweepOrphans();
   DWORD error = Start(application, command_line, environment, current_directory,
                       process_information);
