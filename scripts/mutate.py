@@ -320,9 +320,14 @@ def main():
     build = os.path.join(tree, "build", "host")
     log = os.path.join(args.work, "mutate.log")
     open(log, "w").close()
-    print("%d faults by rule in %s; seed %d, sample %d" %
-          (len(mutants), ", ".join(SOURCE_FOLDERS), args.seed, args.sample),
-          flush=True)
+    if args.again:
+        print("%d faults by rule in %s; %d survivors of %s again" %
+              (len(mutants), ", ".join(SOURCE_FOLDERS), len(order),
+               args.again), flush=True)
+    else:
+        print("%d faults by rule in %s; seed %d, sample %d" %
+              (len(mutants), ", ".join(SOURCE_FOLDERS), args.seed,
+               args.sample), flush=True)
     if not run(["cmake", "--preset", "host"], tree, log, 600) or \
             not run(["cmake", "--build", "--preset", "host", "-j",
                      str(args.jobs)], tree, log, 3600) or \
@@ -374,9 +379,10 @@ def main():
         print("no fault tried")
         return 1
     print("\n%d faults tried (%d more did not compile): %d caught, %d "
-          "survived; %.1f %% caught (seed %d)" %
+          "survived; %.1f %% caught (%s)" %
           (tried, stillborn, len(caught), len(survived),
-           100.0 * len(caught) / tried, args.seed))
+           100.0 * len(caught) / tried,
+           "again" if args.again else "seed %d" % args.seed))
     for number, where, what in survived:
         print("survived %4d %s %s" % (number, where, what))
     return 0
