@@ -253,18 +253,17 @@ TEST_F(StagedRunTest, CleanUpWalksOnlyTheFolderItHolds) {
 // entered as the copy.
 TEST_F(StagedRunTest, OnlyTheHeldCopyIsEntered) {
   MakeFolder("ZRT1.TMP");
-  MakeFolder("outside");
   HANDLE pin = PinFolder("C:\\ZRT1.TMP\\");
   ASSERT_NE(pin, INVALID_HANDLE_VALUE);
   EXPECT_TRUE(EnterStagingDirectory("C:\\ZRT1.TMP\\", pin));
   EXPECT_EQ(fs::current_path().string(), HostPath("ZRT1.TMP"));
+  // What stands under the name is checked as the pin's own test shows;
+  // here only that a folder put in its place is not entered.
   ASSERT_TRUE(SetCurrentDirectoryA("C:\\start"));
   fs::rename(HostPath("ZRT1.TMP"), HostPath("moved"));
-  fs::create_directory_symlink(HostPath("outside"), HostPath("ZRT1.TMP"));
-  EXPECT_FALSE(EnterStagingDirectory("C:\\ZRT1.TMP\\", pin));
-  fs::remove(HostPath("ZRT1.TMP"));
   MakeFolder("ZRT1.TMP");
   EXPECT_FALSE(EnterStagingDirectory("C:\\ZRT1.TMP\\", pin));
+  EXPECT_EQ(fs::current_path().string(), HostPath("start"));
   EXPECT_TRUE(CloseHandle(pin));
 }
 
