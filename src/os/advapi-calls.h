@@ -31,6 +31,8 @@ typedef BOOL(WINAPI* GetKernelObjectSecurityCall)(HANDLE,
                                                   LPDWORD);
 typedef BOOL(WINAPI* GetSecurityDescriptorOwnerCall)(PSECURITY_DESCRIPTOR,
                                                      PSID*, LPBOOL);
+typedef BOOL(WINAPI* GetSecurityDescriptorDaclCall)(PSECURITY_DESCRIPTOR,
+                                                    LPBOOL, PACL*, LPBOOL);
 typedef BOOL(WINAPI* EqualSidCall)(PSID, PSID);
 
 #endif  // ZODERUDO_OS_ADVAPI_CALLS_H_

@@ -22,6 +22,15 @@ void EndIfLogFailed(LogOutcome logged) {
     exit(1);
 }
 
+// Ctrl+C and Ctrl+Break at the console reach the update too, which decides
+// for itself; the run goes on, waits for it, records its result and
+// removes its copy as always. Closing the window, logging off and shutting
+// down go to the next handler, the system's, which ends the run. A handler
+// is not inherited: the update's own Ctrl+C stays as it was.
+BOOL WINAPI KeepRunningOnBreak(DWORD event) {
+  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+}
+
 }  // namespace
 
 int RunUpdate(int argc, char** argv) {
@@ -37,6 +46,8 @@ int RunUpdate(int argc, char** argv) {
   // the staging directory first; any other count runs in place.
   bool staged = argc == 2;
 
+  // Without it the run goes on as before: a break would end it at once.
+  SetConsoleCtrlHandler(KeepRunningOnBreak, TRUE);
   ReadSystemRoot(system_root);
 
   // A value at least as large as the buffer is the size the path would

@@ -131,19 +131,5 @@ bool EnterStagingDirectory(const char* staging_path, HANDLE pin) {
 
 void CleanUpStaging(char* staging_path, HANDLE pin) {
   Sleep(kCleanUpPause);
-  // Walked by name, a folder or a link that another account put in place
-  // of the copy would lose its contents, with the installer's rights.
-  if (!IsPinnedFolder(staging_path, pin) ||
-      CopyOrDeleteTree(staging_path, nullptr) != 0) {
-    CloseHandle(pin);
-    ReportLine("Could not delete files from temporary directory.");
-    return;
-  }
-  // The pin would keep the folder itself from being removed. Whatever is
-  // put in place of the emptied folder once it is let go loses nothing:
-  // RemoveDirectoryA takes no junction's target and no folder that holds
-  // anything.
-  CloseHandle(pin);
-  if (!RemoveDirectoryA(staging_path))
-    ReportLine("Could not remove temporary directory", staging_path);
+  RemoveStagingDirectory(staging_path, pin);
 }

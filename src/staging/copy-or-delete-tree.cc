@@ -5,6 +5,7 @@
 #include "console/report-line.h"
 #include "os/os.h"
 #include "staging/path-characters.h"
+#include "staging/path-limits.h"
 #include "staging/same-folder.h"
 
 static_assert(kTreePathSize == MAX_PATH, "the system's own path size");
@@ -58,6 +59,17 @@ bool FolderFits(const char* folder) {
   return strlen(folder) <= kLongestWalkedFolder;
 }
 
+// Every folder that the copy makes, the clean-up must be able to list.
+static_assert(kFolderPathLimit - 1 <= kLongestWalkedFolder,
+              "a folder Windows can make, the clean-up can list");
+
+// A folder the copy may make, `folder` ending with its backslash: one
+// that Windows' CreateDirectoryA makes on every PC (Wine makes longer
+// ones), and so one that the clean-up can list and remove again.
+bool FolderMakeable(const char* folder) {
+  return strlen(folder) - (sizeof kSeparator - 1) < kFolderPathLimit;
+}
+
 bool IsDotEntry(const char* name) {
   return strcmp(name, ".") == 0 || strcmp(name, "..") == 0;
 }
@@ -87,7 +99,8 @@ int CopyFolderEntry(const char* source, const char* destination,
   char folder[kTreePathSize];      // destination, name and backslash
   char sub_source[kTreePathSize];  // source and name; the walk adds "\"
   if (!FormPath(folder, destination, name, kSeparator) ||
-      !FormPath(sub_source, source, name) || !FolderFits(sub_source)) {
+      !FolderMakeable(folder) || !FormPath(sub_source, source, name) ||
+      !FolderFits(sub_source)) {
     ReportLine(kCannotCreateFolder);
     return 1;
   }

@@ -22,10 +22,13 @@ const unsigned kLongestWalkedFolder = kTreePathSize - sizeof "\\*.*";
 // (8.3, with a "~") are copied before the others: a package mastered
 // without 8.3 names may hold a long name and a file named as the system's
 // alias of it, and each keeps its own bytes.
+// A folder whose copy would have a path of kFolderPathLimit characters or
+// more (path-limits.h) is not made: "Unable to create temporary
+// sub-directory!", as for a folder that cannot be made.
 // The first failure stops the walk: its message,
 // then "Unable to copy sub-directory update files to the hard drive." for
 // each folder level it lies below `source`, and the result 1. What was
-// copied stays. A source folder that is `destination` itself, reached under
+// copied stays, for the caller to remove. A source folder that is `destination` itself, reached under
 // another name (a junction or mount point leading to it or to the root
 // that holds it), is such a failure: it would be copied into itself, deeper
 // and deeper. Its message is "Package directory holds the staging

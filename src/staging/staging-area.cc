@@ -4,6 +4,8 @@
 #include <string.h>
 
 #include "console/report-line.h"
+#include "os/nt-calls.h"
+#include "os/nt-open.h"
 #include "os/os.h"
 #include "staging/copy-or-delete-tree.h"
 #include "staging/folder-owner.h"
@@ -43,14 +45,39 @@ bool NameTakenOrHeld(DWORD error) {
          error == ERROR_ACCESS_DENIED;
 }
 
+// The held folder: others may read and write, but not rename or remove
+// it (pinned-folder.h). READ_CONTROL lets its owner be read; the
+// attributes and SYNCHRONIZE are what CreateFileA asks for on every open.
+const DWORD kHeldAccess =
+    FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+const DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
+
+// Makes the folder. Where the system has NtCreateFile (every Windows NT)
+// the folder is made with its security and held in the same call, so
+// that no other folder can ever be taken for it: `held` is its handle.
+// Elsewhere CreateDirectoryA makes it, and `held` stays
+// INVALID_HANDLE_VALUE for the caller to pin it and check what it pinned.
+bool MakeFolder(const char* path, SECURITY_ATTRIBUTES* security,
+                HANDLE* held) {
+  *held = NtOpen(nullptr, path, kHeldAccess, kShareAllButDelete, kNtCreate,
+                 kNtDirectoryFile,
+                 security != nullptr ? security->lpSecurityDescriptor
+                                     : nullptr);
+  if (*held != INVALID_HANDLE_VALUE)
+    return true;
+  if (GetLastError() != ERROR_PROC_NOT_FOUND)
+    return false;
+  return CreateDirectoryA(path, security) != FALSE;
+}
+
 bool CreateStagingDirectory(const char* root, char* staging_path,
-                            SECURITY_ATTRIBUTES* security) {
+                            SECURITY_ATTRIBUTES* security, HANDLE* held) {
   // Without a name reserved at the start the path is "\", the root of the
   // current drive, which always exists: no name that another run took, so
   // no fresh one is asked for.
   bool reserved = strcmp(staging_path, kSeparator) != 0;
   for (int attempt = 0; attempt < kStagingAttempts; ++attempt) {
-    if (CreateDirectoryA(staging_path, security))
+    if (MakeFolder(staging_path, security, held))
       return true;
     DWORD error = GetLastError();
     // Without a root there is nowhere to ask for another name: a name
@@ -65,6 +92,41 @@ bool CreateStagingDirectory(const char* root, char* staging_path,
     strcat(staging_path, kSeparator);
   }
   return false;
+}
+
+// A folder that CreateDirectoryA made, held only now: until then another
+// account may have put something else in its place, and a folder that
+// cannot be pinned is no staging directory. The empty one made is taken
+// away again; RemoveDirectoryA takes no junction's target and no folder
+// that holds anything. INVALID_HANDLE_VALUE for any folder but ours.
+HANDLE HoldMadeFolder(const char* root, const char* staging_path,
+                      const StagingSecurity* security) {
+  HANDLE held = PinFolder(staging_path);
+  // A folder held may still be another account's, or one that others may
+  // write, moved in before the pin: that one is not touched at all. One
+  // whose security cannot be read is taken for the one made, and goes as
+  // an unpinned one does. Without security (Windows 9x) no folder has an
+  // owner to ask.
+  FolderOwner owner = FolderOwnedByAccount;
+  if (held != INVALID_HANDLE_VALUE && security != nullptr) {
+    owner = CheckFolderSecurity(root, held,
+                                reinterpret_cast<const ACL*>(security->acl));
+  }
+  if (held == INVALID_HANDLE_VALUE || owner != FolderOwnedByAccount) {
+    if (held != INVALID_HANDLE_VALUE)
+      CloseHandle(held);
+    if (owner != FolderOwnedByOther)
+      RemoveDirectoryA(staging_path);
+    return INVALID_HANDLE_VALUE;
+  }
+  // One of our own, but not the one just made: an earlier run's copy that
+  // another account moved in under the new name. Its files would mix with
+  // this package's; it is left as it is.
+  if (!HoldsNothing(staging_path)) {
+    CloseHandle(held);
+    return INVALID_HANDLE_VALUE;
+  }
+  return held;
 }
 
 }  // namespace
@@ -101,47 +163,47 @@ int StageFiles(const char* root, char* package_directory, char* staging_path,
   // without its descriptor, where the system has one, none is made.
   StagingSecurity security;
   StagingSecurityOutcome secured = BuildStagingSecurity(&security);
+  bool secure = secured == StagingSecurityBuilt;
+  HANDLE held = INVALID_HANDLE_VALUE;
   if (secured == StagingSecurityFailed ||
       !CreateStagingDirectory(root, staging_path,
-                              secured == StagingSecurityBuilt
-                                  ? &security.attributes
-                                  : nullptr)) {
+                              secure ? &security.attributes : nullptr,
+                              &held)) {
     ReportLine("Unable to create temporary directory!");
     return 1;
   }
-  // Until it is held, another account may have put something else in its
-  // place: a folder that cannot be pinned is no staging directory. The
-  // empty one made is taken away again; RemoveDirectoryA takes no
-  // junction's target and no folder that holds anything.
-  HANDLE held = PinFolder(staging_path);
-  // A folder held may still be another account's, moved in before the
-  // pin: that one is not touched at all. One whose owner cannot be read
-  // is taken for the one made, and goes as an unpinned one does. Without
-  // security (Windows 9x) no folder has an owner to ask.
-  FolderOwner owner = FolderOwnedByAccount;
-  if (held != INVALID_HANDLE_VALUE && secured == StagingSecurityBuilt)
-    owner = ReadFolderOwner(root, held);
-  if (held == INVALID_HANDLE_VALUE || owner != FolderOwnedByAccount) {
-    if (held != INVALID_HANDLE_VALUE)
-      CloseHandle(held);
-    if (owner != FolderOwnedByOther)
-      RemoveDirectoryA(staging_path);
+  if (held == INVALID_HANDLE_VALUE)
+    held = HoldMadeFolder(root, staging_path, secure ? &security : nullptr);
+  if (held == INVALID_HANDLE_VALUE) {
     ReportLine("Unable to create temporary directory!");
     return 1;
   }
-  // One of our own, but not the one just made: an earlier run's copy that
-  // another account moved in under the new name. Its files would mix with
-  // this package's; it is left as it is.
-  if (!HoldsNothing(staging_path)) {
-    CloseHandle(held);
-    ReportLine("Unable to create temporary directory!");
-    return 1;
-  }
+  // What was copied goes while the folder is still held, then the folder:
+  // a copy that fails the same way at every boot (a path too deep, a full
+  // disk) would otherwise leave one more behind each time.
   if (CopyOrDeleteTree(package_directory, staging_path) != 0) {
-    CloseHandle(held);
+    RemoveStagingDirectory(staging_path, held);
     ReportLine("Unable to copy update files to the hard drive.");
     return 1;
   }
   *pin = held;
   return 0;
+}
+
+void RemoveStagingDirectory(char* staging_path, HANDLE pin) {
+  // Walked by name, a folder or a link that another account put in place
+  // of the copy would lose its contents, with the installer's rights.
+  if (!IsPinnedFolder(staging_path, pin) ||
+      CopyOrDeleteTree(staging_path, nullptr) != 0) {
+    CloseHandle(pin);
+    ReportLine("Could not delete files from temporary directory.");
+    return;
+  }
+  // The pin would keep the folder itself from being removed. Whatever is
+  // put in place of the emptied folder once it is let go loses nothing:
+  // RemoveDirectoryA takes no junction's target and no folder that holds
+  // anything.
+  CloseHandle(pin);
+  if (!RemoveDirectoryA(staging_path))
+    ReportLine("Could not remove temporary directory", staging_path);
 }

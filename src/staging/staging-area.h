@@ -28,19 +28,23 @@ void MakeStagingPath(const char* directory, const char* prefix,
 // Checks that the drive of `root` has kFreeSpaceNeeded bytes free, creates
 // the directory `staging_path` (ending with a backslash) and copies the
 // tree under `package_directory` into it (which gets a backslash appended
-// in place when it lacks one). Returns 0, or 1 after reporting the cause;
-// a failed copy leaves the staging directory and what it holds.
+// in place when it lacks one). Returns 0, or 1 after reporting the cause.
+// A copy that fails is removed again (RemoveStagingDirectory, reporting
+// what stays) before "Unable to copy update files to the hard drive."
 //
-// The folder is pinned (pinned-folder.h) as soon as it is made, before
-// anything is copied into it. On success `pin`
-// holds it, for the caller to keep until the folder is removed; on
-// failure `pin` is INVALID_HANDLE_VALUE. A folder made but not pinned is
-// removed again when it is still the empty one made.
+// The folder is pinned (pinned-folder.h) from the instant it exists: made
+// and held in one call (NtCreateFile) on every Windows NT. Only where that
+// call is missing is it made first and pinned after, and then it must
+// carry exactly the access list it was made with and belong to the
+// account (folder-owner.h), or it is refused and left alone; a folder
+// made but not pinned is removed again when it is still the empty one
+// made. On success `pin` holds it, for the caller to keep until the
+// folder is removed; on failure `pin` is INVALID_HANDLE_VALUE.
 //
 // The folder is made with the security of staging-security.h, and bare
-// only where the system has no such security (Windows 9x); where it has
-// but the descriptor cannot be built, no folder is made ("Unable to create
-// temporary directory!").
+// only where the system has no such security (Windows 9x, NT 4); where it
+// has but the descriptor cannot be built, no folder is made ("Unable to
+// create temporary directory!").
 //
 // When something of the name `staging_path` exists by the time the folder
 // is made (another run was handed the same name), or the name is refused
@@ -51,5 +55,13 @@ void MakeStagingPath(const char* directory, const char* prefix,
 // staging path of "\" alone, no name reserved, fails without another.
 int StageFiles(const char* root, char* package_directory, char* staging_path,
                HANDLE* pin);
+
+// Empties and removes the staging directory at `staging_path` when it is
+// the folder that `pin` holds, and closes `pin`. What cannot be removed is
+// reported ("Could not delete files from temporary directory.", "Could not
+// remove temporary directory" and its path, after the walker's lines); a
+// folder at the path that is not the one held is not walked, but reported
+// as contents that could not be deleted, and left as it is.
+void RemoveStagingDirectory(char* staging_path, HANDLE pin);
 
 #endif  // ZODERUDO_STAGING_STAGING_AREA_H_

@@ -86,6 +86,10 @@ const std::map<std::string, std::vector<DWORD>>& Errors() {
       {"LoadLibraryA",
        {ERROR_NOT_ENOUGH_MEMORY, ERROR_MOD_NOT_FOUND, ERROR_ACCESS_DENIED}},
       {"LockFile", {ERROR_LOCK_VIOLATION, ERROR_ACCESS_DENIED}},
+      // A sharing violation is waited out; the others fail the open.
+      {"NtCreateFile",
+       {ERROR_ACCESS_DENIED, ERROR_SHARING_VIOLATION, ERROR_ALREADY_EXISTS,
+        ERROR_PATH_NOT_FOUND, ERROR_DISK_FULL}},
       {"OpenProcessToken",
        {ERROR_ACCESS_DENIED, ERROR_NOT_ENOUGH_MEMORY,
         ERROR_CALL_NOT_IMPLEMENTED}},
@@ -93,6 +97,8 @@ const std::map<std::string, std::vector<DWORD>>& Errors() {
       {"RemoveDirectoryA",
        {ERROR_ACCESS_DENIED, ERROR_DIR_NOT_EMPTY, ERROR_SHARING_VIOLATION,
         ERROR_FILE_NOT_FOUND}},
+      // The run then ends at a break, as before.
+      {"SetConsoleCtrlHandler", {ERROR_INVALID_PARAMETER}},
       {"SetCurrentDirectoryA",
        {ERROR_PATH_NOT_FOUND, ERROR_FILE_NOT_FOUND, ERROR_ACCESS_DENIED,
         ERROR_DIRECTORY, ERROR_FILENAME_EXCED_RANGE}},
@@ -309,9 +315,8 @@ bool CopyMayBeShort(const FaultScenario& scenario, const Injection& injection) {
   if (!scenario.staged) return false;
   if (injection.function == "FindNextFileA")
     return injection.error == ERROR_NO_MORE_FILES;
-  // The first listing is of the new staging folder, which must be empty;
-  // the second is the package's, which an empty drive root fails.
-  return injection.function == "FindFirstFileA" && injection.nth == 2 &&
+  // The first listing is the package's, which an empty drive root fails.
+  return injection.function == "FindFirstFileA" && injection.nth == 1 &&
          (injection.error == ERROR_NO_MORE_FILES ||
           injection.error == ERROR_FILE_NOT_FOUND ||
           injection.error == ERROR_PATH_NOT_FOUND);
@@ -499,7 +504,7 @@ void FaultInjection::CheckLog(const Injection& injection,
     EXPECT_TRUE(text.empty() ||
                 OneOf(injection.function,
                       {"LockFile", "GetFileSize", "SetFilePointer", "ReadFile",
-                       "CreateFileA", "SetEndOfFile"}))
+                       "NtCreateFile", "SetEndOfFile"}))
         << "the end-of-file mark stayed before the record";
   }
   if (text.empty()) {

@@ -152,7 +152,7 @@ TEST_F(StagingAreaTest, StagingNameTakenMeanwhileIsExchangedForAFreshOne) {
   const std::regex kFresh(R"(C:\\ZRT[0-9A-F]{1,4}\.TMP\\)");
   for (const char* staging : {"stage", "file", "held"}) {
     if (strcmp(staging, "held") == 0)
-      HostFailCall("CreateDirectoryA", ERROR_ACCESS_DENIED, 1);
+      HostFailCall("NtCreateFile", ERROR_ACCESS_DENIED, 1);
     EXPECT_EQ(Stage(staging), 0) << staging;
     EXPECT_EQ(console_, "") << staging;
     EXPECT_TRUE(std::regex_match(staged_, kFresh)) << staged_;
@@ -171,8 +171,8 @@ TEST_F(StagingAreaTest, StagingFolderThatCannotBeMadeCopiesNothing) {
     DWORD error;
   } cases[] = {
       // Not a name in use: no other name would do better.
-      {"no root", "CreateDirectoryA", ERROR_PATH_NOT_FOUND},
-      {"disk full", "CreateDirectoryA", ERROR_DISK_FULL},
+      {"no root", "NtCreateFile", ERROR_PATH_NOT_FOUND},
+      {"disk full", "NtCreateFile", ERROR_DISK_FULL},
       // The name is in use and no fresh one can be had.
       {"no fresh name", "GetTempFileNameA", ERROR_ACCESS_DENIED},
   };
@@ -180,7 +180,7 @@ TEST_F(StagingAreaTest, StagingFolderThatCannotBeMadeCopiesNothing) {
   auto attempts = [] {
     size_t made = 0;
     for (const std::string& line : HostTakeTrace())
-      made += line.rfind("CreateDirectoryA ", 0) == 0;
+      made += line.rfind("NtCreateFile ", 0) == 0;
     return made;
   };
   HostTraceCalls(true);
@@ -196,19 +196,19 @@ TEST_F(StagingAreaTest, StagingFolderThatCannotBeMadeCopiesNothing) {
   }
   // Names taken or held again and again: the run gives up after 16.
   for (DWORD error : {ERROR_ALREADY_EXISTS, ERROR_ACCESS_DENIED}) {
-    HostFailCall("CreateDirectoryA", error, 1000);
+    HostFailCall("NtCreateFile", error, 1000);
     HostTakeTrace();
     EXPECT_EQ(Stage("stage"), 1) << error;
     EXPECT_EQ(console_, kCannotCreate) << error;
     EXPECT_EQ(attempts(), 16u) << error;
-    HostFailCall("CreateDirectoryA", error, 0);
+    HostFailCall("NtCreateFile", error, 0);
   }
 }
 
 // No name was reserved at the start: the path is "\", which Wine says
 // exists. That is no name another run took, so no fresh one is asked for.
 TEST_F(StagingAreaTest, WithoutAReservedNameNoFreshOneIsTaken) {
-  HostFailCall("CreateDirectoryA", ERROR_ALREADY_EXISTS, 1);
+  HostFailCall("NtCreateFile", ERROR_ALREADY_EXISTS, 1);
   char package[261] = "C:\\pkg";
   char path[kStagingPathSize] = "\\";
   int result = -1;
@@ -220,15 +220,19 @@ TEST_F(StagingAreaTest, WithoutAReservedNameNoFreshOneIsTaken) {
   EXPECT_EQ(pin, INVALID_HANDLE_VALUE);
   EXPECT_EQ(console_, kCannotCreate);
   EXPECT_STREQ(path, "\\");
+  // The folder is made and held, sharing all but delete, in one call.
   EXPECT_EQ(HostTakeTrace(),
-            (std::vector<std::string>{"GetDiskFreeSpaceA C:\\",
-                                      "CreateDirectoryA \\"}));
+            (std::vector<std::string>{
+                "GetDiskFreeSpaceA C:\\",
+                "NtCreateFile \\ access=0x120081 share=0x3"}));
 }
 
-// Until it is held, the folder made may be swapped for another account's:
-// one that cannot be held is no staging directory, and the empty one made
-// goes again.
+// Where the system has no NtCreateFile the folder is made first and held
+// after; until it is held, it may be swapped for another account's: one
+// that cannot be held is no staging directory, and the empty one made goes
+// again.
 TEST_F(StagingAreaTest, FolderThatCannotBeHeldIsNoStagingDirectory) {
+  HostFailCall("GetModuleHandleA", ERROR_MOD_NOT_FOUND, 2);
   HostFailCall("CreateFileA", ERROR_SHARING_VIOLATION, 1);
   EXPECT_EQ(Stage("stage"), 1);
   EXPECT_EQ(console_, kCannotCreate);
@@ -280,29 +284,41 @@ TEST_F(StagingAreaTest, OnlyThePlainFolderHeldPassesAsPinned) {
   EXPECT_EQ(HostOpenHandleCount(), 0u);
 }
 
-// Between its making and its pin, another account moves the folder made
-// away and puts one of its own under the name (as the root's rights let
-// any account on Windows 2000). Only a folder of the run's own account is
-// staged into; another's is left exactly as it was, and the pin let go.
+// Made and held in one call, the folder cannot be moved away. Where the
+// system has no such call, another account may move the folder made away
+// between its making and its pin and put one of its own under the name (as
+// the root's rights let any account on Windows 2000): only a folder with
+// exactly the run's access list, of the run's own account, is staged
+// into; any other is left exactly as it was, and the pin let go. A folder
+// made on the host has no access list, so everyone may write it, whoever
+// owns it (C:\ZRLOG, made by a run as SYSTEM).
 TEST_F(StagingAreaTest, FolderSwappedInBeforeThePinIsStagedIntoOnlyIfOurs) {
   struct Case {
-    const char* owner;
+    const char* owner;  // null: the run's own account, its default list
     bool holds_a_file;
     bool staged;
+    bool one_step;
   } cases[] = {
-      {kHostOtherUser, true, false},
-      {kHostOtherUser, false, false},
-      {kHostTokenOwner, false, true},  // an administrator's, on Windows 2000
-      {"S-1-5-18", false, true},       // LocalSystem, as under a deployment tool
-      // Ours, but an earlier run's copy: its files would mix with ours.
-      {kHostTokenOwner, true, false},
+      {kHostOtherUser, true, false, false},
+      {kHostOtherUser, false, false, false},
+      {kHostTokenOwner, false, false, false},  // an administrator's
+      {"S-1-5-18", false, false, false},       // LocalSystem's
+      {nullptr, false, false, false},          // ours, another list
+      {kHostTokenOwner, true, false, false},
+      {kHostOtherUser, true, true, true},  // the swap fails: held
   };
   for (const Case& c : cases) {
+    if (!c.one_step) HostFailCall("GetModuleHandleA", ERROR_MOD_NOT_FOUND, 1);
     bool swapped = false;
     HostOnFolderMade([&](const char* path) {
       if (swapped || strcmp(path, "C:\\stage") != 0) return;
       swapped = true;
-      fs::rename(HostPath("stage"), HostPath("ours"));
+      // The rename of another account, which the pin stops.
+      if (!MoveFileA("C:\\stage", "C:\\ours")) return;
+      if (c.owner == nullptr) {
+        CreateDirectoryA("C:\\stage", nullptr);
+        return;
+      }
       MakeFolder("stage");
       if (c.holds_a_file) MakeFile("stage/theirs", "kept");
       ASSERT_TRUE(HostSetFolderOwner("C:\\stage", c.owner));
@@ -326,7 +342,7 @@ TEST_F(StagingAreaTest, FolderSwappedInBeforeThePinIsStagedIntoOnlyIfOurs) {
         EXPECT_EQ(line.rfind("CopyFileA", 0), std::string::npos);
       }
     }
-    EXPECT_TRUE(Exists("ours")) << c.owner;
+    EXPECT_EQ(Exists("ours"), !c.one_step);
     fs::remove_all(HostPath("stage"));
     fs::remove_all(HostPath("ours"));
     HostOnFolderMade(nullptr);
@@ -361,6 +377,7 @@ TEST_F(StagingAreaTest, OwnerIsAskedOnlyWhereTheSystemKeepsOne) {
   };
   for (const Case& c : cases) {
     c.set();
+    HostFailCall("GetModuleHandleA", ERROR_MOD_NOT_FOUND, 1);
     // What CreateDirectoryA made is not ours: only the owner tells.
     HostOnFolderMade([&](const char* path) {
       if (strcmp(path, "C:\\stage") == 0)
@@ -376,15 +393,23 @@ TEST_F(StagingAreaTest, OwnerIsAskedOnlyWhereTheSystemKeepsOne) {
   }
 }
 
-TEST_F(StagingAreaTest, FailedCopyIsReportedAfterTheWalkerAndStays) {
+// A failed copy goes, what was copied and then the folder, before the
+// failure is reported; what cannot be removed is reported before it.
+TEST_F(StagingAreaTest, FailedCopyIsReportedAfterTheWalkerAndRemoved) {
   HostFailCall("CopyFileA", ERROR_DISK_FULL, 1);
   EXPECT_EQ(Stage("stage"), 1);
-  EXPECT_EQ(console_,
-            std::string("Unable to copy files from ZR CD to hard drive.\n") +
-                "Unable to copy sub-directory update files to the hard "
-                "drive.\n" +
-                kCannotCopy);
-  EXPECT_TRUE(Exists("stage/drivers"));
+  const std::string kWalker =
+      "Unable to copy files from ZR CD to hard drive.\n"
+      "Unable to copy sub-directory update files to the hard drive.\n";
+  EXPECT_EQ(console_, kWalker + kCannotCopy);
+  EXPECT_FALSE(Exists("stage"));
+  HostFailCall("CopyFileA", ERROR_DISK_FULL, 1);
+  HostFailCall("RemoveDirectoryA", ERROR_SHARING_VIOLATION, 1);
+  EXPECT_EQ(Stage("stage"), 1);
+  EXPECT_EQ(console_, kWalker + "Could not remove temporary sub-directory.\n" +
+                          "Could not delete files from temporary directory.\n" +
+                          kCannotCopy);
+  EXPECT_EQ(HostOpenHandleCount(), 0u);
 }
 
 }  // namespace

@@ -14,9 +14,15 @@
 // dispositions the program uses are offered: OPEN_EXISTING, OPEN_ALWAYS.
 // As on Windows, a folder opens only with FILE_FLAG_BACKUP_SEMANTICS, and
 // then not for writing (the host opens no folder for writing).
+//
+// NtCreateFile makes a folder and holds it in one call, or opens a file
+// by a full path or by its name in a folder that a handle holds (through
+// that handle's descriptor, whatever its name leads to by then). Every
+// open is traced with the access and the share mode asked for.
 #include <errno.h>
 #include <fcntl.h>
 #include <stdint.h>
+#include <stdio.h>
 #include <string.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -27,10 +33,12 @@
 #include <utility>
 #include <vector>
 
+#include "os/nt-calls.h"
 #include "os/posix/attributes-posix.h"
 #include "os/posix/handles-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/paths-posix.h"
+#include "os/posix/security-posix.h"
 
 namespace {
 
@@ -38,10 +46,11 @@ class File : public os_posix::HandleObject {
  public:
   File(int fd, std::string name, bool readable, bool writable,
        bool appendable, bool shares_delete, bool reads_security,
-       const struct stat& st, bool owns_fd = true)
+       const struct stat& st, bool owns_fd = true, std::string windows = "")
       : HandleObject(os_posix::HandleKind::kFile),
         fd(fd),
         name(std::move(name)),
+        windows(std::move(windows)),
         readable(readable),
         writable(writable),
         appendable(appendable),
@@ -60,6 +69,7 @@ class File : public os_posix::HandleObject {
 
   const int fd;
   const std::string name;  // on disk; "" for a drive root
+  const std::string windows;  // the path it was opened by
   const bool readable;
   const bool writable;    // may write anywhere, and cut the file
   const bool appendable;  // may add at the end
@@ -146,20 +156,20 @@ bool SetLock(int fd, short type, uint64_t offset, uint64_t length) {
 
 }  // namespace
 
-HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode,
-                          LPSECURITY_ATTRIBUTES, DWORD disposition,
-                          DWORD attributes_and_flags, HANDLE) {
-  os_posix::TraceCall("CreateFileA", name);
-  if (os_posix::TakeInjectedFailure("CreateFileA")) return INVALID_HANDLE_VALUE;
-  if (!name || (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS))
-    return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
-  os_posix::HostPath target;
-  DWORD error = os_posix::ResolveWindowsPath(name, &target);
-  if (error != ERROR_SUCCESS) return Fail(error, INVALID_HANDLE_VALUE);
-  bool folders = attributes_and_flags & FILE_FLAG_BACKUP_SEMANTICS;
-  if (target.name.empty() && !folders)  // a drive root
-    return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+namespace {
 
+// " access=0x... share=0x...", as the trace shows an open.
+std::string Modes(DWORD access, DWORD share_mode) {
+  char modes[64];
+  snprintf(modes, sizeof modes, " access=0x%X share=0x%X",
+           static_cast<unsigned>(access), static_cast<unsigned>(share_mode));
+  return modes;
+}
+
+// Opens the host entry `host` (`name` on disk, `windows` as asked for).
+HANDLE OpenEntry(const std::string& host, const std::string& name,
+                 const std::string& windows, DWORD access, DWORD share_mode,
+                 DWORD disposition, bool folders) {
   bool readable = access & (GENERIC_READ | FILE_READ_DATA);
   bool writable = access & (GENERIC_WRITE | FILE_WRITE_DATA);
   bool appendable = writable || (access & FILE_APPEND_DATA);
@@ -174,7 +184,7 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode,
   if (appendable && !writable) flags |= O_APPEND;
 
   bool existed;
-  int fd = OpenHost(target.Host(), flags, disposition, &existed);
+  int fd = OpenHost(host, flags, disposition, &existed);
   if (fd < 0) return Fail(ErrorOfOpen(errno), INVALID_HANDLE_VALUE);
   struct stat st;
   // Linux opens a folder for reading whatever the flags say.
@@ -191,10 +201,134 @@ HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode,
   SetLastError(disposition == OPEN_ALWAYS && existed ? ERROR_ALREADY_EXISTS
                                                      : ERROR_SUCCESS);
   return os_posix::OpenHandle(std::make_unique<File>(
-      fd, target.name, readable, writable, appendable,
+      fd, name, readable, writable, appendable,
       (share_mode & FILE_SHARE_DELETE) != 0,
-      (access & (READ_CONTROL | GENERIC_READ)) != 0, st));
+      (access & (READ_CONTROL | GENERIC_READ)) != 0, st, true, windows));
 }
+
+NtStatus StatusOf(DWORD error) {
+  switch (error) {
+    case ERROR_ALREADY_EXISTS:
+    case ERROR_FILE_EXISTS:
+      return kNtNameCollision;
+    case ERROR_ACCESS_DENIED:
+      return kNtAccessDenied;
+    case ERROR_SHARING_VIOLATION:
+      return kNtSharingViolation;
+    case ERROR_FILE_NOT_FOUND:
+      return kNtNameNotFound;
+    case ERROR_PATH_NOT_FOUND:
+      return kNtPathNotFound;
+    default:
+      return static_cast<NtStatus>(0xC0000001);  // STATUS_UNSUCCESSFUL
+  }
+}
+
+// The Windows path that NtCreateFile names, and its host entry: below the
+// folder that `root` holds, reached through its descriptor, or a full
+// path "\??\X:\...". False for a name beyond ASCII or another form.
+bool ResolveNtName(const NtObjectAttributes& object, std::string* windows,
+                   std::string* host, std::string* name, bool* exists) {
+  std::string text;
+  const NtUnicodeString* unicode = object.object_name;
+  for (size_t i = 0; unicode && i < unicode->length / sizeof(WORD); ++i) {
+    if (unicode->buffer[i] >= 0x80) return false;
+    text += static_cast<char>(unicode->buffer[i]);
+  }
+  if (object.root_directory != nullptr) {
+    File* root = FileOf(object.root_directory);
+    if (!root || text.empty() || text.find_first_of("\\/") != std::string::npos)
+      return false;
+    *windows = root->windows + "\\" + text;
+    std::string folder = "/proc/self/fd/" + std::to_string(root->fd);
+    *exists = os_posix::FindNameNoCase(folder, text, name);
+    if (!*exists) *name = text;
+    *host = os_posix::JoinHost(folder, *name);
+    return true;
+  }
+  if (text.compare(0, 4, "\\??\\") != 0) return false;
+  *windows = text.substr(4);
+  os_posix::HostPath target;
+  if (os_posix::ResolveWindowsPath(windows->c_str(), &target) != ERROR_SUCCESS)
+    return false;
+  *host = target.Host();
+  *name = target.name;
+  *exists = target.exists || target.name.empty();  // a drive root is
+  return true;
+}
+
+}  // namespace
+
+HANDLE WINAPI CreateFileA(LPCSTR name, DWORD access, DWORD share_mode,
+                          LPSECURITY_ATTRIBUTES, DWORD disposition,
+                          DWORD attributes_and_flags, HANDLE) {
+  os_posix::TraceCall("CreateFileA",
+                      name ? (name + Modes(access, share_mode)).c_str()
+                           : nullptr);
+  if (os_posix::TakeInjectedFailure("CreateFileA")) return INVALID_HANDLE_VALUE;
+  if (!name || (disposition != OPEN_EXISTING && disposition != OPEN_ALWAYS))
+    return Fail(ERROR_INVALID_PARAMETER, INVALID_HANDLE_VALUE);
+  os_posix::HostPath target;
+  DWORD error = os_posix::ResolveWindowsPath(name, &target);
+  if (error != ERROR_SUCCESS) return Fail(error, INVALID_HANDLE_VALUE);
+  bool folders = attributes_and_flags & FILE_FLAG_BACKUP_SEMANTICS;
+  if (target.name.empty() && !folders)  // a drive root
+    return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
+  return OpenEntry(target.Host(), target.name, target.windows, access,
+                   share_mode, disposition, folders);
+}
+
+namespace os_posix {
+
+// The dispositions the program uses: a folder made (FILE_CREATE), a file
+// opened (FILE_OPEN, FILE_OPEN_IF). A folder made is held before the
+// test's hook (HostOnFolderMade) runs, as no other account can come in
+// between on Windows.
+NtStatus WINAPI NtCreateFileHost(PHANDLE handle, DWORD access,
+                                 NtObjectAttributes* object,
+                                 NtIoStatusBlock* io, void*, DWORD,
+                                 DWORD share_mode, DWORD disposition,
+                                 DWORD options, void*, DWORD) {
+  const NtStatus kInvalid = static_cast<NtStatus>(0xC000000D);
+  std::string windows, host, name;
+  bool exists = false;
+  if (!handle || !object || !io || !ResolveNtName(*object, &windows, &host,
+                                                  &name, &exists)) {
+    return static_cast<NtStatus>(0xC0000033);  // STATUS_OBJECT_NAME_INVALID
+  }
+  TraceCall("NtCreateFile", (windows + Modes(access, share_mode)).c_str());
+  if (TakeInjectedFailure("NtCreateFile")) return StatusOf(GetLastError());
+  bool folder = (options & kNtDirectoryFile) != 0;
+  HostFolderSecurity security;
+  if (disposition == kNtCreate) {
+    if (!folder) return kInvalid;
+    if (exists) return kNtNameCollision;
+    if (object->security_descriptor &&
+        ReadFolderSecurity(object->security_descriptor, &security) !=
+            ERROR_SUCCESS) {
+      return kInvalid;
+    }
+    if (mkdir(host.c_str(), 0777) != 0)
+      return StatusOf(errno == ENOSPC ? ERROR_DISK_FULL : ErrorOfOpen(errno));
+  } else if (disposition != kNtOpen && disposition != kNtOpenIf) {
+    return kInvalid;
+  }
+  HANDLE opened = OpenEntry(host, name, windows, access, share_mode,
+                            disposition == kNtOpenIf ? OPEN_ALWAYS
+                                                     : OPEN_EXISTING,
+                            folder);
+  if (opened == INVALID_HANDLE_VALUE) return StatusOf(GetLastError());
+  *handle = opened;
+  io->status = kNtSuccess;
+  if (disposition == kNtCreate) {
+    KeepFolderSecurity(windows,
+                       object->security_descriptor ? &security : nullptr);
+    RecordMadeFolder(host, windows, object->security_descriptor);
+  }
+  return kNtSuccess;
+}
+
+}  // namespace os_posix
 
 // One handle per stream, made when first asked for, as the process's
 // standard handles exist before any call; a closed stream has none.

@@ -112,7 +112,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES attributes) {
   }
   os_posix::KeepFolderSecurity(target.windows,
                                descriptor ? &security : nullptr);
-  os_posix::RecordMadeFolder(target.Host(), target.windows);
+  os_posix::RecordMadeFolder(target.Host(), target.windows, descriptor);
   return TRUE;
 }
 

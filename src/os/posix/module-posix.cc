@@ -1,13 +1,16 @@
 // LoadLibraryA, GetProcAddress and FreeLibrary for the one module the
 // program loads, ADVAPI32, whose calls are those of security-posix.cc;
 // GetModuleHandleA for KERNEL32, always loaded, whose calls found at run
-// time are those of wow64-posix.cc; and the process's pseudo-handle. Each
+// time are those of wow64-posix.cc; ntdll, whose NtCreateFile is in
+// file-posix.cc; and the process's pseudo-handle. Each
 // LoadLibraryA gives a handle of its own that FreeLibrary takes back.
 #include <stdint.h>
+#include <string.h>
 #include <strings.h>
 
 #include <memory>
 
+#include "os/nt-calls.h"
 #include "os/posix/handles-posix.h"
 #include "os/posix/machine-posix.h"
 #include "os/posix/security-posix.h"
@@ -30,10 +33,16 @@ bool IsKernel(const char* name) {
          strcasecmp(name, "kernel32.dll") == 0;
 }
 
+bool IsNtdll(const char* name) {
+  return strcasecmp(name, "ntdll") == 0 || strcasecmp(name, "ntdll.dll") == 0;
+}
+
 // Loaded for the whole life of the process, as on Windows: never opened,
 // never freed.
 char kernel_module;
+char ntdll_module;
 HMODULE KernelModule() { return &kernel_module; }
+HMODULE NtdllModule() { return &ntdll_module; }
 
 }  // namespace
 
@@ -52,6 +61,7 @@ HMODULE WINAPI LoadLibraryA(LPCSTR name) {
 
 HMODULE WINAPI GetModuleHandleA(LPCSTR name) {
   if (os_posix::TakeInjectedFailure("GetModuleHandleA")) return nullptr;
+  if (name != nullptr && IsNtdll(name)) return NtdllModule();
   if (name == nullptr || !IsKernel(name)) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;
@@ -63,6 +73,13 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
   if (os_posix::TakeInjectedFailure("GetProcAddress")) return nullptr;
   if (module == KernelModule() && name != nullptr)
     return os_posix::KernelFunction(name);
+  if (module == NtdllModule() && name != nullptr) {
+    if (strcmp(name, "NtCreateFile") == 0)
+      return reinterpret_cast<FARPROC>(
+          reinterpret_cast<void (*)()>(os_posix::NtCreateFileHost));
+    SetLastError(ERROR_PROC_NOT_FOUND);
+    return nullptr;
+  }
   if (!os_posix::LookUpHandle(module, {os_posix::HandleKind::kModule})) {
     SetLastError(ERROR_MOD_NOT_FOUND);
     return nullptr;

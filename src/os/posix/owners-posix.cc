@@ -1,6 +1,8 @@
-// Owners of folders, as the security calls read them through a handle:
-// GetKernelObjectSecurity answers with a self-relative descriptor, in the
-// binary layout of Windows, that holds the owner alone. A folder the
+// Owners and DACLs of folders, as the security calls read them through a
+// handle: GetKernelObjectSecurity answers with a self-relative descriptor,
+// in the binary layout of Windows, that holds the owner and, when asked
+// for, the DACL the folder was made with (none for one made on the host:
+// everyone may do everything). A folder the
 // program makes is owned by the token's user; one made any other way (by
 // a test, on the host) by another account, unless a test says otherwise.
 // Owners go with the folder, not its name: they are kept by the host's
@@ -30,6 +32,7 @@ using Entry = std::pair<dev_t, ino_t>;
 
 struct OwnerState {
   std::map<Entry, std::string> owners;  // SIDs as text
+  std::map<Entry, std::vector<BYTE>> dacls;
   std::set<char> drives_without_acls;   // upper case
   std::function<void(const char*)> on_folder_made;
 };
@@ -79,6 +82,13 @@ bool SidFromText(const std::string& text, std::vector<BYTE>* sid) {
   return true;
 }
 
+std::vector<BYTE> DaclOf(const struct stat& st) {
+  std::lock_guard<std::mutex> lock(owner_mutex);
+  const auto& dacls = Loaded().dacls;
+  auto found = dacls.find({st.st_dev, st.st_ino});
+  return found == dacls.end() ? std::vector<BYTE>() : found->second;
+}
+
 std::string OwnerOf(const struct stat& st) {
   std::lock_guard<std::mutex> lock(owner_mutex);
   const auto& owners = Loaded().owners;
@@ -103,13 +113,14 @@ void ForgetOwners() {
 
 namespace os_posix {
 
-// Only the owner is offered; a descriptor that asks for more is refused.
+// Only the owner and the DACL are offered; asking for more is refused.
 BOOL WINAPI GetKernelObjectSecurityHost(HANDLE handle,
                                         SECURITY_INFORMATION requested,
                                         PSECURITY_DESCRIPTOR descriptor,
                                         DWORD length, LPDWORD needed) {
   if (RefusedSecurityCall("GetKernelObjectSecurity")) return FALSE;
-  if (requested != OWNER_SECURITY_INFORMATION || needed == nullptr)
+  if ((requested & ~DACL_SECURITY_INFORMATION) != OWNER_SECURITY_INFORMATION ||
+      needed == nullptr)
     return Fail(ERROR_INVALID_PARAMETER);
   struct stat st;
   DWORD error = StatusForSecurity(handle, &st);
@@ -120,12 +131,40 @@ BOOL WINAPI GetKernelObjectSecurityHost(HANDLE handle,
   head.Revision = SECURITY_DESCRIPTOR_REVISION;
   head.Control = SE_SELF_RELATIVE;
   head.Owner = sizeof head;
-  *needed = static_cast<DWORD>(sizeof head + owner.size());
+  std::vector<BYTE> dacl;
+  if (requested & DACL_SECURITY_INFORMATION) dacl = DaclOf(st);
+  if (!dacl.empty()) {
+    head.Control |= SE_DACL_PRESENT;
+    head.Dacl = static_cast<DWORD>(sizeof head + owner.size());
+  }
+  *needed = static_cast<DWORD>(sizeof head + owner.size() + dacl.size());
   if (descriptor == nullptr || length < *needed)
     return Fail(ERROR_INSUFFICIENT_BUFFER);
   BYTE* out = static_cast<BYTE*>(descriptor);
   memcpy(out, &head, sizeof head);
   memcpy(out + sizeof head, owner.data(), owner.size());
+  if (!dacl.empty()) memcpy(out + head.Dacl, dacl.data(), dacl.size());
+  return TRUE;
+}
+
+// Either form, as for the owner; a DACL absent gives no list.
+BOOL WINAPI GetSecurityDescriptorDaclHost(PSECURITY_DESCRIPTOR descriptor,
+                                          LPBOOL present, PACL* dacl,
+                                          LPBOOL defaulted) {
+  if (RefusedSecurityCall("GetSecurityDescriptorDacl")) return FALSE;
+  if (!descriptor || !present || !dacl || !defaulted)
+    return Fail(ERROR_INVALID_PARAMETER);
+  SECURITY_DESCRIPTOR_RELATIVE head;
+  memcpy(&head, descriptor, sizeof head);
+  *present = (head.Control & SE_DACL_PRESENT) != 0;
+  if (head.Control & SE_SELF_RELATIVE) {
+    *dacl = head.Dacl ? reinterpret_cast<PACL>(static_cast<BYTE*>(descriptor) +
+                                               head.Dacl)
+                      : nullptr;
+  } else {
+    *dacl = static_cast<SECURITY_DESCRIPTOR*>(descriptor)->Dacl;
+  }
+  *defaulted = FALSE;
   return TRUE;
 }
 
@@ -161,9 +200,19 @@ BOOL WINAPI EqualSidHost(PSID first, PSID second) {
 }
 
 void RecordMadeFolder(const std::string& host_path,
-                      const std::string& windows_path) {
+                      const std::string& windows_path,
+                      const void* descriptor) {
   struct stat st;
-  if (lstat(host_path.c_str(), &st) == 0) SetOwner(st, kHostTokenUser);
+  if (lstat(host_path.c_str(), &st) == 0) {
+    SetOwner(st, kHostTokenUser);
+    const auto* sd = static_cast<const SECURITY_DESCRIPTOR*>(descriptor);
+    if (sd && (sd->Control & SE_DACL_PRESENT) && sd->Dacl) {
+      const BYTE* acl = reinterpret_cast<const BYTE*>(sd->Dacl);
+      std::lock_guard<std::mutex> lock(owner_mutex);
+      Loaded().dacls[{st.st_dev, st.st_ino}].assign(acl,
+                                                    acl + sd->Dacl->AclSize);
+    }
+  }
   std::function<void(const char*)> hook;
   {
     std::lock_guard<std::mutex> lock(owner_mutex);
@@ -175,6 +224,7 @@ void RecordMadeFolder(const std::string& host_path,
 void ForgetFolderOwner(const struct stat& st) {
   std::lock_guard<std::mutex> lock(owner_mutex);
   Loaded().owners.erase({st.st_dev, st.st_ino});
+  Loaded().dacls.erase({st.st_dev, st.st_ino});
 }
 
 bool DriveKeepsAccessLists(char letter) {

@@ -334,6 +334,8 @@ FARPROC AdvapiFunction(const char* name) {
        Export<GetKernelObjectSecurityCall>(GetKernelObjectSecurityHost)},
       {"GetSecurityDescriptorOwner",
        Export<GetSecurityDescriptorOwnerCall>(GetSecurityDescriptorOwnerHost)},
+      {"GetSecurityDescriptorDacl",
+       Export<GetSecurityDescriptorDaclCall>(GetSecurityDescriptorDaclHost)},
       {"EqualSid", Export<EqualSidCall>(EqualSidHost)},
   };
   auto found = kExports.find(name);

@@ -8,6 +8,7 @@
 
 #include <string>
 
+#include "os/nt-calls.h"
 #include "os/posix/host-control.h"
 #include "os/posix/win32-posix.h"
 
@@ -41,17 +42,31 @@ BOOL WINAPI GetKernelObjectSecurityHost(HANDLE handle,
                                         DWORD length, LPDWORD needed);
 BOOL WINAPI GetSecurityDescriptorOwnerHost(PSECURITY_DESCRIPTOR descriptor,
                                            PSID* owner, LPBOOL defaulted);
+BOOL WINAPI GetSecurityDescriptorDaclHost(PSECURITY_DESCRIPTOR descriptor,
+                                          LPBOOL present, PACL* dacl,
+                                          LPBOOL defaulted);
 BOOL WINAPI EqualSidHost(PSID first, PSID second);
+
+// NtCreateFile, as ntdll offers it (file-posix.cc; os/nt-calls.h).
+NtStatus WINAPI NtCreateFileHost(PHANDLE handle, DWORD access,
+                                 NtObjectAttributes* object,
+                                 NtIoStatusBlock* io, void* allocation,
+                                 DWORD attributes, DWORD share_mode,
+                                 DWORD disposition, DWORD options, void* ea,
+                                 DWORD ea_length);
 
 // The status of the entry a file handle holds, when the handle was opened
 // with READ_CONTROL (file-posix.cc); else ERROR_ACCESS_DENIED, or
 // ERROR_INVALID_HANDLE for no file handle.
 DWORD StatusForSecurity(HANDLE handle, struct stat* st);
 
-// The owner of a folder the program made (CreateDirectoryA): the token
-// user. Then the test's hook, if any, is called with its Windows path.
+// The owner of a folder the program made (CreateDirectoryA, NtCreateFile):
+// the token user; and the DACL of `descriptor` (may be null), as the
+// folder keeps it. Then the test's hook, if any, is called with its
+// Windows path.
 void RecordMadeFolder(const std::string& host_path,
-                      const std::string& windows_path);
+                      const std::string& windows_path,
+                      const void* descriptor);
 // The folder `st` is gone: its owner with it.
 void ForgetFolderOwner(const struct stat& st);
 

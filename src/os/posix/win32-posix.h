@@ -329,6 +329,15 @@ BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
 UINT WINAPI GetACP(void);
 BOOL WINAPI IsDBCSLeadByte(BYTE byte);
 
+// Console control: Ctrl+C is the host's SIGINT. The handlers are called
+// last added first; when none returns TRUE the process ends, as by the
+// signal.
+#define CTRL_C_EVENT 0
+#define CTRL_BREAK_EVENT 1
+#define CTRL_CLOSE_EVENT 2
+typedef BOOL(WINAPI* PHANDLER_ROUTINE)(DWORD event);
+BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
+
 // Time.
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
 void WINAPI Sleep(DWORD milliseconds);
@@ -359,7 +368,9 @@ typedef DWORD* PDWORD;
 
 #define TOKEN_QUERY 0x0008
 #define READ_CONTROL 0x00020000u
+#define SYNCHRONIZE 0x00100000u
 #define OWNER_SECURITY_INFORMATION 0x00000001
+#define DACL_SECURITY_INFORMATION 0x00000004
 #define SE_OWNER_DEFAULTED 0x0001
 #define SE_SELF_RELATIVE 0x8000
 #define ACL_REVISION 2
@@ -474,8 +485,9 @@ BOOL WINAPI FreeLibrary(HMODULE module);
 // The pseudo-handle (HANDLE)-1, as on Windows; nothing to close.
 HANDLE WINAPI GetCurrentProcess(void);
 
-// KERNEL32, always loaded: GetModuleHandleA finds it by that name (any
-// letter case, with or without ".dll"; any other module is not found), and
+// KERNEL32 and ntdll, always loaded: GetModuleHandleA finds them by name
+// (any letter case, with or without ".dll"; any other module is not
+// found). GetProcAddress finds NtCreateFile in ntdll (os/nt-calls.h), and
 // GetProcAddress finds in it the calls that tell a 32-bit program whether
 // it runs under WoW64 on a 64-bit Windows, as the machine offers them (see
 // host-control.h). Newer than Windows 2000, they too are only found, never
