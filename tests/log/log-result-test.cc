@@ -188,7 +188,9 @@ TEST_F(LogResultTest, ARunWaitsForTheLockAnotherRunHolds) {
 }
 
 // A lock that stays held: the run waits 5 seconds in all, in short
-// pauses, then appends and leaves the mark.
+// pauses, then appends and leaves the mark. A program that holds the log
+// sharing reading only (a backup) for 2 s is waited for within the same 5
+// seconds; one that holds it for good fails the open after them.
 TEST_F(LogResultTest, ALockHeldForGoodIsWaitedForFiveSeconds) {
   MakeFolder("ZRLOG");
   MakeFile("ZRLOG/ZR.log", "old\r\n\x1A");
@@ -196,20 +198,28 @@ TEST_F(LogResultTest, ALockHeldForGoodIsWaitedForFiveSeconds) {
   ASSERT_TRUE(other.Start(-1));
   HostSkipSleep(true);  // the pauses are traced, not waited for
   HostTraceCalls(true);
-  EXPECT_EQ(Log(0), 0);
-  unsigned long waited = 0;
-  size_t pauses = 0;
-  for (const std::string& line : HostTakeTrace()) {
-    if (line.rfind("Sleep ", 0) == 0) {
-      waited += std::stoul(line.substr(strlen("Sleep ")));
-      ++pauses;
+  auto waited = [] {
+    unsigned long total = 0;
+    for (const std::string& line : HostTakeTrace()) {
+      if (line.rfind("Sleep ", 0) == 0)
+        total += std::stoul(line.substr(strlen("Sleep ")));
     }
-  }
+    return total;
+  };
+  HostFailCall("NtCreateFile", ERROR_SHARING_VIOLATION, 80);
+  EXPECT_EQ(Log(0), 0);
+  EXPECT_EQ(waited(), 5000u);
   EXPECT_TRUE(other.Release());
-  EXPECT_EQ(waited, 5000u);
-  EXPECT_GT(pauses, 10u);
   EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
             std::string("old\r\n\x1A") + kRecord0);
+  HostFailCall("NtCreateFile", ERROR_SHARING_VIOLATION, 1000);
+  ExpectLogFailure();
+  EXPECT_EQ(waited(), 5000u);
+  HostFailCall("NtCreateFile", ERROR_SHARING_VIOLATION, 0);
+  // The folder, opened after the version file, is waited for alike.
+  HostFailNthCall("CreateFileA", ERROR_SHARING_VIOLATION, 2);
+  EXPECT_EQ(Log(0), 0);
+  EXPECT_EQ(waited(), 25u);
 }
 
 TEST_F(LogResultTest, WithoutAVersionFileNothingIsLogged) {

@@ -321,6 +321,18 @@ TEST_F(StagedRunTest, StartingFolderGoneDuringTheUpdate) {
   EXPECT_EQ(entered.back(), "SetCurrentDirectoryA C:\\");
 }
 
+// Ctrl+C at the console while the update runs (the host's SIGINT, which
+// the update sends): the run waits for the update, records its result and
+// removes its copy. Without the run's handler it would end this process.
+TEST_F(StagedRunTest, ABreakDuringTheUpdateStillRecordsAndCleansUp) {
+  MakeFile("pkg/ZELMOR_UPDATE",
+           "#!/bin/sh\nkill -INT " + std::to_string(getpid()) + "\nexit 7\n");
+  fs::permissions(HostPath("pkg/ZELMOR_UPDATE"), fs::perms::owner_all);
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 7);
+  EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=7 \r\n");
+  EXPECT_TRUE(StagingLeftovers().empty());
+}
+
 TEST_F(StagedRunTest, AbsolutePackageAndANotApplicableRunStillCleanUp) {
   SetWindows(VER_PLATFORM_WIN32_NT, 5, 1);
   EXPECT_EQ(Run({"zoderudo", "c:\\PKG"}), 99);
