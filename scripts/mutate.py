@@ -12,6 +12,8 @@ removed, a returned code swapped (0 and 1, true and false), a condition
 negated. A draw of `--sample` faults from all that the rules give, in an
 order fixed by `--seed`, so a run can be repeated; a fault that does not
 compile is no fault of the program and is replaced by the next one drawn.
+The copy is built without -Werror: a fault that only trips a warning is
+built and counted like any other, caught or not, never dropped.
 
 The work happens on a copy of the project in build/mutate/ (its own build
 folder inside), so the sources in the working tree are never changed, and an
@@ -35,7 +37,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SOURCE_FOLDERS = ["src/run", "src/platform", "src/staging", "src/log",
-                  "src/console", "src/report"]
+                  "src/console", "src/report", "src/os"]
 COPIED = ["CMakeLists.txt", "CMakePresets.json", "cmake", "src", "tests",
           "bench"]
 
@@ -197,9 +199,13 @@ def all_mutants(root):
                 text = f.read()
             for start, end, new, rule, what in find_mutants(rel, text):
                 line = text.count("\n", 0, start) + 1
+                begin = text.rfind("\n", 0, start) + 1
+                finish = text.find("\n", start)
+                source = " ".join(text[begin:finish if finish >= 0
+                                       else len(text)].split())
                 mutants.append({"file": rel, "start": start, "end": end,
                                 "new": new, "rule": rule, "what": what,
-                                "line": line})
+                                "line": line, "text": source})
     return mutants
 
 
@@ -257,10 +263,12 @@ def copy_project(work):
 
 def survivors_again(output, mutants):
     """The faults that an earlier run printed as survivors, found among
-    today's by file and description at the nearest line: their indices,
-    and the lines of those no longer made."""
+    today's by file, description and the exact text of their line (among
+    lines of the same text, the nearest): their indices, and the lines of
+    those no longer made. A fault whose line has changed is not taken for
+    another one that merely lies near it."""
     found, gone = [], []
-    pattern = re.compile(r"^survived\s+\d+ (\S+):(\d+) (.*)$")
+    pattern = re.compile(r"^survived\s+\d+ (\S+):(\d+) (.*?) in: (.*)$")
     with open(output, encoding="latin-1") as f:
         for line in f:
             m = pattern.match(line.rstrip("\n"))
@@ -268,7 +276,8 @@ def survivors_again(output, mutants):
                 continue
             path, number, what = m.group(1), int(m.group(2)), m.group(3)
             same = [i for i, x in enumerate(mutants)
-                    if x["file"] == path and x["what"] == what]
+                    if x["file"] == path and x["what"] == what and
+                    x["text"] == m.group(4)]
             if not same:
                 gone.append(line.strip())
                 continue
@@ -290,8 +299,8 @@ def main():
     parser.add_argument("--again", metavar="OUTPUT",
                         help="only the faults that survived in an earlier "
                         "run, from its printed output; each is found again "
-                        "by file and fault, at the nearest line, so the "
-                        "code may have moved since")
+                        "by file, fault and the exact text of its line, so "
+                        "the code may have moved since")
     parser.add_argument("--list", action="store_true",
                         help="print the draw and stop")
     parser.add_argument("--work", default=os.path.join(ROOT, "build",
@@ -328,7 +337,10 @@ def main():
         print("%d faults by rule in %s; seed %d, sample %d" %
               (len(mutants), ", ".join(SOURCE_FOLDERS), args.seed,
                args.sample), flush=True)
-    if not run(["cmake", "--preset", "host"], tree, log, 600) or \
+    # Warnings are not errors here: a fault that only trips one is a fault
+    # the tests must catch.
+    if not run(["cmake", "--preset", "host",
+                "-DCMAKE_COMPILE_WARNING_AS_ERROR=OFF"], tree, log, 600) or \
             not run(["cmake", "--build", "--preset", "host", "-j",
                      str(args.jobs)], tree, log, 3600) or \
             not run(["ctest", "--test-dir", build, "-j", str(args.jobs)],
@@ -370,7 +382,8 @@ def main():
         where = "%s:%d" % (m["file"], m["line"])
         verdict = "survived" if passed else ("caught (time-out)"
                                              if passed is None else "caught")
-        (survived if passed else caught).append((number, where, m["what"]))
+        (survived if passed else caught).append(
+            (number, where, m["what"], m["text"]))
         print("%4d %-40s %s [%s, %ds]" % (number, where, m["what"], verdict,
                                            time.time() - began), flush=True)
 
@@ -383,8 +396,8 @@ def main():
           (tried, stillborn, len(caught), len(survived),
            100.0 * len(caught) / tried,
            "again" if args.again else "seed %d" % args.seed))
-    for number, where, what in survived:
-        print("survived %4d %s %s" % (number, where, what))
+    for number, where, what, text in survived:
+        print("survived %4d %s %s in: %s" % (number, where, what, text))
     return 0
 
 
