@@ -1,21 +1,27 @@
 // Test helper for Windows: holds a file open with no sharing while it runs
-// a program, as another program that locks the file would.
+// a program, as another program that locks the file would; or, given a
+// share mode and a time, with that sharing for that long after the program
+// started, as a backup or a log collector would.
 //
-//   hold-file FILE COMMAND-LINE
+//   hold-file FILE COMMAND-LINE [SHARE-MODE MILLISECONDS]
 //
 // Creates FILE if missing. The exit code is the program's, or 255 when
 // the file cannot be held or the program not started.
 #include <windows.h>
 
 #include <stdio.h>
+#include <stdlib.h>
 #include <string.h>
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    fputs("usage: hold-file FILE COMMAND-LINE\n", stderr);
+  if (argc != 3 && argc != 5) {
+    fputs("usage: hold-file FILE COMMAND-LINE [SHARE-MODE MILLISECONDS]\n",
+          stderr);
     return 255;
   }
-  HANDLE held = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+  DWORD share = argc == 5 ? strtoul(argv[3], nullptr, 0) : 0;
+  HANDLE held = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, share,
+                            nullptr,
                             OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (held == INVALID_HANDLE_VALUE) {
     fprintf(stderr, "hold-file: cannot open %s (error %lu)\n", argv[1],
@@ -35,11 +41,18 @@ int main(int argc, char** argv) {
   DWORD code = 255;
   if (CreateProcessA(nullptr, command, nullptr, nullptr, FALSE, 0, nullptr,
                      nullptr, &startup, &process)) {
+    if (argc == 5 &&
+        WaitForSingleObject(process.hProcess, strtoul(argv[4], nullptr, 0)) ==
+            WAIT_TIMEOUT) {
+      CloseHandle(held);
+      held = INVALID_HANDLE_VALUE;
+    }
     WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &code);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
   }
-  CloseHandle(held);
+  if (held != INVALID_HANDLE_VALUE)
+    CloseHandle(held);
   return static_cast<int>(code);
 }

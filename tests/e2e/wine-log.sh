@@ -70,16 +70,21 @@ second_run_appends() {
 }
 e2e_case "a second run appends after the first" second_run_appends
 
+# end_of_file_mark_is_cut BEFORE KEPT: the log's bytes before the run,
+# and what stays of them before the record (printf escapes).
 end_of_file_mark_is_cut() {
   add_driver tavixnt5.sys
   make_package 0
   mkdir -p "$E2E_LOG_DIR"
-  printf 'old line\r\n\032' >"$LOG"
+  printf "$1" >"$LOG"
   run_program
-  expect_update_result 0 && expect_log "old line\\r\\n$(record 1.0 2.0 0)"
+  expect_update_result 0 && expect_log "$2$(record 1.0 2.0 0)"
 }
 e2e_case "a log ending in 0x1A loses it; the record follows the last line" \
-  end_of_file_mark_is_cut
+  end_of_file_mark_is_cut 'old line\r\n\032' 'old line\r\n'
+e2e_case "a log ending mid-line: the record starts on a line of its own" \
+  end_of_file_mark_is_cut '03-07-2005 09:05:41,Upda\032' \
+  '03-07-2005 09:05:41,Upda\r\n'
 
 folder_in_place_of_log() {
   add_driver tavixnt5.sys

@@ -65,6 +65,73 @@ swapped_during_pause() {
   return $status
 }
 
+# Another account's watcher renames every new C:\ZRT*.TMP folder away the
+# instant it appears, renames an empty folder of its own in, and drops its
+# ZELMOR_UPDATE.bat into it (which cmd would run before the package's
+# .cmd). The folder is held from the instant it exists: the renames fail,
+# and the package's own update runs from its own copy.
+swapped_the_instant_it_appears() {
+  add_driver tavixnt5.sys
+  make_package 0
+  cat >"$CASE_DIR/watch.c" <<'EOF_C'
+#include <windows.h>
+#include <stdio.h>
+#include <string.h>
+int main(int argc, char** argv) {
+  char planted[8192] = "|", name[MAX_PATH], away[MAX_PATH], bat[MAX_PATH];
+  int tried = 0, swapped = 0;
+  DWORD end = GetTickCount() + 60000;
+  WIN32_FIND_DATAA f;
+  while (argc == 2 && GetTickCount() < end &&
+         GetFileAttributesA("C:\\stop-watch") == INVALID_FILE_ATTRIBUTES) {
+    HANDLE search = FindFirstFileA("C:\\ZRT*.TMP", &f);
+    if (search == INVALID_HANDLE_VALUE) continue;
+    do {
+      sprintf(name, "|C:\\%s|", f.cFileName);
+      if (!(f.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
+          strstr(planted, name)) continue;
+      *strrchr(name, '|') = '\0';
+      sprintf(away, "C:\\away%d", tried++);
+      if (!MoveFileA(name + 1, away)) continue;
+      CreateDirectoryA("C:\\theirs", NULL);
+      if (!MoveFileA("C:\\theirs", name + 1)) continue;
+      strcat(strcat(planted, name + 1), "|");
+      sprintf(bat, "%s\\ZELMOR_UPDATE.bat", name + 1);
+      FILE* file = fopen(bat, "w");
+      if (file) fprintf(file, "echo theirs> \"%s\"\r\n", argv[1]), fclose(file);
+      ++swapped;
+    } while (FindNextFileA(search, &f));
+    FindClose(search);
+  }
+  printf("%d %d\n", tried, swapped);
+  return 0;
+}
+EOF_C
+  i686-w64-mingw32-gcc -o "$CASE_DIR/watch.exe" "$CASE_DIR/watch.c" ||
+    { echo "  cannot build the watcher"; return 1; }
+  rm -f "$WINEPREFIX/drive_c/stop-watch"
+  wine "$(winpath "$CASE_DIR/watch.exe")" "$(winpath "$CASE_DIR/theirs-ran")" \
+    >"$CASE_DIR/watched" 2>/dev/null &
+  local watcher=$! status=0 tried swapped
+  sleep 1
+  mkdir -p "$CASE_DIR/start"
+  run_program_from "$CASE_DIR/start" "\"$(winpath "$CASE_PACKAGE")\""
+  : >"$WINEPREFIX/drive_c/stop-watch"
+  wait "$watcher"
+  read -r tried swapped <"$CASE_DIR/watched"
+  [ "${tried:-0}" -gt 0 ] || { echo "  the watcher never saw the folder"; status=1; }
+  [ "${swapped:-1}" -eq 0 ] || { echo "  the watcher swapped $swapped folders"; status=1; }
+  [ ! -e "$CASE_DIR/theirs-ran" ] || { echo "  their update ran"; status=1; }
+  if ! grep -qx $'Unable to create temporary directory!\r' "$CASE_DIR/stdout"; then
+    expect_stdout "update ran\r\n0\r\n" && expect_no_stderr &&
+      grep -q '^C:\\ZRT' "$CASE_RECORD" || status=1
+  fi
+  expect_no_staging_left || status=1
+  rm -rf "$WINEPREFIX"/drive_c/{stop-watch,away*,theirs}
+  clear_staging
+  return $status
+}
+
 # C:\ZRLOG is a file: the staged update runs, the log cannot be opened,
 # and the run still goes back and removes its copy; exit code 1.
 log_folder_a_file_after_staged_update() {
@@ -153,6 +220,8 @@ planted_cmd() {
 
 e2e_case "staging folder swapped for a link during the pause: its target untouched, the update's code" \
   swapped_during_pause
+e2e_case "staging folder renamed away the instant it appears: held, their file never runs" \
+  swapped_the_instant_it_appears
 e2e_case "staged run, C:\\ZRLOG a file: the update ran, the message, exit 1, no copy left" \
   log_folder_a_file_after_staged_update
 e2e_case "C:\\ZRLOG a link to another folder: its log untouched, the message, exit 1" \

@@ -131,11 +131,15 @@ void HostSetNoFileIndex(bool on);
 // Records, while on, one line per call of the calls that act on files,
 // folders, processes and time: CreateDirectoryA, CreateFileA, CopyFileA,
 // CreateProcessA, DeleteFileA, FindFirstFileA, GetDiskFreeSpaceA,
-// GetTempFileNameA, RemoveDirectoryA, SetCurrentDirectoryA and Sleep. Each
-// line is the function's name, one blank and the path, command line or
-// number passed in (for CopyFileA the new file's path; for CreateProcessA
-// the program's path, when one is given, a blank and the command line). Made even when the
-// call is made to fail.
+// GetTempFileNameA, NtCreateFile, RemoveDirectoryA, SetCurrentDirectoryA
+// and Sleep. Each line is the function's name, one blank and the path,
+// command line or number passed in (for CopyFileA the new file's path; for
+// CreateProcessA the program's path, when one is given, a blank and the
+// command line; for NtCreateFile the Windows path, a name relative to a
+// held folder joined to the path that folder was opened by). An open
+// (CreateFileA, NtCreateFile) adds the access and share mode asked for:
+// "CreateFileA C:\ZRLOG access=0x1 share=0x1". Made even when the call is
+// made to fail.
 void HostTraceCalls(bool on);
 std::vector<std::string> HostTakeTrace();
 
@@ -186,9 +190,11 @@ extern const char kHostOtherUser[];
 // `sid` ("S-1-5-18"); false when there is no such folder or SID.
 bool HostSetFolderOwner(const char* path, const char* sid);
 
-// Called inside every CreateDirectoryA that made a folder, with its
-// Windows path, after its owner is set: a test plays another account that
-// acts before the program's next call. An empty hook removes it.
+// Called inside every CreateDirectoryA and NtCreateFile that made a
+// folder, with its Windows path, after its owner is set (and, for
+// NtCreateFile, with the folder already held): a test plays another
+// account that acts before the program's next call. An empty hook removes
+// it.
 void HostOnFolderMade(std::function<void(const char* windows_path)> hook);
 
 // Whether the drive `letter` keeps access lists (NTFS, the default) or
@@ -213,9 +219,10 @@ struct HostFolderSecurity {
   std::vector<HostAccessEntry> entries;
 };
 
-// What the last CreateDirectoryA that made the folder `path` (a Windows
-// path, any letter case) was given; kept when the folder is gone, for a
-// test to read after a run. False when it was given no descriptor, or no
+// What the last CreateDirectoryA or NtCreateFile that made the folder
+// `path` (a Windows path, any letter case) was given; kept when the folder
+// is gone, for a test to read after a run. False when it was given no
+// descriptor, or no
 // such folder was made since the machine was reset. The layer enforces
 // none of it: the host's permissions stay the process's defaults.
 bool HostMadeFolderSecurity(const char* path, HostFolderSecurity* security);
