@@ -83,8 +83,8 @@ end_of_file_mark_is_cut() {
 e2e_case "a log ending in 0x1A loses it; the record follows the last line" \
   end_of_file_mark_is_cut 'old line\r\n\032' 'old line\r\n'
 e2e_case "a log ending mid-line: the record starts on a line of its own" \
-  end_of_file_mark_is_cut '03-07-2005 09:05:41,Upda\032' \
-  '03-07-2005 09:05:41,Upda\r\n'
+  end_of_file_mark_is_cut 'a record cut short,Upda\032' \
+  'a record cut short,Upda\r\n'
 
 folder_in_place_of_log() {
   add_driver tavixnt5.sys

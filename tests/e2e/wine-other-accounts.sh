@@ -69,10 +69,13 @@ swapped_during_pause() {
 # instant it appears, renames an empty folder of its own in, and drops its
 # ZELMOR_UPDATE.bat into it (which cmd would run before the package's
 # .cmd). The folder is held from the instant it exists: the renames fail,
-# and the package's own update runs from its own copy.
+# and the package's own update runs from its own copy. (The update stops
+# the watcher as it ends: once the run lets go of the emptied copy, a
+# folder swapped in is the other account's own, and runs nothing.)
 swapped_the_instant_it_appears() {
   add_driver tavixnt5.sys
   make_package 0
+  sed -i 's/^exit/echo.> C:\\stop-watch\r\nexit/' "$CASE_PACKAGE/ZELMOR_UPDATE.cmd"
   cat >"$CASE_DIR/watch.c" <<'EOF_C'
 #include <windows.h>
 #include <stdio.h>
@@ -116,9 +119,9 @@ EOF_C
   sleep 1
   mkdir -p "$CASE_DIR/start"
   run_program_from "$CASE_DIR/start" "\"$(winpath "$CASE_PACKAGE")\""
-  : >"$WINEPREFIX/drive_c/stop-watch"
+  : >"$WINEPREFIX/drive_c/stop-watch"  # should the run have failed
   wait "$watcher"
-  read -r tried swapped <"$CASE_DIR/watched"
+  read -r tried swapped < <(tr -d '\r' <"$CASE_DIR/watched")
   [ "${tried:-0}" -gt 0 ] || { echo "  the watcher never saw the folder"; status=1; }
   [ "${swapped:-1}" -eq 0 ] || { echo "  the watcher swapped $swapped folders"; status=1; }
   [ ! -e "$CASE_DIR/theirs-ran" ] || { echo "  their update ran"; status=1; }
