@@ -187,7 +187,8 @@ extern const char kHostOtherUser[];
 // CreateDirectoryA makes is owned by kHostTokenUser; any other, made on
 // the host, by kHostOtherUser. The owner goes with the folder when it is
 // renamed. Sets the owner of the folder at `path` (a Windows path) to
-// `sid` ("S-1-5-18"); false when there is no such folder or SID.
+// `sid` ("S-1-5-18"), as for a folder made on the host, without an access
+// list; false when there is no such folder or SID.
 bool HostSetFolderOwner(const char* path, const char* sid);
 
 // Called inside every CreateDirectoryA and NtCreateFile that made a

@@ -205,13 +205,14 @@ void RecordMadeFolder(const std::string& host_path,
   struct stat st;
   if (lstat(host_path.c_str(), &st) == 0) {
     SetOwner(st, kHostTokenUser);
+    // Whatever an earlier folder of this inode had goes.
     const auto* sd = static_cast<const SECURITY_DESCRIPTOR*>(descriptor);
-    if (sd && (sd->Control & SE_DACL_PRESENT) && sd->Dacl) {
-      const BYTE* acl = reinterpret_cast<const BYTE*>(sd->Dacl);
-      std::lock_guard<std::mutex> lock(owner_mutex);
-      Loaded().dacls[{st.st_dev, st.st_ino}].assign(acl,
-                                                    acl + sd->Dacl->AclSize);
-    }
+    const BYTE* acl = sd && (sd->Control & SE_DACL_PRESENT) && sd->Dacl
+                          ? reinterpret_cast<const BYTE*>(sd->Dacl)
+                          : nullptr;
+    std::lock_guard<std::mutex> lock(owner_mutex);
+    Loaded().dacls[{st.st_dev, st.st_ino}].assign(
+        acl, acl ? acl + sd->Dacl->AclSize : acl);
   }
   std::function<void(const char*)> hook;
   {
@@ -245,6 +246,8 @@ bool HostSetFolderOwner(const char* path, const char* sid) {
     return false;
   }
   SetOwner(st, sid);
+  std::lock_guard<std::mutex> lock(owner_mutex);
+  Loaded().dacls.erase({st.st_dev, st.st_ino});
   return true;
 }
 
