@@ -37,9 +37,10 @@ endif()
 find_program(ZODERUDO_PYTHON python3 REQUIRED)
 
 # What the ZIP holds besides the exe: the README with the documents it
-# links to, and the example package.
+# links to, the example package and the rollout scripts.
 file(GLOB shipped_texts CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}
-     ${CMAKE_SOURCE_DIR}/docs/*.md ${CMAKE_SOURCE_DIR}/examples/package/*)
+     ${CMAKE_SOURCE_DIR}/docs/*.md ${CMAKE_SOURCE_DIR}/examples/package/*
+     ${CMAKE_SOURCE_DIR}/deploy/*.bat)
 # A build tree made when CPack wrote the release still holds its
 # configuration, which reserves the target name "package".
 file(REMOVE ${CMAKE_BINARY_DIR}/CPackConfig.cmake

@@ -8,7 +8,7 @@
 #   it, the other is no commit and is given SOURCE_DATE_EPOCH;
 # - the release ZIP (made by the package target) holds the exes
 #   (zoderudo.exe, and zrreport.exe from the same folder as EXE), the
-#   README, docs/ and the example package, in a fixed order with fixed
+#   README, docs/, deploy/ and the example package, in a fixed order with fixed
 #   modes and times; its SHA256SUMS verifies, and the debug archive holds
 #   the exes' debug files.
 # - every relative link in the ZIP's Markdown leads to a file in the ZIP.
@@ -81,7 +81,8 @@ release_archives() {
     return 1
   zip_entries "$release/$top.zip" >"$work/entries"
   local name
-  for name in / README.md SHA256SUMS docs/ docs/deploying.md \
+  for name in / README.md SHA256SUMS deploy/ deploy/pull-logs.bat \
+      deploy/remove-staging.bat deploy/startup-script.bat docs/ docs/deploying.md \
       docs/developing.md docs/releasing.md docs/support.md examples/ \
       examples/package/ examples/package/ZELMOR_UPDATE.cmd \
       examples/package/version.id zoderudo.exe zrreport.exe; do
