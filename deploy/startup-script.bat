@@ -9,6 +9,8 @@ rem may write: a marker stops the update on this PC.
 set "STATE=%SystemRoot%\ZRDEPLOY"
 
 if not exist "%STATE%\" call :make_state
+rem mkdir and pushd set the errorlevel when they fail, not when they work.
+call :no_error
 mkdir "%STATE%\%NAME%.lock" 2>nul
 if errorlevel 1 goto locked
 if exist "%STATE%\%NAME%.new" del "%STATE%\%NAME%.new"
@@ -35,7 +37,9 @@ rem Started in the package folder, so that a run that stops before the
 rem update records its result with the package's version.id. A network
 rem folder cannot be current: pushd maps a drive letter to it.
 set rc=1
-pushd "%PKG%" 2>nul || goto unreachable
+call :no_error
+pushd "%PKG%" 2>nul
+if errorlevel 1 goto unreachable
 "%PKG%\zoderudo.exe" "%PKG%" >"%STATE%\%NAME%.console.txt" 2>&1
 set rc=%errorlevel%
 popd
@@ -78,12 +82,15 @@ if "%rc%"=="1641" copy /y "%STATE%\%NAME%.new" "%STATE%\%NAME%.restart" >nul
 if "%rc%"=="99" copy /y "%STATE%\%NAME%.new" "%STATE%\%NAME%.na" >nul
 goto :eof
 
+:no_error
+exit /b 0
+
 :make_state
 rem Administrators (S-1-5-32-544) and SYSTEM (S-1-5-18) by their SIDs,
 rem which every language of Windows shares. Windows 2000 and XP have no
 rem icacls: there the folder keeps the Windows folder's permissions.
 mkdir "%STATE%"
-if exist "%SystemRoot%\system32\icacls.exe" icacls "%STATE%" /inheritance:r /grant:r *S-1-5-32-544:(OI)(CI)F *S-1-5-18:(OI)(CI)F >nul
+if exist "%SystemRoot%\system32\icacls.exe" icacls "%STATE%" /inheritance:r /grant:r "*S-1-5-32-544:(OI)(CI)F" "*S-1-5-18:(OI)(CI)F" >nul
 goto :eof
 
 :key
