@@ -37,7 +37,9 @@ if [ ! -f "$distinct/PC00000.log" ]; then
   python3 bench/make-logs.py "$distinct" 1 "$packages" --distinct
 fi
 
-# measure FOLDER LOGS RECORDS: zrreport and cat on the folder's logs. The
+# measure FOLDER LOGS RECORDS GOAL: zrreport and cat on the folder's logs;
+# GOAL 2x: within 2x of cat; none: every record is a row of the table, to
+# be sorted and written, so only the figure (and its growth) is shown. The
 # logs have failures, so zrreport ends with 1; any other code is an error.
 measure() {
   local folder=$1 bytes peak
@@ -47,10 +49,11 @@ measure() {
     -n zrreport "$report $folder >/dev/null 2>&1 || [ \$? -eq 1 ]" \
     -n cat "cat $folder/*.log >/dev/null" >"$work/hyperfine.txt"
   peak=$( (/usr/bin/time -f %M "$report" "$folder" || true) 2>&1 >/dev/null | tail -n 1)
-  python3 - "$work/times.json" "$2" "$3" "$bytes" "$peak" <<'PY'
+  python3 - "$work/times.json" "$2" "$3" "$bytes" "$peak" "$4" <<'PY'
 import json, statistics, sys
 times = {r["command"]: r["times"] for r in json.load(open(sys.argv[1]))["results"]}
-logs, records, size, peak = map(int, sys.argv[2:])
+logs, records, size, peak = map(int, sys.argv[2:6])
+goal = sys.argv[6] == "2x"
 def median(c): return statistics.median(times[c])
 def spread(c):
     q = statistics.quantiles(times[c], n=4)
@@ -61,11 +64,11 @@ print("zrreport on %d logs of %d records (%.1f MiB), %d runs each, ms"
 print("  zrreport  %8.1f ±%.1f" % (ours * 1000, spread("zrreport") * 1000))
 print("  cat       %8.1f ±%.1f" % (theirs * 1000, spread("cat") * 1000))
 ratio = ours / theirs
-print("  ratio     %8.2f   %s (goal: within 2x of cat)"
-      % (ratio, "met" if ratio <= 2 else "MISSED"))
+print("  ratio     %8.2f   %s" % (ratio, "" if not goal else
+      "%s (goal: within 2x of cat)" % ("met" if ratio <= 2 else "MISSED")))
 print("  records per second: %.0f" % (logs * records / ours))
 print("  peak memory: %.1f MiB" % (peak / 1024))
 PY
 }
-measure "$fleet" "$logs" "$records"
-measure "$distinct" 1 "$packages"
+measure "$fleet" "$logs" "$records" 2x
+measure "$distinct" 1 "$packages" none
