@@ -85,7 +85,8 @@ release_archives() {
   zip_entries "$release/$top.zip" >"$work/entries"
   local name
   for name in / README.html README.txt SHA256SUMS docs/ docs/deploying.html \
-      docs/developing.html docs/releasing.html docs/support.html examples/ \
+      docs/developing.html docs/reference.html docs/releasing.html \
+      docs/troubleshooting.html examples/ \
       examples/package/ examples/package/ZELMOR_UPDATE.cmd \
       examples/package/version.id zoderudo.exe zrreport.exe; do
     case $name in
