@@ -27,6 +27,7 @@ typedef uint32_t UINT;
 typedef int32_t LONG;
 typedef LONG* PLONG;
 typedef const void* LPCVOID;
+typedef uint16_t WCHAR;  // UTF-16, as on Windows
 
 #ifndef TRUE
 #define TRUE 1
@@ -328,6 +329,12 @@ BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
 // Code page.
 UINT WINAPI GetACP(void);
 BOOL WINAPI IsDBCSLeadByte(BYTE byte);
+// UTF-16 into the ANSI code page (CP_ACP, no flags, no default character
+// given): ASCII passes, every other character becomes "?".
+#define CP_ACP 0
+int WINAPI WideCharToMultiByte(UINT code_page, DWORD flags, const WCHAR* wide,
+                               int wide_count, LPSTR text, int size,
+                               LPCSTR default_char, LPBOOL used_default);
 
 // Console control: Ctrl+C is the host's SIGINT. The handlers are called
 // last added first; when none returns TRUE the process ends, as by the
