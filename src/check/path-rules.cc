@@ -15,17 +15,18 @@ static_assert(sizeof kStagingFolder - 1 == kLongestStagingFolder,
 // The most bytes a full path may have, and why.
 struct Limit {
   bool folder;
+  bool copy_only;  // a limit of making the copy, not of reading the CD
   unsigned most;
   const char* why;
 };
 
 // Per place, the tightest first: only the first one exceeded is named.
 const Limit kLimits[] = {
-    {false, kTreePathSize - 1,
+    {false, false, kTreePathSize - 1,
      "the most a file path may have in Windows' narrow calls"},
-    {true, kFolderPathLimit - 1,
+    {true, true, kFolderPathLimit - 1,
      "the most CreateDirectoryA takes for a folder on Windows"},
-    {true, kLongestWalkedFolder,
+    {true, false, kLongestWalkedFolder,
      "the most the copy and the clean-up can list a folder with"},
 };
 
@@ -52,10 +53,11 @@ Length LengthOf(const char* path, const CodePages& pages) {
 }
 
 void CheckPlace(Findings* findings, const PackageEntry& entry, Length length,
-                const char* place, const char* effect) {
+                const char* place, bool copy, const char* effect) {
   unsigned below = static_cast<unsigned>(strlen(place));
   for (const Limit& limit : kLimits) {
-    if (limit.folder != entry.folder || below + length.bytes <= limit.most)
+    if (limit.folder != entry.folder || (limit.copy_only && !copy) ||
+        below + length.bytes <= limit.most)
       continue;
     FindingText text = {};
     SayNumber(&text, length.bytes);
@@ -87,9 +89,9 @@ void CheckPlace(Findings* findings, const PackageEntry& entry, Length length,
 void CheckPath(Findings* findings, const PackageEntry& entry,
                const CodePages& pages, const CdPlace& cd) {
   Length length = LengthOf(entry.path, pages);
-  CheckPlace(findings, entry, length, kStagingFolder,
+  CheckPlace(findings, entry, length, kStagingFolder, true,
              "the staged copy fails");
-  CheckPlace(findings, entry, length, cd.folder,
+  CheckPlace(findings, entry, length, cd.folder, false,
              "a run cannot read it from the CD");
   unsigned level = cd.level + entry.depth;
   if (entry.folder && level > kDeepestCdLevel) {

@@ -22,8 +22,8 @@ ExeVersion CheckerVersion() {
 void CheckProgram(Findings* findings, bool present) {
   if (!present) {
     AddFinding(findings, kProgramFile, FindingWarning,
-               "missing from the package folder: the CD's installer or a "
-               "script must bring its own copy; put it beside the update");
+               "missing from the package folder, where a staged run is "
+               "started from; put the program beside the update");
     return;
   }
   ExeVersion version = {};

@@ -87,8 +87,8 @@ void CheckVersionFile(Findings* findings) {
     FindingText text = {};
     SayNumber(&text, reading.lines);
     Say(&text, reading.lines == 1 ? " line" : " lines");
-    Say(&text, ", not two: the record's New (and Update) stay empty; put "
-               "the installed version on line 1, the new one on line 2");
+    Say(&text, ", not two: the record's New stays empty; put the installed "
+               "version on line 1, the new one on line 2");
     Add(&reading, FindingError, 0, text.text);
   }
 }
