@@ -1,7 +1,7 @@
 # The release archives, made by the package target (windows-release.cmake
 # passes the arguments) into OUT:
 # - zoderudo-VERSION-win32.zip: a folder of that name with the EXES
-#   (zoderudo.exe and zrreport.exe), the README, the TEXTS (paths below
+#   (zoderudo.exe, zrreport.exe and zrcheck.exe), the README, the TEXTS (paths below
 #   SOURCE_DIR) and SHA256SUMS of them all;
 # - zoderudo-VERSION-win32-debug.zip: the exes' debug files, in the folder
 #   zoderudo-VERSION-win32 too, so that they unpack beside the exes;

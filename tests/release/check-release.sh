@@ -7,7 +7,8 @@
 #   the same ZIPs. One copy is a git commit and takes the ZIPs' times from
 #   it, the other is no commit and is given SOURCE_DATE_EPOCH;
 # - the release ZIP (made by the package target) holds the exes
-#   (zoderudo.exe, and zrreport.exe from the same folder as EXE), the
+#   (zoderudo.exe, and zrreport.exe and zrcheck.exe from the same folder
+#   as EXE), the
 #   README, docs/ and the example package, in a fixed order with fixed
 #   modes and times; its SHA256SUMS verifies, and the debug archive holds
 #   the exes' debug files.
@@ -23,6 +24,7 @@ here=$(dirname "$0")
 . "$here/release-lib.sh"
 top=zoderudo-$version-win32
 report_exe=$(dirname "$exe")/zrreport.exe
+check_exe=$(dirname "$exe")/zrcheck.exe
 # The commit's time: an even second, which a ZIP entry holds exactly.
 epoch=1234567890 when='2009-02-13 23:31:30'
 
@@ -49,6 +51,9 @@ same_bytes_from_two_folders() {
     same_files "$report_exe" "$a_out/bin/zrreport.exe" "$b_out/bin/zrreport.exe" &&
     same_files "$report_exe.debug" "$a_out/bin/zrreport.exe.debug" \
       "$b_out/bin/zrreport.exe.debug" &&
+    same_files "$check_exe" "$a_out/bin/zrcheck.exe" "$b_out/bin/zrcheck.exe" &&
+    same_files "$check_exe.debug" "$a_out/bin/zrcheck.exe.debug" \
+      "$b_out/bin/zrcheck.exe.debug" &&
     same_files "$a_out/release/$top.zip" "$b_out/release/$top.zip" &&
     same_files "$a_out/release/$top-debug.zip" "$b_out/release/$top-debug.zip"
 }
@@ -84,7 +89,7 @@ release_archives() {
   for name in / README.md SHA256SUMS docs/ docs/deploying.md \
       docs/developing.md docs/releasing.md docs/support.md examples/ \
       examples/package/ examples/package/ZELMOR_UPDATE.cmd \
-      examples/package/version.id zoderudo.exe zrreport.exe; do
+      examples/package/version.id zoderudo.exe zrcheck.exe zrreport.exe; do
     case $name in
       */) echo "$top/${name#/} 40755 $when" ;;
       *.exe) echo "$top/$name 100755 $when" ;;
@@ -94,10 +99,12 @@ release_archives() {
   unpack "$release/$top.zip" "$out" &&
     (cd "$out/$top" && sha256sum -c SHA256SUMS) &&
     cmp "$out/$top/zoderudo.exe" "$exe" &&
-    cmp "$out/$top/zrreport.exe" "$report_exe" || return 1
+    cmp "$out/$top/zrreport.exe" "$report_exe" &&
+    cmp "$out/$top/zrcheck.exe" "$check_exe" || return 1
   unpack "$release/$top-debug.zip" "$out" &&
     cmp "$out/$top/zoderudo.exe.debug" "$exe.debug" &&
-    cmp "$out/$top/zrreport.exe.debug" "$report_exe.debug"
+    cmp "$out/$top/zrreport.exe.debug" "$report_exe.debug" &&
+    cmp "$out/$top/zrcheck.exe.debug" "$check_exe.debug"
 }
 
 # Every relative link of the unpacked ZIP's Markdown leads to a file (and
