@@ -21,6 +21,11 @@ make_exe example/zoderudo.exe 1.0.0.0
   "$exe" other; echo "exit $?"
   "$exe" example; echo "exit $?"
   "$exe" none 2>&1; echo "exit $?"
+  # A program cut anywhere holds no version resource, read within its bytes.
+  for size in 1 64 300 600 655; do
+    head -c $size example/zoderudo.exe >other/zoderudo.exe
+    "$exe" other | grep zoderudo.exe
+  done
   "$exe" /? | head -1; "$exe" --code-page 12345 . 2>&1 | head -1
 } >output
 diff -u "$here/expected-host.txt" output >diff ||

@@ -40,7 +40,7 @@ make_must_show() {
   : >"$p/nul.txt"
   printf '1.0\r\n2.0\r\n' | iconv -t UTF-16 >"$p/version.id"
   : >"$p/ZELMOR_UPDATE.com"
-  printf '@echo off\r\nstart setup.exe\r\nstart /wait setup.exe\r\n' \
+  printf '%s\r\n' '@echo off' 'start setup.exe' 'start /wait setup.exe' \
     >"$p/ZELMOR_UPDATE.cmd"
 }
 
@@ -52,6 +52,11 @@ make_every_fault() {
   : >"$p/a." ; : >"$p/b " ; : >"$p/what?.txt"
   : >"$p/Readme.txt" ; : >"$p/README.TXT"
   : >"$p/café.txt" ; : >"$p/Ω.txt" ; : >"$p/$(name 65)"
+  # 248 bytes in code page 932, 371 as UTF-8: too long only in 932.
+  local kana=$(printf 'あ%.0s' $(seq 60))
+  mkdir -p "$p/$kana/$kana" && : >"$p/$kana/$kana/あああ"
+  printf '%s\r\n' 'rem start x' 'echo start' '@START "" x.exe' \
+    'if exist x (start x.exe)' 'x & start/WAIT y & start z' >>"$p/ZELMOR_UPDATE.cmd"
   truncate -s 2000001 "$p/setup.cab"
   make_exe "$p/zoderudo.exe" 0.9.0.0
 }
