@@ -82,7 +82,8 @@ int ParseOptions(int argc, char** argv, Options* options) {
 }
 
 // The package folder's place on the CD: --at, or D:\ and the current
-// folder's name; with a backslash at its end.
+// folder's name; with a backslash at its end, in `folder` (2 * MAX_PATH
+// characters, zero-filled).
 void PlaceOnCd(const char* at, char* folder, CdPlace* cd) {
   char current[MAX_PATH] = {};
   if (at == nullptr) {
@@ -94,7 +95,7 @@ void PlaceOnCd(const char* at, char* folder, CdPlace* cd) {
     if (name != nullptr && name[1] != '\0')
       strcat(folder, name + 1);
   } else {
-    strncpy(folder, at, MAX_PATH - 2);
+    strncpy(folder, at, MAX_PATH);
   }
   size_t length = strlen(folder);
   if (length > 0 && folder[length - 1] != '\\')
@@ -171,7 +172,8 @@ int RunCheck(int argc, char** argv) {
                     options.package);
     return CheckUsage;
   }
-  char at[MAX_PATH + 1];
+  // D:\, a name of up to MAX_PATH characters and a backslash.
+  char at[2 * MAX_PATH] = {};
   CdPlace cd;
   PlaceOnCd(options.at, at, &cd);
 
