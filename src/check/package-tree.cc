@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "check/code-page-text.h"
 #include "os/os.h"
 
 namespace {
@@ -99,6 +100,27 @@ bool List(const char* folder, Listing* listing, DWORD* error) {
   return whole;
 }
 
+// Windows lists names in its ANSI code page: a character that has no form
+// there comes out as "?" or as a look-alike, and the name shown leads
+// nowhere. The staged copy fails on it. (A host listing gives the bytes.)
+// A name that ends with a dot or blank, or holds a character Windows
+// refuses other than "?", has a finding of its own (name-rules.h).
+bool LeadsNowhere(Findings* findings, const char* path, const char* name) {
+  size_t length = strlen(name);
+  if (kNameCodePage != CP_ACP || name[length - 1] == '.' ||
+      name[length - 1] == ' ' || strpbrk(name, "<>:\"/\\|*") != nullptr ||
+      GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+    return false;
+  FindingText text = {};
+  Say(&text, "Windows lists it under this name, which leads nowhere: a "
+             "character of it has no form in code page ");
+  SayNumber(&text, GetACP());
+  Say(&text, " of this machine, or is one Windows refuses; the staged copy "
+             "fails; rename it in ASCII");
+  AddFinding(findings, path, FindingError, text.text);
+  return true;
+}
+
 void ReportSameName(Findings* findings, const char* path, const char* other) {
   FindingText text = {};
   Say(&text, "differs from ");
@@ -136,6 +158,8 @@ void WalkFolder(Walk* walk, const char* folder, unsigned depth, bool top) {
     strcat(path, entry.name);
     if (i > 0 && CompareFolded(listing.entries[i - 1].name, entry.name) == 0)
       ReportSameName(walk->findings, path, listing.entries[i - 1].name);
+    if (LeadsNowhere(walk->findings, path, entry.name))
+      continue;
     PackageEntry handed = {path, entry.name, entry.folder, entry.size, depth};
     walk->handler(walk->context, handed);
     if (entry.folder)

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # zrcheck.exe under Wine: the example package with the program beside it
 # passes clean; a package with a path of 245 bytes, nul.txt, a UTF-16
-# version.id and two updates names each and ends with 1. The whole output
+# version.id, two updates and a name this machine's code page lacks (Wine
+# lists Ω as O) names each and ends with 1. The whole output
 # and the full exit code.
 # Usage: wine-check.sh ZODERUDO_EXE ZRCHECK_EXE WORK_ROOT
 . "$(dirname "$0")/wine-lib.sh"
@@ -34,13 +35,14 @@ faults_named() {
   local long
   long=$(name 64)\\$(name 64)\\$(name 64)\\$(name 50)
   rm -rf "$PACKAGE" && mkdir "$PACKAGE" && make_must_show "$PACKAGE" &&
-    check_package \
+    : >"$PACKAGE/Ω.txt" && check_package \
+      "O.txt: error: Windows lists it under this name, which leads nowhere: a character of it has no form in code page 1252 of this machine, or is one Windows refuses; the staged copy fails; rename it in ASCII" \
       "ZELMOR_UPDATE.cmd: error: cmd runs ZELMOR_UPDATE.com instead, the first by the order of PATHEXT, perhaps not the update meant; keep only one" \
       "ZELMOR_UPDATE.cmd: warning: line 2: start without /wait: the program waits for the update alone, and 5 s after it ends the staged run's clean-up removes files that what it started may still need; use start /wait" \
       "$long: error: 245 bytes, 260 below C:\\ZRTxxxx.TMP\\, more than the 259 that are the most a file path may have in Windows' narrow calls: the staged copy fails; keep it to 244 bytes" \
       "nul.txt: error: a DOS device name: Windows opens the device, not the file, and the staged copy fails; rename it" \
       "version.id: error: saved as UTF-16: the record shows it as garbage; save it as ANSI text" \
-      "4 errors, 1 warning" 1
+      "5 errors, 1 warning" 1
 }
 e2e_case "a path of 245 bytes, nul.txt, a UTF-16 version.id, two updates: each named, exit code 1" \
   faults_named
