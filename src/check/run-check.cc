@@ -67,9 +67,16 @@ int ParseOptions(int argc, char** argv, Options* options) {
       CodePages* pages = &options->pages;
       if (pages->count == kMostCodePages)
         return UsageError("zrcheck: too many code pages at ", argv[i + 1]);
-      if (!ParseCodePage(argv[++i], &pages->pages[pages->count++]))
+      UINT page = 0;
+      if (!ParseCodePage(argv[++i], &page))
         return UsageError("zrcheck: not a code page Windows knows: ",
                           argv[i]);
+      // One page given twice counts once.
+      bool known = false;
+      for (unsigned k = 0; k < pages->count; ++k)
+        known = known || pages->pages[k] == page;
+      if (!known)
+        pages->pages[pages->count++] = page;
     } else if (argument[0] == '-' || options->package != nullptr) {
       return UsageError("zrcheck: unknown or incomplete argument ", argument);
     } else {
