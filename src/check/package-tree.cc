@@ -105,11 +105,16 @@ bool List(const char* folder, Listing* listing, DWORD* error) {
 // nowhere. The staged copy fails on it. (A host listing gives the bytes.)
 // A name that ends with a dot or blank, or holds a character Windows
 // refuses other than "?", has a finding of its own (name-rules.h).
+// Only "not found" and "invalid name" tell it: a path too long for the
+// narrow calls from where zrcheck stands is no fault of the name.
 bool LeadsNowhere(Findings* findings, const char* path, const char* name) {
   size_t length = strlen(name);
   if (kNameCodePage != CP_ACP || name[length - 1] == '.' ||
       name[length - 1] == ' ' || strpbrk(name, "<>:\"/\\|*") != nullptr ||
       GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
+    return false;
+  DWORD error = GetLastError();
+  if (error != ERROR_FILE_NOT_FOUND && error != ERROR_INVALID_NAME)
     return false;
   FindingText text = {};
   Say(&text, "Windows lists it under this name, which leads nowhere: a "
@@ -141,12 +146,11 @@ bool JoinFits(const char* folder, const char* name) {
   return strlen(folder) + 1 + strlen(name) < kRelativePathSize;
 }
 
-void WalkFolder(Walk* walk, const char* folder, unsigned depth, bool top) {
+void WalkFolder(Walk* walk, const char* folder, unsigned depth) {
   Listing listing = {nullptr, 0, 0};
   DWORD error = ERROR_SUCCESS;
-  bool whole = List(folder, &listing, &error);
-  if (!whole && !top)
-    ReportUnlisted(walk->findings, folder, error);
+  if (!List(folder, &listing, &error))
+    ReportUnlisted(walk->findings, folder[0] != '\0' ? folder : ".", error);
   char path[kRelativePathSize];
   for (size_t i = 0; i < listing.count; ++i) {
     const Listed& entry = listing.entries[i];
@@ -163,7 +167,7 @@ void WalkFolder(Walk* walk, const char* folder, unsigned depth, bool top) {
     PackageEntry handed = {path, entry.name, entry.folder, entry.size, depth};
     walk->handler(walk->context, handed);
     if (entry.folder)
-      WalkFolder(walk, path, depth + 1, false);
+      WalkFolder(walk, path, depth + 1);
   }
   free(listing.entries);
 }
@@ -177,6 +181,6 @@ bool WalkPackage(Findings* findings, EntryHandler handler, void* context) {
     return false;
   FindClose(search);
   Walk walk = {findings, handler, context};
-  WalkFolder(&walk, "", 1, true);
+  WalkFolder(&walk, "", 1);
   return true;
 }
