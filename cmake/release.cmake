@@ -1,8 +1,10 @@
 # The release archives, made by the package target (windows-release.cmake
 # passes the arguments) into OUT:
 # - zoderudo-VERSION-win32.zip: a folder of that name with the EXES
-#   (zoderudo.exe, zrreport.exe and zrcheck.exe), the README, the TEXTS (paths below
-#   SOURCE_DIR) and SHA256SUMS of them all;
+#   (zoderudo.exe, zrreport.exe and zrcheck.exe), README.txt, the README
+#   and the DOCS (Markdown paths below SOURCE_DIR) as HTML pages
+#   (render-docs.py, with the cmark-gfm program CMARK), the TEXTS (paths
+#   below SOURCE_DIR) and SHA256SUMS of them all;
 # - zoderudo-VERSION-win32-debug.zip: the exes' debug files, in the folder
 #   zoderudo-VERSION-win32 too, so that they unpack beside the exes;
 # - a .sha256 file beside each.
@@ -13,8 +15,8 @@
 # entry takes the time SOURCE_DATE_EPOCH, else that of the commit when
 # SOURCE_DIR is the top of a git work tree, else 1980-01-01.
 #
-#   cmake -DVERSION= -DSOURCE_DIR= -DEXES= -DTEXTS= -DWORK= -DOUT= -DPYTHON=
-#         [-DPKCS12= -DOSSLSIGNCODE= -DTIMESTAMP_URL=] -P release.cmake
+#   cmake -DVERSION= -DSOURCE_DIR= -DEXES= -DDOCS= -DTEXTS= -DWORK= -DOUT=
+#         -DPYTHON= -DCMARK= [-DPKCS12= -DOSSLSIGNCODE= -DTIMESTAMP_URL=] -P release.cmake
 include(${CMAKE_CURRENT_LIST_DIR}/sha256sums.cmake)
 set(top zoderudo-${VERSION}-win32)
 set(zip ${OUT}/${top}.zip)
@@ -60,7 +62,16 @@ foreach(built ${EXES})
   list(APPEND debug_files ${top}/${name}.debug=${built}.debug)
 endforeach()
 
-foreach(text README.md ${TEXTS})
+set(pages ${WORK}/pages)
+execute_process(COMMAND ${PYTHON} ${CMAKE_CURRENT_LIST_DIR}/render-docs.py
+                        ${CMARK} ${SOURCE_DIR} ${pages} README.md ${DOCS}
+                COMMAND_ERROR_IS_FATAL ANY)
+list(APPEND files README.txt=${pages}/README.txt)
+foreach(doc README.md ${DOCS})
+  string(REGEX REPLACE "[.]md$" ".html" page ${doc})
+  list(APPEND files ${page}=${pages}/${page})
+endforeach()
+foreach(text ${TEXTS})
   list(APPEND files ${text}=${SOURCE_DIR}/${text})
 endforeach()
 write_sha256sums(${WORK}/SHA256SUMS "${files}")

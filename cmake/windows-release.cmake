@@ -37,20 +37,25 @@ if(ZODERUDO_SIGN_PKCS12)
   find_program(ZODERUDO_OSSLSIGNCODE osslsigncode REQUIRED)
 endif()
 find_program(ZODERUDO_PYTHON python3 REQUIRED)
+find_program(ZODERUDO_CMARK cmark-gfm REQUIRED)
 
 # What the ZIP holds besides the exe: the README with the documents it
-# links to, and the example package.
+# links to, as HTML pages, the example package and the rollout scripts.
+file(GLOB shipped_docs CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}
+     ${CMAKE_SOURCE_DIR}/docs/*.md)
 file(GLOB shipped_texts CONFIGURE_DEPENDS RELATIVE ${CMAKE_SOURCE_DIR}
-     ${CMAKE_SOURCE_DIR}/docs/*.md ${CMAKE_SOURCE_DIR}/examples/package/*)
+     ${CMAKE_SOURCE_DIR}/examples/package/* ${CMAKE_SOURCE_DIR}/deploy/*.bat)
 # A build tree made when CPack wrote the release still holds its
 # configuration, which reserves the target name "package".
 file(REMOVE ${CMAKE_BINARY_DIR}/CPackConfig.cmake
      ${CMAKE_BINARY_DIR}/CPackSourceConfig.cmake)
 add_custom_target(package
   COMMAND ${CMAKE_COMMAND} -DVERSION=${PROJECT_VERSION}
-          -DSOURCE_DIR=${CMAKE_SOURCE_DIR} "-DEXES=${ZODERUDO_EXE};${ZRREPORT_EXE};${ZRCHECK_EXE}"
-          "-DTEXTS=${shipped_texts}" -DWORK=${CMAKE_BINARY_DIR}/release-files
+          -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
+          "-DEXES=${ZODERUDO_EXE};${ZRREPORT_EXE};${ZRCHECK_EXE}"
+          "-DDOCS=${shipped_docs}" "-DTEXTS=${shipped_texts}" -DWORK=${CMAKE_BINARY_DIR}/release-files
           -DOUT=${CMAKE_BINARY_DIR}/release -DPYTHON=${ZODERUDO_PYTHON}
+          -DCMARK=${ZODERUDO_CMARK}
           -DPKCS12=${ZODERUDO_SIGN_PKCS12}
           -DOSSLSIGNCODE=${ZODERUDO_OSSLSIGNCODE}
           -DTIMESTAMP_URL=${ZODERUDO_SIGN_TIMESTAMP_URL}

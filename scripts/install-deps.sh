@@ -32,11 +32,12 @@ fi
 
 # The mingw-w64 compilers of both thread models: win32 for the shipped exe,
 # posix for the Windows test programs (GoogleTest). The release takes its
-# time from git, Python 3 writes its ZIPs, osslsigncode signs the exe, and
-# its test makes a throwaway certificate with openssl.
+# time from git, Python 3 writes its ZIPs, cmark-gfm renders its HTML
+# pages, osslsigncode signs the exe; its tests make a throwaway
+# certificate with openssl and look at the pages with headless Chromium.
 wanted=(cmake g++ make googletest libgtest-dev clang locales
         g++-mingw-w64-i686-win32 g++-mingw-w64-i686-posix wine wine32:i386 wine64
-        git python3 osslsigncode openssl)
+        git python3 osslsigncode openssl cmark-gfm chromium)
 if [ "${1:-}" = --bench ]; then
   wanted+=(hyperfine time)
 elif [ $# -ne 0 ]; then

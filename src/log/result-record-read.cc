@@ -86,12 +86,14 @@ bool CopyValue(const char* begin, const char* end, char* value) {
 
 bool ParseLogRecord(const char* line, size_t length, LogRecord* record) {
   const char* end = line + length;
-  // The line end the writer puts is a blank and CR LF; a copy that lost
-  // the blank or the CR on the way is still read.
+  // The writer ends every record with a blank and CR LF; a copy may have
+  // lost the CR, never the blank: a line without it was cut short (a
+  // torn "ReturnCode=301" of 3010 is no record of the code 301).
   if (end > line && end[-1] == '\r')
     --end;
-  if (end > line && end[-1] == ' ')
-    --end;
+  if (end == line || end[-1] != ' ')
+    return false;
+  --end;
   const size_t update_at = kStampLength + sizeof kUpdateField - 1;
   if (static_cast<size_t>(end - line) < update_at || !ReadStamp(line, record) ||
       memcmp(line + kStampLength, kUpdateField, sizeof kUpdateField - 1) != 0)

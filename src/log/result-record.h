@@ -57,7 +57,7 @@ struct LogRecord {
 
 // Reads one line of a log (`length` bytes, without its LF; a CR before
 // the LF is dropped here) as a result record. False for any line that
-// the writer does not make. The version texts may hold anything, even
+// the writer does not make, a line without its final blank included. The version texts may hold anything, even
 // ",New=" or ",Status=", so the fields are found from the right: the
 // code after the last ",ReturnCode=", the status word after the last
 // ",Status=" before it, and New after the last ",New=" before that; a

@@ -14,11 +14,10 @@ struct LineSplitter {
 };
 
 void HandOn(LineSplitter* splitter, const char* line, size_t length,
-            bool whole) {
+            TextLineEnd end) {
   if (length > 0 && line[length - 1] == '\r')
     --length;
-  splitter->handler(splitter->context, line, length, ++splitter->number,
-                    whole);
+  splitter->handler(splitter->context, line, length, ++splitter->number, end);
 }
 
 // Hands on every line of `bytes` that ends with LF; returns where the
@@ -33,9 +32,18 @@ const char* SplitLines(LineSplitter* splitter, const char* bytes,
     if (splitter->skipping)
       splitter->skipping = false;
     else
-      HandOn(splitter, bytes, static_cast<size_t>(feed - bytes), true);
+      HandOn(splitter, bytes, static_cast<size_t>(feed - bytes), LineEnded);
     bytes = feed + 1;
   }
+}
+
+// The file's last bytes, after its last LF: a line without its end,
+// unless they are only the end-of-file mark.
+void HandOnRest(LineSplitter* splitter, const char* rest, size_t length) {
+  if (length > 0 && rest[length - 1] == kEndOfFileMark)
+    --length;
+  if (length > 0 && !splitter->skipping)
+    HandOn(splitter, rest, length, LineUnended);
 }
 
 }  // namespace
@@ -63,21 +71,27 @@ DWORD ReadTextLines(const char* path, TextLineHandler handler, void* context) {
     const char* end = block + held + count;
     const char* rest = SplitLines(&splitter, block, end);
     held = static_cast<size_t>(end - rest);
-    if (held == kTextBlockSize) {
-      // A line longer than a block: its start is all it gets.
-      HandOn(&splitter, block, kLongestTextLine, false);
-      splitter.skipping = true;
+    if (splitter.skipping) {
+      // Still within a line that was handed on: its bytes go.
       held = 0;
-    } else if (splitter.skipping) {
+    } else if (held == kTextBlockSize) {
+      // A line longer than a block: its start is all it gets, once.
+      HandOn(&splitter, block, kLongestTextLine, LineTooLong);
+      splitter.skipping = true;
       held = 0;
     } else {
       memmove(block, rest, held);
     }
   }
   CloseHandle(file);
-  if (held > 0 && block[held - 1] == kEndOfFileMark)
-    --held;
-  if (held > 0 && error == ERROR_SUCCESS)
-    HandOn(&splitter, block, held, true);
+  if (error == ERROR_SUCCESS)
+    HandOnRest(&splitter, block, held);
   return error;
+}
+
+void SplitTextLines(const char* bytes, size_t length, TextLineHandler handler,
+                    void* context) {
+  LineSplitter splitter = {handler, context, 0, false};
+  const char* rest = SplitLines(&splitter, bytes, bytes + length);
+  HandOnRest(&splitter, rest, static_cast<size_t>(bytes + length - rest));
 }

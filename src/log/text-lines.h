@@ -12,11 +12,19 @@ const DWORD kTextBlockSize = 64 * 1024;
 // The longest line handed on whole; the rest of a longer line is skipped.
 const size_t kLongestTextLine = kTextBlockSize - 1;
 
+// How a line handed on ended.
+enum TextLineEnd {
+  LineEnded,     // with LF (or CR LF): as a writer finishes a line
+  LineUnended,   // the file's last line, without a line end
+  LineTooLong,   // longer than kLongestTextLine: only its start is given
+};
+
 // Called for each line, numbered from 1: `length` bytes without the LF
-// and without a CR directly before it. `whole` is false for a line longer
-// than kLongestTextLine, of which only the start is given.
+// and without a CR directly before it. A line however long is handed on
+// once, with one number.
 typedef void (*TextLineHandler)(void* context, const char* line,
-                                size_t length, unsigned number, bool whole);
+                                size_t length, unsigned number,
+                                TextLineEnd end);
 
 // Reads the text file at `path` line by line, as Windows writes text: a
 // line ends with CR LF (or LF alone), the last one may end without it,
@@ -26,5 +34,10 @@ typedef void (*TextLineHandler)(void* context, const char* line,
 // Others may append to the file meanwhile: it is shared for reading and
 // writing, and read up to where its end is found.
 DWORD ReadTextLines(const char* path, TextLineHandler handler, void* context);
+
+// Hands on the lines of `bytes` held in memory, as ReadTextLines does those
+// of a file.
+void SplitTextLines(const char* bytes, size_t length, TextLineHandler handler,
+                    void* context);
 
 #endif  // ZODERUDO_LOG_TEXT_LINES_H_

@@ -42,23 +42,69 @@ const char* LastNameOf(const char* path) {
   return name;
 }
 
+namespace {
+
+// Where each separator of `path` is, up to kComputerSize of them (a path
+// has fewer); returns how many.
+unsigned FindSeparators(const char* path, size_t* at) {
+  unsigned count = 0;
+  for (size_t i = 0; path[i] != '\0' && count < kComputerSize;) {
+    if (IsDBCSLeadByte(static_cast<BYTE>(path[i])) && path[i + 1] != '\0') {
+      i += 2;
+      continue;
+    }
+    if (IsSeparator(path[i]))
+      at[count++] = i;
+    ++i;
+  }
+  return count;
+}
+
+// The computer of a ZR.log: the folder above it names the PC whose log
+// was copied there, a folder ZRLOG above it stands for the PC's own log
+// folder, and a log at the root of a share or drive is that PC's.
+void ComputerOfZrLog(const char* path, char* computer) {
+  size_t at[kComputerSize];
+  unsigned count = FindSeparators(path, at);
+  // The separator that ends the folder above the file, if any.
+  int folder_end = static_cast<int>(count) - 1;
+  if (folder_end >= 0) {
+    size_t start = folder_end > 0 ? at[folder_end - 1] + 1 : 0;
+    size_t length = at[folder_end] - start;
+    char name[kComputerSize];
+    CopyCut(path + start, length, name);
+    if (SameNameNoCase(name, "ZRLOG"))
+      --folder_end;
+  }
+  // \\HOST\SHARE\...: separators 0 and 1 begin it, 2 ends the host and
+  // 3 the share.
+  bool network = count >= 2 && at[0] == 0 && at[1] == 1;
+  if (network && folder_end <= 3) {
+    size_t end = count > 2 ? at[2] : strlen(path);
+    CopyCut(path + 2, end - 2, computer);
+    return;
+  }
+  size_t start = folder_end > 0 ? at[folder_end - 1] + 1 : 0;
+  size_t length = folder_end >= 0 ? at[folder_end] - start : 0;
+  bool drive = length == 2 && path[start + 1] == ':';
+  if (!network && (length == 0 || drive)) {
+    // A drive's root or a folder of this PC: the log zrreport's own PC
+    // keeps.
+    DWORD size = kComputerSize;
+    if (!GetComputerNameA(computer, &size))
+      computer[0] = '\0';
+    return;
+  }
+  CopyCut(path + start, length, computer);
+}
+
+}  // namespace
+
 void ComputerOfLog(const char* path, char* computer) {
   memset(computer, 0, kComputerSize);
   const char* name = LastNameOf(path);
   if (SameNameNoCase(name, "ZR.log")) {
-    if (IsSeparator(path[0]) && IsSeparator(path[1])) {
-      // \\SERVER\share\...: the server's name ends at the next separator,
-      // which no double-byte character hides in a NetBIOS name.
-      const char* server = path + 2;
-      size_t length = 0;
-      while (server[length] != '\0' && !IsSeparator(server[length]))
-        ++length;
-      CopyCut(server, length, computer);
-      return;
-    }
-    DWORD size = kComputerSize;
-    if (!GetComputerNameA(computer, &size))
-      computer[0] = '\0';
+    ComputerOfZrLog(path, computer);
     return;
   }
   const char* dot = strrchr(name, '.');

@@ -12,9 +12,12 @@ const char* LastNameOf(const char* path);
 
 // The computer the log at `path` belongs to, into `computer`
 // (kComputerSize characters):
-// - a file named ZR.log (any letter case), the log as a PC keeps it,
-//   belongs to the server of its network path (\\PC042\C$\ZRLOG\ZR.log
-//   is PC042), or else to this computer;
+// - a file named ZR.log (any letter case), the log as a PC keeps it or
+//   a copy of it: in \\PC042\C$\ZRLOG\ZR.log (or at the share's root)
+//   the server, PC042; in X:\ZRLOG\ZR.log (or at the drive's root) this
+//   computer; anywhere else the folder above it, a folder ZRLOG skipped
+//   (...\PC001\ZR.log and ...\PC001\ZRLOG\ZR.log are PC001), as copies
+//   collected one folder per PC lie;
 // - any other file to its name without the extension, as it is
 //   (PC042.log is PC042), as administrators name the copies they collect.
 void ComputerOfLog(const char* path, char* computer);

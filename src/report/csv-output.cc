@@ -58,7 +58,8 @@ void PutField(Output* out, const char* text) {
 
 void PutRow(Output* out, const ReportRow& row) {
   PutField(out, row.computer);
-  if (row.outcome == OutcomeNoRecord || row.outcome == OutcomeUnreadable) {
+  if (row.outcome == OutcomeNoRecord || row.outcome == OutcomeNoLog ||
+      row.outcome == OutcomeUnreadable) {
     PutText(out, ",,,,,,");
   } else {
     char code[kDecimalSize], date[kTripleSize], time[kTripleSize];

@@ -7,9 +7,10 @@ namespace {
 
 const char* const kOutcomeNames[OutcomeCount] = {
     "success", "not-applicable", "restart-needed", "restart-started",
-    "failed",  "no-record",      "unreadable"};
+    "failed",  "no-record",      "no-log",         "unreadable"};
 
 const size_t kFirstCapacity = 256;
+const size_t kFirstSlots = 1024;
 
 // Room for one more element in an array of `size`-byte elements that
 // doubles as it fills; false, with the array as it was, when memory runs
@@ -82,19 +83,23 @@ int CompareComputerNames(const char* a, const char* b) {
 
 namespace {
 
-// A log's own rows first (unreadable, then no record), then the packages.
+// A log's own rows first (unreadable, then no record or no log), then the
+// packages.
 int KindOf(const ReportRow& row) {
   return row.outcome == OutcomeUnreadable ? 0
-         : row.outcome == OutcomeNoRecord ? 1
-                                          : 2;
+         : row.outcome == OutcomeNoRecord || row.outcome == OutcomeNoLog ? 1
+                                                                          : 2;
 }
+
+// Set by FinishTable for qsort, which takes no context.
+bool sorting_new_only = false;
 
 // Computer, kind, update, new: rows equal in these say the same thing.
 int CompareKeys(const ReportRow& a, const ReportRow& b) {
   int order = CompareComputerNames(a.computer, b.computer);
   if (order == 0)
     order = KindOf(a) - KindOf(b);
-  if (order == 0)
+  if (order == 0 && !sorting_new_only)
     order = strcmp(a.update, b.update);
   if (order == 0)
     order = strcmp(a.new_version, b.new_version);
@@ -153,6 +158,7 @@ void FreeTable(ReportTable* table) {
     free(table->computers[i]);
   free(table->computers);
   free(table->rows);
+  free(table->slots);
   StartTable(table);
 }
 
@@ -171,16 +177,75 @@ const char* AddComputer(ReportTable* table, const char* name) {
   return copy;
 }
 
-bool AddRecordRow(ReportTable* table, const char* computer, size_t first_row,
+void StartLogRows(ReportTable* table) {
+  ++table->log_number;
+  table->first_row = table->count;
+}
+
+namespace {
+
+bool SamePackage(const ReportTable& table, const ReportRow& row,
+                 const LogRecord& record) {
+  return (table.new_only || strcmp(row.update, record.update) == 0) &&
+         strcmp(row.new_version, record.new_version) == 0;
+}
+
+// The slot of the row with this hash and package in the current log, or
+// the free slot where it goes.
+PackageSlot* FindSlot(ReportTable* table, uint32_t hash,
+                      const LogRecord* record) {
+  size_t mask = table->slot_capacity - 1;
+  for (size_t i = hash & mask;; i = (i + 1) & mask) {
+    PackageSlot* slot = &table->slots[i];
+    if (slot->log != table->log_number)
+      return slot;
+    const ReportRow& row = table->rows[slot->row];
+    if (record != nullptr && row.package_hash == hash &&
+        SamePackage(*table, row, *record))
+      return slot;
+  }
+}
+
+// Room in the slots for one more row of the current log: twice as many
+// slots as its rows keep the probes short. False when memory runs out.
+bool MakeSlotRoom(ReportTable* table) {
+  size_t rows = table->count - table->first_row + 1;
+  if (rows * 2 <= table->slot_capacity)
+    return true;
+  size_t wanted =
+      table->slot_capacity == 0 ? kFirstSlots : table->slot_capacity * 2;
+  if (wanted > static_cast<size_t>(-1) / sizeof(PackageSlot))
+    return false;
+  void* grown = calloc(wanted, sizeof(PackageSlot));
+  if (grown == nullptr)
+    return false;
+  free(table->slots);
+  table->slots = static_cast<PackageSlot*>(grown);
+  table->slot_capacity = wanted;
+  // The current log's rows again; every other slot is free (log 0).
+  for (size_t i = table->first_row; i < table->count; ++i) {
+    PackageSlot* slot = FindSlot(table, table->rows[i].package_hash, nullptr);
+    slot->log = table->log_number;
+    slot->row = static_cast<uint32_t>(i);
+  }
+  return true;
+}
+
+}  // namespace
+
+bool AddRecordRow(ReportTable* table, const char* computer,
                   const LogRecord& record) {
-  uint32_t hash = HashPackage(record.update, record.new_version);
-  for (size_t i = first_row; i < table->count; ++i) {
-    ReportRow* row = &table->rows[i];
-    if (row->package_hash == hash && strcmp(row->update, record.update) == 0 &&
-        strcmp(row->new_version, record.new_version) == 0) {
-      FillFromRecord(row, record, table->next_order++);
-      return true;
-    }
+  uint32_t hash = HashPackage(table->new_only ? "" : record.update,
+                              record.new_version);
+  if (!MakeSlotRoom(table))
+    return false;
+  PackageSlot* slot = FindSlot(table, hash, &record);
+  if (slot->log == table->log_number) {
+    ReportRow* row = &table->rows[slot->row];
+    FillFromRecord(row, record, table->next_order++);
+    // New only: the last record stands with whatever it updated.
+    strcpy(row->update, record.update);
+    return true;
   }
   ReportRow* row = NewRow(table, computer, OutcomeFailed);
   if (row == nullptr)
@@ -189,6 +254,8 @@ bool AddRecordRow(ReportTable* table, const char* computer, size_t first_row,
   strcpy(row->new_version, record.new_version);
   row->package_hash = hash;
   FillFromRecord(row, record, row->order);
+  slot->log = table->log_number;
+  slot->row = static_cast<uint32_t>(table->count - 1);
   return true;
 }
 
@@ -199,6 +266,7 @@ bool AddLogRow(ReportTable* table, const char* computer, int outcome) {
 void FinishTable(ReportTable* table) {
   if (table->count == 0)
     return;
+  sorting_new_only = table->new_only;
   qsort(table->rows, table->count, sizeof(ReportRow), CompareRows);
   // Of rows with one key the last is the one to keep.
   size_t kept = 0;
@@ -226,7 +294,12 @@ void FinishTable(ReportTable* table) {
           KindOf(table->rows[next]) == 2)
         continue;
     }
+    // One version asked for: the computer's last row says most.
+    if (table->new_only && i + 1 < table->count &&
+        CompareComputerNames(row.computer, table->rows[i + 1].computer) == 0)
+      continue;
     table->rows[kept++] = row;
   }
   table->count = kept;
+  sorting_new_only = false;
 }

@@ -8,14 +8,16 @@
 #include "log/version-text.h"
 
 // What a row says of a computer and package. The first five follow from
-// the last record's return code; the last two stand for a whole log.
+// the last record's return code; the rest stand for a whole log, or for a
+// listed computer without one. The summary names them in this order.
 enum RowOutcome {
   OutcomeSuccess,         // 0
   OutcomeNotApplicable,   // 99
   OutcomeRestartNeeded,   // 3010
   OutcomeRestartStarted,  // 1641
   OutcomeFailed,          // any other code
-  OutcomeNoRecord,        // a log without a record
+  OutcomeNoRecord,        // a log without a record (of the package asked for)
+  OutcomeNoLog,           // a listed computer of which no log was given
   OutcomeUnreadable,      // a log that could not be read
   OutcomeCount
 };
@@ -37,7 +39,7 @@ struct ReportRow {
   int outcome;
   int32_t return_code;
   uint32_t order;  // in order of reading: of two equal times, the later
-  uint32_t package_hash;  // of update and new: most rows differ in it
+  uint32_t package_hash;  // of the package key: most rows differ in it
   uint64_t stamp;  // the record's date and time as YYYYMMDDhhmmss
   char update[kVersionValueSize];
   char new_version[kVersionValueSize];
@@ -46,6 +48,12 @@ struct ReportRow {
 // The row's date (YYYY-MM-DD) and time (hh:mm:ss), kTripleSize each.
 void FormatRowDate(const ReportRow& row, char* date);
 void FormatRowTime(const ReportRow& row, char* time);
+
+// Where a row of the log being read lies, found by its package's hash.
+struct PackageSlot {
+  uint32_t log;  // the slot is the current log's when this is its number
+  uint32_t row;
+};
 
 // The rows, in memory that grows as logs are read (the C runtime's heap:
 // a fleet has no fixed size).
@@ -57,6 +65,15 @@ struct ReportTable {
   size_t computer_count;
   size_t computer_capacity;
   uint32_t next_order;
+  // Only New is the package's key: one row per computer for one version,
+  // whatever it updated.
+  bool new_only;
+  // The rows of the log being read, by package: a record finds its row at
+  // once however many packages one log holds.
+  PackageSlot* slots;
+  size_t slot_capacity;  // a power of two, at least twice the log's rows
+  uint32_t log_number;
+  size_t first_row;
 };
 
 void StartTable(ReportTable* table);
@@ -66,13 +83,17 @@ void FreeTable(ReportTable* table);
 // memory runs out.
 const char* AddComputer(ReportTable* table, const char* name);
 
-// Takes a record of the log whose rows start at `first_row`: it replaces
-// the row of its package there, as a later record of the same log, or
-// adds one. False when memory runs out.
-bool AddRecordRow(ReportTable* table, const char* computer, size_t first_row,
+// Starts the rows of the next log.
+void StartLogRows(ReportTable* table);
+
+// Takes a record of the log being read: it replaces the row of its
+// package in that log, as a later record of the same log, or adds one.
+// False when memory runs out.
+bool AddRecordRow(ReportTable* table, const char* computer,
                   const LogRecord& record);
 
-// Adds the row of a log without a record, or one that could not be read.
+// Adds the row of a log without a record, one that could not be read, or
+// a listed computer without a log.
 bool AddLogRow(ReportTable* table, const char* computer, int outcome);
 
 // Puts the rows in the table's order: by computer (ASCII letters without
@@ -82,7 +103,9 @@ bool AddLogRow(ReportTable* table, const char* computer, int outcome);
 // stays (the later read if equal), a computer's log rows of one kind
 // become one, and a log without a record gives no row to a computer with
 // records in another log. A computer's rows all show its name as the
-// first of them spells it.
+// first of them spells it. With `new_only`, each computer keeps one row:
+// its record if it has one, else no-record if a log of it was read, else
+// unreadable.
 void FinishTable(ReportTable* table);
 
 #endif  // ZODERUDO_REPORT_REPORT_TABLE_H_

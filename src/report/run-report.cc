@@ -6,35 +6,40 @@
 #include "log/result-record.h"
 #include "log/text-lines.h"
 #include "os/os.h"
+#include "report/computer-list.h"
 #include "report/computer-name.h"
 #include "report/csv-output.h"
+#include "report/list-file.h"
+#include "report/report-options.h"
 #include "report/report-table.h"
 
 namespace {
 
-const char kUsage[] =
-    "usage: zrreport PATH...   (PATH: a folder of .log files, a log file, "
-    "or @LIST, a file naming one path per line)";
-const char kLogPattern[] = "*.log";
+const char kAllPattern[] = "*";
+// Where a PC's log lies in a folder of copies collected one folder per PC.
+const char* const kLogsInFolder[] = {"ZR.log", "ZRLOG\\ZR.log"};
 
 struct Report {
   ReportTable table;
+  ComputerList listed;    // --computers, sorted
+  const char* list_path;  // its file, or null
+  const char* package;    // --package, or null
   bool trouble;        // a PATH or list that gave nothing to read
   bool out_of_memory;  // the table is not whole
 };
 
-// The log being read and where its rows start.
+// The log being read and its records of the package asked for.
 struct LogReading {
   Report* report;
   const char* path;
   const char* computer;
-  size_t first_row;
   unsigned records;
 };
 
 struct ListReading {
   Report* report;
   const char* path;
+  unsigned paths;
 };
 
 // A console message built in pieces: paths, numbers and words.
@@ -105,31 +110,54 @@ bool JoinPath(const char* folder, const char* name, char* path) {
   return true;
 }
 
+// A record is a whole line as the program writes it: a last line without
+// its line end was cut short.
 void TakeLogLine(void* context, const char* line, size_t length,
-                 unsigned number, bool whole) {
+                 unsigned number, TextLineEnd end) {
   LogReading* log = static_cast<LogReading*>(context);
   if (log->report->out_of_memory)
     return;
   LogRecord record;
-  if (!whole || !ParseLogRecord(line, length, &record)) {
+  if (end != LineEnded || !ParseLogRecord(line, length, &record)) {
     ReportNumberedLine(log->path, number, ": not a result record");
     return;
   }
+  if (log->report->package != nullptr &&
+      strcmp(record.new_version, log->report->package) != 0)
+    return;
   ++log->records;
-  if (!AddRecordRow(&log->report->table, log->computer, log->first_row,
-                    record))
+  if (!AddRecordRow(&log->report->table, log->computer, record))
     log->report->out_of_memory = true;
+}
+
+// A log of a computer outside --computers is named, and still read.
+void CheckListed(Report* report, const char* path, const char* computer) {
+  if (report->list_path == nullptr)
+    return;
+  ListedComputer* listed = FindListedComputer(report->listed, computer);
+  if (listed != nullptr) {
+    listed->has_log = true;
+    return;
+  }
+  Message message = {};
+  Say(&message, path);
+  Say(&message, ": ");
+  Say(&message, computer);
+  Say(&message, " is not in ");
+  Say(&message, report->list_path);
+  ReportErrorLine(message.text);
 }
 
 void ReadLog(Report* report, const char* path) {
   char name[kComputerSize];
   ComputerOfLog(path, name);
-  LogReading log = {report, path, AddComputer(&report->table, name),
-                    report->table.count, 0};
+  LogReading log = {report, path, AddComputer(&report->table, name), 0};
   if (log.computer == nullptr) {
     report->out_of_memory = true;
     return;
   }
+  CheckListed(report, path, log.computer);
+  StartLogRows(&report->table);
   DWORD error = ReadTextLines(path, TakeLogLine, &log);
   if (report->out_of_memory)
     return;
@@ -144,10 +172,32 @@ void ReadLog(Report* report, const char* path) {
     report->out_of_memory = true;
 }
 
-// Every *.log file directly in the folder; sub-folders are not read.
+// A PC's log in a folder of its own, if there: a copy that is there but
+// cannot be reached is read to say why.
+unsigned ReadSubFolderLogs(Report* report, const char* folder) {
+  unsigned logs = 0;
+  for (const char* name : kLogsInFolder) {
+    char path[MAX_PATH];
+    if (!JoinPath(folder, name, path))
+      continue;  // too long for any log to be found there
+    DWORD attributes = GetFileAttributesA(path);
+    DWORD error = attributes == INVALID_FILE_ATTRIBUTES ? GetLastError()
+                                                        : ERROR_SUCCESS;
+    if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ||
+        (error == ERROR_SUCCESS &&
+         (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0))
+      continue;
+    ++logs;
+    ReadLog(report, path);
+  }
+  return logs;
+}
+
+// Every *.log file directly in the folder, and the logs of its
+// sub-folders (one level down) that copies collected per PC make.
 void ReadFolder(Report* report, const char* folder) {
   char path[MAX_PATH];
-  if (!JoinPath(folder, kLogPattern, path)) {
+  if (!JoinPath(folder, kAllPattern, path)) {
     ReportErrorLine(folder, ": path too long");
     report->trouble = true;
     return;
@@ -165,18 +215,22 @@ void ReadFolder(Report* report, const char* folder) {
   }
   unsigned logs = 0;
   do {
-    // The pattern also matches names whose short 8.3 alias ends in .LOG
-    // ("a.logx"): only real .log names count.
-    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0 ||
-        !EndsWithNoCase(found.cFileName, ".log"))
+    bool sub_folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+    if (sub_folder ? strcmp(found.cFileName, ".") == 0 ||
+                         strcmp(found.cFileName, "..") == 0
+                   : !EndsWithNoCase(found.cFileName, ".log"))
       continue;
-    ++logs;
     if (!JoinPath(folder, found.cFileName, path)) {
       ReportErrorLine(folder, ": path too long");
       report->trouble = true;
       continue;
     }
-    ReadLog(report, path);
+    if (sub_folder) {
+      logs += ReadSubFolderLogs(report, path);
+    } else {
+      ++logs;
+      ReadLog(report, path);
+    }
   } while (!report->out_of_memory && FindNextFileA(search, &found));
   FindClose(search);
   if (logs == 0) {
@@ -197,15 +251,10 @@ void ReadPath(Report* report, const char* path) {
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 void TakeListLine(void* context, const char* line, size_t length,
-                  unsigned number, bool whole) {
+                  unsigned number, TextLineEnd) {
   ListReading* list = static_cast<ListReading*>(context);
   if (list->report->out_of_memory)
     return;
-  // Notepad may begin a UTF-8 list with a byte order mark.
-  if (number == 1 && length >= 3 && memcmp(line, "\xEF\xBB\xBF", 3) == 0) {
-    line += 3;
-    length -= 3;
-  }
   while (length > 0 && IsBlank(line[0])) {
     ++line;
     --length;
@@ -214,7 +263,8 @@ void TakeListLine(void* context, const char* line, size_t length,
     --length;
   if (length == 0)
     return;
-  if (!whole || length >= MAX_PATH) {
+  ++list->paths;
+  if (length >= MAX_PATH) {
     ReportNumberedLine(list->path, number, ": path too long");
     list->report->trouble = true;
     return;
@@ -226,16 +276,68 @@ void TakeListLine(void* context, const char* line, size_t length,
 }
 
 void ReadList(Report* report, const char* path) {
-  ListReading list = {report, path};
-  DWORD error = ReadTextLines(path, TakeListLine, &list);
-  if (error != ERROR_SUCCESS) {
+  ListReading list = {report, path, 0};
+  DWORD error = ReadListFile(path, TakeListLine, &list);
+  if (error == ERROR_NOT_ENOUGH_MEMORY) {
+    report->out_of_memory = true;
+  } else if (error != ERROR_SUCCESS) {
     ReportError(path, ": cannot read the list (error ", error);
+    report->trouble = true;
+  } else if (list.paths == 0) {
+    ReportErrorLine(path, ": the list names no path");
     report->trouble = true;
   }
 }
 
-bool IsOption(const char* argument) {
-  return argument[0] == '-' || strcmp(argument, "/?") == 0;
+// A line of --computers: its first word is a name (the log pull's
+// computers.txt adds a drive letter after it).
+void TakeComputerLine(void* context, const char* line, size_t length,
+                      unsigned, TextLineEnd) {
+  Report* report = static_cast<Report*>(context);
+  size_t start = 0;
+  while (start < length && IsBlank(line[start]))
+    ++start;
+  size_t end = start;
+  while (end < length && !IsBlank(line[end]))
+    ++end;
+  // Cut as a log's computer name is.
+  if (end - start >= kComputerSize)
+    end = start + kComputerSize - 1;
+  if (end > start &&
+      !AddListedComputer(&report->listed, line + start, end - start))
+    report->out_of_memory = true;
+}
+
+// False when the list gives no computer to check the logs against.
+bool ReadComputerList(Report* report, const char* path) {
+  report->list_path = path;
+  DWORD error = ReadListFile(path, TakeComputerLine, report);
+  if (error == ERROR_NOT_ENOUGH_MEMORY || report->out_of_memory) {
+    report->out_of_memory = true;
+    return true;
+  }
+  if (error != ERROR_SUCCESS) {
+    ReportError(path, ": cannot read the list of computers (error ", error);
+    return false;
+  }
+  if (report->listed.count == 0) {
+    ReportErrorLine(path, ": the list names no computer");
+    return false;
+  }
+  SortComputerList(&report->listed);
+  return true;
+}
+
+// A row for each listed computer that no log was given of.
+void AddMissingComputers(Report* report) {
+  for (size_t i = 0; i < report->listed.count && !report->out_of_memory; ++i) {
+    const ListedComputer& listed = report->listed.computers[i];
+    if (listed.has_log)
+      continue;
+    const char* name = AddComputer(&report->table, listed.name);
+    if (name == nullptr || !AddLogRow(&report->table, name, OutcomeNoLog))
+      report->out_of_memory = true;
+  }
 }
 
 // The closing line: how many computers, and rows of each outcome. A
@@ -261,43 +363,68 @@ void ReportSummary(const ReportTable& table, size_t* counts) {
   ReportErrorLine(message.text);
 }
 
-}  // namespace
-
-int RunReport(int argc, char** argv) {
-  if (argc < 2) {
-    ReportErrorLine(kUsage);
-    return ReportUsage;
-  }
-  for (int i = 1; i < argc; ++i) {
-    if (IsOption(argv[i])) {
-      ReportErrorLine("zrreport: unknown option ", argv[i]);
-      ReportErrorLine(kUsage);
-      return ReportUsage;
-    }
-  }
-  Report report = {};
-  StartTable(&report.table);
-  for (int i = 1; i < argc && !report.out_of_memory; ++i) {
-    if (argv[i][0] == '@')
-      ReadList(&report, argv[i] + 1);
-    else
-      ReadPath(&report, argv[i]);
-  }
-  if (report.out_of_memory) {
-    ReportErrorLine("zrreport: out of memory; no table is written");
-    FreeTable(&report.table);
-    return ReportAttention;
-  }
-  FinishTable(&report.table);
-  DWORD error = WriteCsvTable(GetStdHandle(STD_OUTPUT_HANDLE), report.table);
+// The table on standard output and the summary; false when the table
+// could not be written.
+bool WriteTable(Report* report) {
+  FinishTable(&report->table);
+  DWORD error = WriteCsvTable(GetStdHandle(STD_OUTPUT_HANDLE), report->table);
   if (error != ERROR_SUCCESS)
     ReportError("zrreport", ": cannot write the table (error ", error);
   size_t counts[OutcomeCount] = {};
-  ReportSummary(report.table, counts);
+  ReportSummary(report->table, counts);
+  report->trouble = report->trouble || counts[OutcomeFailed] +
+                                               counts[OutcomeNoRecord] +
+                                               counts[OutcomeNoLog] +
+                                               counts[OutcomeUnreadable] >
+                                           0;
+  return error == ERROR_SUCCESS;
+}
+
+int ReadAndWrite(Report* report, int argc, char** argv,
+                 const ReportOptions& options) {
+  report->package = options.package;
+  report->table.new_only = options.package != nullptr;
+  if (options.computers != nullptr &&
+      !ReadComputerList(report, options.computers))
+    return ReportUsage;
+  for (int i = 1; i < argc && !report->out_of_memory; ++i) {
+    if (!IsPathArgument(argv, &i))
+      continue;
+    if (argv[i][0] == '@')
+      ReadList(report, argv[i] + 1);
+    else
+      ReadPath(report, argv[i]);
+  }
+  AddMissingComputers(report);
+  if (report->out_of_memory) {
+    ReportErrorLine("zrreport: out of memory; no table is written");
+    return ReportUsage;
+  }
+  if (!WriteTable(report))
+    return ReportUsage;
+  return report->trouble ? ReportAttention : ReportAllWell;
+}
+
+}  // namespace
+
+int RunReport(int argc, char** argv) {
+  ReportOptions options;
+  if (!ReadReportOptions(argc, argv, &options)) {
+    if (options.wrong != nullptr)
+      ReportErrorLine("zrreport: unknown option, or one without its value: ",
+                      options.wrong);
+    ReportErrorLine(kReportUsage);
+    return ReportUsage;
+  }
+  if (options.help) {
+    ReportLine(kReportUsage);
+    return ReportAllWell;
+  }
+  Report report = {};
+  StartTable(&report.table);
+  StartComputerList(&report.listed);
+  int code = ReadAndWrite(&report, argc, argv, options);
   FreeTable(&report.table);
-  bool attention = report.trouble || error != ERROR_SUCCESS ||
-                   counts[OutcomeFailed] + counts[OutcomeNoRecord] +
-                           counts[OutcomeUnreadable] >
-                       0;
-  return attention ? ReportAttention : ReportAllWell;
+  FreeComputerList(&report.listed);
+  return code;
 }

@@ -2,7 +2,8 @@
 # The host build when something around it is wrong: too little free space
 # for the staging copy, a read-only log, no command interpreter. (Other
 # failures are covered beside the feature they concern; the table
-# "When things go wrong" in docs/support.md names the test of each.)
+# "Where each failure is tested" in docs/developing.md names the test of
+# each.)
 # Usage: host-when-things-go-wrong.sh ZODERUDO
 . "$(dirname "$0")/host-lib.sh"
 host_init "$1"

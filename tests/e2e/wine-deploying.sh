@@ -1,30 +1,41 @@
 #!/usr/bin/env bash
-# The example batch files of docs/deploying.md, taken from the page as they
-# stand and run under Wine against the real zoderudo.exe, with the page's
-# own shares (\\server\share, \\server\zrlogs, \\PC\C$) served by Wine from
-# case folders. Each example that runs the program must end with that
-# run's exit code: shown for updates that end with 0 and with 3010.
-# Usage: wine-deploying.sh EXE WORK_ROOT
+# The scripts of deploy/ (which docs/deploying.md shows byte for byte) and
+# the page's other example batch files, taken from the page as they stand,
+# run under Wine against the real zoderudo.exe, with the page's own shares
+# (\\server\share, \\server\zrlogs, \\PC\C$) served by Wine from case
+# folders. Each one that runs the program must end with that run's exit
+# code: shown for updates that end with 0 and with 3010.
+# Usage: wine-deploying.sh EXE ZRREPORT_EXE WORK_ROOT
 . "$(dirname "$0")/wine-lib.sh"
-e2e_init "$1" "$2"
+REPORT_EXE=$(realpath "$2")
+e2e_init "$1" "$3"
 DOC=$(dirname "$0")/../../docs/deploying.md
+DEPLOY=$(realpath "$(dirname "$0")/../../deploy")
 # Every labelled example of the page, and only those, is run here.
-EXAMPLES=(staged-from-share in-place-mapped run-and-push startup-script
-          remove-staging pull-logs last-records)
+EXAMPLES=(staged-from-share in-place-mapped run-and-push last-records)
 STATE=$WINEPREFIX/drive_c/windows/ZRDEPLOY
 trap 'e2e_cleanup; clear_staging; rm -rf "$STATE"' EXIT
 COMPUTER=$(wine cmd /d /c 'echo %COMPUTERNAME%' </dev/null 2>/dev/null | tr -d '\r')
 
-# example NAME: the page's ```bat example:NAME block, as a batch file with
-# CR LF line ends, in the case folder; prints its host path.
+# example NAME [LABEL]: the page's ```bat LABEL:NAME block (LABEL:
+# example; file, with NAME deploy/FILE), as a batch file with CR LF line
+# ends, in the case folder; prints its host path.
 example() {
-  awk -v name="$1" '
-    match($0, /^ *```bat example:/) && substr($0, RLENGTH + 1) == name {
+  local out=$CASE_DIR/$1.bat
+  [ "${2:-example}" = example ] || out=$CASE_DIR/shown-${1##*/}
+  awk -v name="$1" -v label="${2:-example}" '
+    match($0, "^ *```bat " label ":") && substr($0, RLENGTH + 1) == name {
       indent = index($0, "`") - 1; inside = 1; next }
     inside && $0 ~ /^ *```$/ { inside = 0; next }
-    inside { print substr($0, indent + 1) "\r" }' "$DOC" >"$CASE_DIR/$1.bat"
-  [ -s "$CASE_DIR/$1.bat" ] || { echo "  no example $1 in $DOC" >&2; return 1; }
-  printf '%s' "$CASE_DIR/$1.bat"
+    inside { print substr($0, indent + 1) "\r" }' "$DOC" >"$out"
+  [ -s "$out" ] || { echo "  no example $1 in $DOC" >&2; return 1; }
+  printf '%s' "$out"
+}
+
+# deployed NAME: the file deploy/NAME.bat, copied to the case folder;
+# prints its host path.
+deployed() {
+  cp "$DEPLOY/$1.bat" "$CASE_DIR/$1.bat" && printf '%s' "$CASE_DIR/$1.bat"
 }
 
 # serve SERVER SHARE FOLDER: \\SERVER\SHARE is the host FOLDER for Wine.
@@ -53,6 +64,7 @@ run_batch() {
     printf '%s\r\n' '@echo off' \
       "reg add \"HKCU\\Software\\Wine\\AppDefaults\\zoderudo.exe\" /v Version /d $CASE_VERSION /f >nul" \
       "cd /d \"${2:-C:\\windows\\system32}\"" \
+    "${PC:+set COMPUTERNAME=$PC}" \
       "cmd /d /c \"$1\"" 'echo %ERRORLEVEL%'
   } >"$CASE_DIR/run.bat"
   wine cmd /d /c "$(winpath "$CASE_DIR/run.bat")" \
@@ -89,6 +101,18 @@ e2e_case "every example batch of the page is one this suite runs" \
   every_example_is_run
 e2e_case "every bat block of the page is a labelled example" \
   bash -c '! grep -n "^ *\`\`\`bat *$" "$0"' "$DOC"
+
+# The page shows each file of deploy/, and only those, byte for byte.
+page_shows_deploy() {
+  local file shown
+  shown=$(sed -n 's/^ *```bat file:deploy\/\(.*\)\.bat$/\1/p' "$DOC" | sort)
+  [ "$shown" = "$(cd "$DEPLOY" && ls -- *.bat | sed 's/\.bat$//' | sort)" ] ||
+    { echo "  the page shows: $(echo $shown)"; return 1; }
+  for file in $shown; do
+    cmp "$(example "deploy/$file.bat" file)" "$DEPLOY/$file.bat" || return 1
+  done
+}
+e2e_case "the page shows every file of deploy/ byte for byte" page_shows_deploy
 
 # The one-line staged run from the share, and the run that pushes the log:
 # each ends with the update's code; the pushed log is the PC's.
@@ -135,12 +159,20 @@ startup_setup() {
   rm -rf "$STATE"
   add_driver tavixnt5.sys
   make_shared_package "$1"
-  example startup-script >/dev/null
+  deployed startup-script >/dev/null
+}
+# A file too deep in the package to be copied: the staged run stops before
+# the update.
+too_deep() {
+  local deep=$CASE_PACKAGE/$(printf 'a%.0s' {1..120})/$(printf 'b%.0s' {1..120})
+  mkdir -p "$deep" && printf 'x\r\n' >"$deep/f.txt"
 }
 share_lines() { tr -d '\r' <"$CASE_DIR/zrlogs/$COMPUTER.txt"; }
 
-# A success runs once: the second boot runs nothing and ends with 0. The
-# share has the computer's lines, its console and its log.
+# A success runs once: the second start runs nothing and ends with 0;
+# after 3010 the start that follows the restart runs it once more, and
+# that run (3010 again) marks it done. The share has the computer's lines,
+# its console and its log.
 startup_once() {
   startup_setup "$1" || return 1
   startup
@@ -153,9 +185,29 @@ startup_once() {
     share_lines | sed -n 2p | grep -q " tavix-driver exit code $1$" &&
     [ "$(share_lines | wc -l)" -eq 2 ] ||
     { echo "  share lines:"; share_lines | sed 's/^/    /'; return 1; }
+  local runs=1
+  if [ "$1" = 3010 ]; then
+    runs=2
+    startup
+    expect_exit_code 3010 && expect_records 2 || return 1
+  fi
   startup
-  expect_exit_code 0 && expect_not_run && expect_records 1 &&
+  expect_exit_code 0 && expect_not_run && expect_records $runs &&
     [ ! -e "$STATE/tavix-driver.lock" ]
+}
+# Not applicable (99): nine starts run nothing, the tenth runs it again.
+startup_not_applicable() {
+  startup_setup 0 || return 1
+  set_version winxp
+  startup
+  expect_exit_code 99 || return 1
+  local start
+  for start in 1 2 3 4 5 6 7 8 9; do
+    startup
+    expect_exit_code 0 && expect_records 1 || return 1
+  done
+  startup
+  expect_exit_code 99 && expect_records 2
 }
 # rerun_after SETUP...: the first run ends with CODE; the second runs the
 # update again (a failure, 99, or a new version.id).
@@ -197,11 +249,12 @@ startup_twice_at_once() {
     [ $status -eq 0 ]
 }
 for code in 0 3010; do
-  e2e_case "startup-script, update $code: ends with $code, then runs nothing" \
+  e2e_case "startup-script, update $code: ends with $code, then (3010: once more) nothing" \
     startup_once $code
 done
 e2e_case "startup-script: a failure (5) runs again" rerun_after 5 - 5
-e2e_case "startup-script: not applicable (99) runs again" rerun_after 0 winxp 99
+e2e_case "startup-script: not applicable (99) runs again at the 10th start" \
+  startup_not_applicable
 e2e_case "startup-script: a new version.id runs again" rerun_after 0 new-version 0
 e2e_case "startup-script: a lock left behind: 1, nothing run" startup_locked
 e2e_case "startup-script twice at once: the second runs nothing" \
@@ -215,7 +268,7 @@ remove_staging() {
   printf 'r\r\n' >"$root/ZRT1A2.TMP/sub/readonly.txt"
   chmod a-w "$root/ZRT1A2.TMP/sub/readonly.txt"
   printf 'kept\r\n' >"$E2E_LOG_DIR/ZR.log"
-  run_batch "$(winpath "$(example remove-staging)")"
+  run_batch "$(winpath "$(deployed remove-staging)")"
   expect_exit_code 0 && [ -z "$(staging_leftovers)" ] &&
     [ "$(cat "$E2E_LOG_DIR/ZR.log")" = $'kept\r' ] && [ -d "$root/windows" ]
 }
@@ -231,7 +284,7 @@ pull_logs() {
   printf 'one\r\n' >"$CASE_DIR/pc001-c/ZRLOG/ZR.log"
   printf 'two\r\n' >"$CASE_DIR/pc002-d/ZRLOG/ZR.log"
   printf 'PC001\r\nPC002 D\r\nPC003\r\n' >"$CASE_DIR/computers.txt"
-  run_batch "$(winpath "$(example pull-logs)")" "$(winpath "$CASE_DIR")"
+  run_batch "$(winpath "$(deployed pull-logs)")" "$(winpath "$CASE_DIR")"
   expect_exit_code 1 &&
     [ "$(cat "$CASE_DIR/zrlogs/PC001.log")" = $'one\r' ] &&
     [ "$(cat "$CASE_DIR/zrlogs/PC002.log")" = $'two\r' ] &&
@@ -266,5 +319,35 @@ last_records() {
   return 1
 }
 e2e_case "last-records: each PC's last record of the package decides" last_records
+
+# Three PCs: one succeeds, one fails before the update (a path too deep to
+# copy: its record of 1 has the package's versions), one never runs;
+# zrreport on the pushed logs gives a row for each and exit code 1.
+three_pcs() {
+  startup_setup 0 || return 1
+  PC=PC001 startup
+  expect_exit_code 0 || return 1
+  e2e_clear_log
+  rm -rf "$STATE"
+  too_deep || return 1
+  PC=PC002 startup
+  expect_exit_code 1 || return 1
+  printf 'PC001\r\nPC002 D\r\nPC003\r\n' >"$CASE_DIR/computers.txt"
+  printf '%s\r\n' '@echo off' "\"$(winpath "$REPORT_EXE")\" --computers \"$(
+    winpath "$CASE_DIR/computers.txt")\" --package 2.0 \\\\server\\zrlogs" \
+    'echo %ERRORLEVEL%' >"$CASE_DIR/report.bat"
+  wine cmd /d /c "$(winpath "$CASE_DIR/report.bat")" \
+    </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
+  tr -d '\r' <"$CASE_DIR/stdout" |
+    awk -F, 'NR > 1 && NF > 1 { print $1, $6, $7 } NF == 1 { print "exit", $1 }' \
+    >"$CASE_DIR/rows"
+  printf '%s\n' 'PC001 0 success' 'PC002 1 failed' 'PC003  no-log' 'exit 1' |
+    diff - "$CASE_DIR/rows" | sed 's/^/  /'
+  [ "${PIPESTATUS[1]}" -eq 0 ] &&
+    grep -q '^zrreport: 3 computers: 1 success, .* 1 failed, 0 no-record, 1 no-log, 0 unreadable' \
+      "$CASE_DIR/stderr"
+}
+e2e_case "three PCs (a success, a failure before the update, none): zrreport's rows, exit 1" \
+  three_pcs
 
 e2e_finish

@@ -76,7 +76,7 @@ fleet_of_real_logs() {
     row PC-A success)$(row pc-b not-applicable)$(row PC-C restart-needed)$(
     row PC-D failed)$(row PC-E success)$(
     row PC-F restart-started '"1.0,New=x"' '"""2"""')1\r\n" &&
-    expect_stderr "zrreport: 6 computers: 2 success, 1 not-applicable, 1 restart-needed, 1 restart-started, 1 failed, 0 no-record, 0 unreadable\r\n"
+    expect_stderr "zrreport: 6 computers: 2 success, 1 not-applicable, 1 restart-needed, 1 restart-started, 1 failed, 0 no-record, 0 no-log, 0 unreadable\r\n"
 }
 e2e_case "collected logs of real runs (0, 99, 3010, a failure, a failure then a success) give the table" \
   fleet_of_real_logs
@@ -97,11 +97,11 @@ list_of_logs_in_place() {
   cp "$E2E_LOG_DIR/ZR.log" "$CASE_DIR/collected/$computer.log"
   expect_stdout "computer,date,time,update,new,return_code,outcome\r\n$(
     row "$computer" success)0\r\n" &&
-    expect_stderr "zrreport: 1 computer: 1 success, 0 not-applicable, 0 restart-needed, $SUMMARY_END, 0 failed, 0 no-record, 0 unreadable\r\n" &&
+    expect_stderr "zrreport: 1 computer: 1 success, 0 not-applicable, 0 restart-needed, $SUMMARY_END, 0 failed, 0 no-record, 0 no-log, 0 unreadable\r\n" &&
     run_report 'C:\ZRLOG\ZR.log' 'C:\ZRLOG\~gone.log' &&
     expect_stdout "computer,date,time,update,new,return_code,outcome\r\n$(
       row "$computer" success)~gone,,,,,,unreadable\r\n1\r\n" &&
-    expect_stderr "C:\\\\ZRLOG\\\\~gone.log: cannot read the log (error 2)\r\nzrreport: 2 computers: 1 success, 0 not-applicable, 0 restart-needed, $SUMMARY_END, 0 failed, 0 no-record, 1 unreadable\r\n"
+    expect_stderr "C:\\\\ZRLOG\\\\~gone.log: cannot read the log (error 2)\r\nzrreport: 2 computers: 1 success, 0 not-applicable, 0 restart-needed, $SUMMARY_END, 0 failed, 0 no-record, 0 no-log, 1 unreadable\r\n"
 }
 e2e_case "a list naming ZR.log in place: this computer's row; a missing log is unreadable" \
   list_of_logs_in_place
@@ -109,11 +109,14 @@ e2e_case "a list naming ZR.log in place: this computer's row; a missing log is u
 usage_errors() {
   run_report
   expect_stdout "2\r\n" || return 1
-  grep -q '^usage: zrreport PATH' "$CASE_DIR/stderr" ||
+  grep -q '^usage: zrreport ' "$CASE_DIR/stderr" ||
     { echo "  no usage line"; return 1; }
+  run_report --all 'C:\'
+  expect_stdout "2\r\n" || return 1
   run_report /?
-  expect_stdout "2\r\n"
+  head -n 1 "$CASE_DIR/stdout" | grep -q '^usage: zrreport ' &&
+    [ "$(tail -n 1 "$CASE_DIR/stdout")" = $'0\r' ]
 }
-e2e_case "no PATH, or an option: the usage line and exit code 2" usage_errors
+e2e_case "no PATH or an unknown option: exit code 2; /? prints the usage, 0" usage_errors
 
 e2e_finish

@@ -3,7 +3,8 @@
 # open by another program, the update command missing from the package, the
 # program killed while its update runs.
 # (Other failures are covered beside the feature they concern; the table
-# "When things go wrong" in docs/support.md names the test of each.)
+# "Where each failure is tested" in docs/developing.md names the test of
+# each.)
 # Usage: wine-when-things-go-wrong.sh EXE HOLD_FILE_EXE WORK_ROOT
 . "$(dirname "$0")/wine-lib.sh"
 HOLD_FILE=$(realpath "$2")

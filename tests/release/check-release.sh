@@ -8,11 +8,13 @@
 #   it, the other is no commit and is given SOURCE_DATE_EPOCH;
 # - the release ZIP (made by the package target) holds the exes
 #   (zoderudo.exe, and zrreport.exe and zrcheck.exe from the same folder
-#   as EXE), the
-#   README, docs/ and the example package, in a fixed order with fixed
-#   modes and times; its SHA256SUMS verifies, and the debug archive holds
-#   the exes' debug files.
-# - every relative link in the ZIP's Markdown leads to a file in the ZIP.
+#   as EXE), README.txt, the README and docs/ as HTML pages, deploy/ and
+#   the example package, in a fixed order with fixed modes and times; its
+#   SHA256SUMS verifies, and the debug archive holds the exes' debug files.
+# - the ZIP's pages open on Windows 2000 as they should: every relative
+#   link leads to a page and anchor in the ZIP, every line ends with CR LF,
+#   every byte is ASCII, no page has a script; headless Chromium renders
+#   README.html and a page of tables.
 #
 # Usage: check-release.sh SOURCE_DIR WORK_DIR EXE VERSION BUILD_TYPE
 set -u
@@ -86,8 +88,10 @@ release_archives() {
     return 1
   zip_entries "$release/$top.zip" >"$work/entries"
   local name
-  for name in / README.md SHA256SUMS docs/ docs/deploying.md \
-      docs/developing.md docs/releasing.md docs/support.md examples/ \
+  for name in / README.html README.txt SHA256SUMS deploy/ deploy/pull-logs.bat \
+      deploy/remove-staging.bat deploy/startup-script.bat docs/ docs/deploying.html \
+      docs/developing.html docs/reference.html docs/releasing.html \
+      docs/troubleshooting.html examples/ \
       examples/package/ examples/package/ZELMOR_UPDATE.cmd \
       examples/package/version.id zoderudo.exe zrcheck.exe zrreport.exe; do
     case $name in
@@ -107,14 +111,14 @@ release_archives() {
     cmp "$out/$top/zrcheck.exe.debug" "$check_exe.debug"
 }
 
-# Every relative link of the unpacked ZIP's Markdown leads to a file (and
-# heading) in the ZIP: the source tree's other folders are not in it.
-links_stay_inside() {
-  local broken
-  broken=$(broken_links "$work/unzipped/$top") || return 1
-  [ -z "$broken" ] && return 0
-  echo "  links that lead out of the ZIP or nowhere:"
-  sed 's/^/    /' <<<"$broken"
+# The pages of the unpacked ZIP: the source tree's other folders are not in
+# it, and Notepad and Internet Explorer 5 are what a PC has to read them.
+pages_open_on_windows_2000() {
+  local faults
+  faults=$(page_faults "$work/unzipped/$top") || return 1
+  [ -z "$faults" ] && return 0
+  echo "  pages that would not open as they should:"
+  sed 's/^/    /' <<<"$faults"
   return 1
 }
 
@@ -123,6 +127,14 @@ check "the byte comparison fails on a missing or a differing file" \
 check "two builds in two folders at two times give the same exe, debug file and ZIPs" \
   same_bytes_from_two_folders
 check "the release archives hold what they should, SHA256SUMS verifies" release_archives
-check "every relative link in the release ZIP leads to a file in it" links_stay_inside
+check "every page in the release ZIP opens on Windows 2000, every link leading inside it" \
+  pages_open_on_windows_2000
+
+pages_render() {
+  local pages=$work/unzipped/$top
+  renders_in_chromium "$pages/README.html" "$work/README.png" &&
+    renders_in_chromium "$pages/docs/deploying.html" "$work/deploying.png"
+}
+check "headless Chromium renders README.html and a page of tables" pages_render
 
 check_summary

@@ -2,20 +2,29 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
 #include "log/result-record.h"
+#include "log/text-lines.h"
 #include "os/posix/host-control.h"
 #include "report/computer-name.h"
+#include "report/report-options.h"
 #include "support/host-machine.h"
 
 namespace {
 
 const char kHeader[] = "computer,date,time,update,new,return_code,outcome\r\n";
-const char kUsage[] =
-    "usage: zrreport PATH...   (PATH: a folder of .log files, a log file, "
-    "or @LIST, a file naming one path per line)\n";
+const std::string kUsage = std::string(kReportUsage) + "\n";
+// The summary's outcomes after the counts of success and failed.
+std::string Summary(const char* computers, int success, int failed,
+                    const char* rest) {
+  return std::string("zrreport: ") + computers + ": " +
+         std::to_string(success) + " success, 0 not-applicable, " +
+         "0 restart-needed, 0 restart-started, " + std::to_string(failed) +
+         " failed, " + rest + "\n";
+}
 
 // A record as zoderudo writes it, at "MM-DD-YYYY hh:mm:ss".
 std::string Record(const char* stamp, const char* update,
@@ -52,7 +61,8 @@ class RunReportTest : public HostMachineTest {
 // Folders, files and lists, how each log finds its computer, bad lines,
 // logs that are missing or empty, the order of the rows and the exit code.
 TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
-  for (const char* folder : {"logs/sub", "single", "ZRLOG", "fine", "empty"})
+  for (const char* folder : {"logs/sub", "single", "ZRLOG", "fine", "empty",
+                             "logs/PC100", "logs/PC101/ZRLOG"})
     MakeFolder(folder);
   MakeFile("logs/PC042.log",
            Record("03-07-2005 09:05:41", "1.0", "2.0", 1) +
@@ -60,36 +70,71 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
                "not a record\r\n" +
                Record("03-07-2005 09:07:00", "A", "x", 99) +
                Record("03-08-2005 10:00:00", "1.0", "2.0", 0) +
-               // The last line without its line end, then the end mark.
+               // A torn last line (of 3010), then the end mark.
                "03-09-2005 11:00:00,Update=1.0,New=3.0,Status=Unknown,"
-               "ReturnCode=3010\x1A");
+               "ReturnCode=301\x1A");
+  // Copies one folder per PC, as robocopy lays them out.
+  MakeFile("logs/PC100/ZR.log", Record("03-07-2005 09:05:41", "1", "2", 0));
+  MakeFile("logs/PC101/ZRLOG/ZR.log", "");
   MakeFile("logs/pc001.log", "");
   MakeFile("logs/Zeta.LOG", Record("12-31-2006 23:59:59", "x", "y", 1641));
   MakeFile("logs/notes.txt", Record("12-31-2006 23:59:59", "n", "n", 5));
   MakeFile("logs/sub/PC777.log", Record("12-31-2006 23:59:59", "s", "s", 5));
   MakeFile("single/PC5.txt", Record("01-02-2006 00:03:04", "1.0", "2.0", -1));
-  MakeFile("list.txt",
-           "\xEF\xBB\xBF  C:\\single\\PC5.txt \r\n\r\n \t\r\n"
-           "\\\\PC900\\C$\\ZRLOG\\ZR.log\r\nC:\\gone\\Missing.log");
+  // Saved by Notepad as "Unicode": UTF-16 with its byte order mark.
+  std::string list = "\xFF\xFE";
+  for (char c : std::string("  C:\\single\\PC5.txt \r\n\r\n \t\r\n"
+                            "\\\\PC900\\C$\\ZRLOG\\ZR.log\r\n"
+                            "\\\\server\\zrlogs\\PC102\\ZRLOG\\ZR.log\r\n"
+                            "C:\\gone\\Missing.log"))
+    list += std::string(1, c) + '\0';
+  MakeFile("list.txt", list);
 
   EXPECT_EQ(Run({"C:\\logs\\", "@C:\\list.txt"}), ReportAttention);
   EXPECT_EQ(out_, std::string(kHeader) +
                       "Missing,,,,,,unreadable\r\n"
                       "pc001,,,,,,no-record\r\n"
                       "PC042,2005-03-08,10:00:00,1.0,2.0,0,success\r\n"
-                      "PC042,2005-03-09,11:00:00,1.0,3.0,3010,restart-needed\r\n"
                       "PC042,2005-03-07,09:07:00,A,x,99,not-applicable\r\n"
                       "PC042,2005-03-07,09:06:00,a,x,0,success\r\n"
+                      "PC100,2005-03-07,09:05:41,1,2,0,success\r\n"
+                      "PC101,,,,,,no-record\r\n"
+                      "PC102,,,,,,unreadable\r\n"
                       "PC5,2006-01-02,00:03:04,1.0,2.0,-1,failed\r\n"
                       "PC900,,,,,,unreadable\r\n"
                       "Zeta,2006-12-31,23:59:59,x,y,1641,restart-started\r\n");
   EXPECT_EQ(err_,
             "C:\\logs\\PC042.log:3: not a result record\n"
+            "C:\\logs\\PC042.log:6: not a result record\n"
             "\\\\PC900\\C$\\ZRLOG\\ZR.log: cannot read the log (error 3)\n"
+            "\\\\server\\zrlogs\\PC102\\ZRLOG\\ZR.log: cannot read the log "
+            "(error 3)\n"
             "C:\\gone\\Missing.log: cannot read the log (error 3)\n"
-            "zrreport: 6 computers: 2 success, 1 not-applicable, "
-            "1 restart-needed, 1 restart-started, 1 failed, 1 no-record, "
-            "2 unreadable\n");
+            "zrreport: 9 computers: 3 success, 1 not-applicable, "
+            "0 restart-needed, 1 restart-started, 1 failed, 2 no-record, "
+            "0 no-log, 3 unreadable\n");
+
+  // Computers that should report, and one version: one row per computer.
+  MakeFile("computers.txt", "\xEF\xBB\xBFPC042\r\npc5 D\r\n  PC100\r\nZeta\r\n"
+                            "PC404\r\n");
+  EXPECT_EQ(Run({"--computers", "C:\\computers.txt", "--package", "2.0",
+                 "C:\\logs", "C:\\single\\PC5.txt"}),
+            ReportAttention);
+  EXPECT_EQ(out_, std::string(kHeader) +
+                      "pc001,,,,,,no-record\r\n"
+                      "PC042,2005-03-08,10:00:00,1.0,2.0,0,success\r\n"
+                      "PC100,,,,,,no-record\r\n"
+                      "PC101,,,,,,no-record\r\n"
+                      "PC404,,,,,,no-log\r\n"
+                      "PC5,2006-01-02,00:03:04,1.0,2.0,-1,failed\r\n"
+                      "Zeta,,,,,,no-record\r\n");
+  EXPECT_EQ(err_, "C:\\logs\\pc001.log: pc001 is not in C:\\computers.txt\n"
+                  "C:\\logs\\PC042.log:3: not a result record\n"
+                  "C:\\logs\\PC042.log:6: not a result record\n"
+                  "C:\\logs\\PC101\\ZRLOG\\ZR.log: PC101 is not in "
+                  "C:\\computers.txt\n" +
+                      Summary("7 computers", 1, 1,
+                              "4 no-record, 1 no-log, 0 unreadable"));
 
   // A log named ZR.log on a local path is this computer's own.
   MakeFile("ZRLOG/ZR.log", Record("03-07-2005 09:05:41", "1.0", "2.0", 0));
@@ -99,9 +144,8 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   EXPECT_EQ(Run({"C:\\zrlog\\zr.LOG"}), ReportAllWell);
   EXPECT_EQ(out_, std::string(kHeader) + computer +
                       ",2005-03-07,09:05:41,1.0,2.0,0,success\r\n");
-  EXPECT_EQ(err_, "zrreport: 1 computer: 1 success, 0 not-applicable, "
-                  "0 restart-needed, 0 restart-started, 0 failed, "
-                  "0 no-record, 0 unreadable\n");
+  EXPECT_EQ(err_, Summary("1 computer", 1, 0,
+                          "0 no-record, 0 no-log, 0 unreadable"));
 
   // Nothing but 0, 99, 3010 and 1641: all is well.
   MakeFile("fine/A.log", Record("03-07-2005 09:05:41", "1", "2", 99) +
@@ -112,30 +156,43 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   MakeFile("bom.txt", "\xEF\xBB\xBF\r\nC:\\fine\r\n");
   EXPECT_EQ(Run({"@C:\\bom.txt"}), ReportAllWell);
 
-  // A folder without logs gives nothing to read: that needs a look too.
-  EXPECT_EQ(Run({"C:\\fine", "C:\\empty"}), ReportAttention);
-  EXPECT_NE(err_.find("C:\\empty: no .log file in this folder\n"),
-            std::string::npos);
+  // A folder without logs, an empty list: nothing to read needs a look too.
+  const std::string fine =
+      "zrreport: 2 computers: 0 success, 1 not-applicable, 1 restart-needed, "
+      "1 restart-started, 0 failed, 0 no-record, 0 no-log, 0 unreadable\n";
+  MakeFile("empty.txt", "\xFF\xFE\r\0\n\0");
+  EXPECT_EQ(Run({"C:\\fine", "C:\\empty", "@C:\\empty.txt"}), ReportAttention);
+  EXPECT_EQ(err_, "C:\\empty: no .log file in this folder\n"
+                  "C:\\empty.txt: the list names no path\n" + fine);
   HostFailCall("FindFirstFileA", ERROR_ACCESS_DENIED, 1);
   EXPECT_EQ(Run({"C:\\fine"}), ReportAttention);
-  EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
-            "C:\\fine: cannot list the folder (error 5)\n");
-  // A table that cannot be written needs a look too.
+  EXPECT_EQ(err_, "C:\\fine: cannot list the folder (error 5)\n" +
+                      Summary("0 computers", 0, 0,
+                              "0 no-record, 0 no-log, 0 unreadable"));
+  // A table that cannot be written is not a PC's failure.
   HostFailCall("WriteFile", ERROR_DISK_FULL, 1);
-  EXPECT_EQ(Run({"C:\\fine"}), ReportAttention);
+  EXPECT_EQ(Run({"C:\\fine"}), ReportUsage);
   EXPECT_EQ(out_, "");
-  EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
-            "zrreport: cannot write the table (error 112)\n");
+  EXPECT_EQ(err_, "zrreport: cannot write the table (error 112)\n" + fine);
   EXPECT_EQ(Run({"@C:\\nolist.txt"}), ReportAttention);
   EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
             "C:\\nolist.txt: cannot read the list (error 2)\n");
+  EXPECT_EQ(Run({"--computers", "C:\\empty.txt", "C:\\fine"}), ReportUsage);
+  EXPECT_EQ(err_, "C:\\empty.txt: the list names no computer\n");
 
   EXPECT_EQ(Run({}), ReportUsage);
   EXPECT_EQ(out_, "");
   EXPECT_EQ(err_, kUsage);
-  EXPECT_EQ(Run({"C:\\fine", "--all"}), ReportUsage);
-  EXPECT_EQ(out_, "");
-  EXPECT_EQ(err_, std::string("zrreport: unknown option --all\n") + kUsage);
+  for (const char* wrong : {"--all", "--package"}) {
+    EXPECT_EQ(Run({"C:\\fine", wrong}), ReportUsage);
+    EXPECT_EQ(out_, "");
+    EXPECT_EQ(err_, "zrreport: unknown option, or one without its value: " +
+                        std::string(wrong) + "\n" + kUsage);
+  }
+  for (const char* help : {"-h", "--help", "-?", "/?"}) {
+    EXPECT_EQ(Run({"C:\\fine", help}), ReportAllWell);
+    EXPECT_EQ(out_, kUsage);
+  }
 }
 
 // Two collected copies of one computer's log: each package's latest
@@ -173,11 +230,11 @@ TEST_F(RunReportTest, FieldsAreQuotedAndLongLogsReadWhole) {
   std::string log;
   while (log.size() < 70000)
     log += Record("03-07-2005 09:05:41", "old", "2.0", 5);
-  log += std::string(70000, 'x') + "\r\n";
+  log += std::string(3 * kTextBlockSize + 5, '\0') + "\r\n";
   log += Record("03-07-2005 09:05:42", "he said \"hi\", \xE9", "a\rb", 0);
   log += Record("03-07-2005 09:05:43", "old", "2.0", 0);
   MakeFile("PC7.log", log);
-  size_t long_line = log.find('x');
+  size_t long_line = log.find('\0');
   unsigned number = 1;
   for (size_t i = 0; i < long_line; ++i) number += log[i] == '\n';
 
@@ -186,9 +243,45 @@ TEST_F(RunReportTest, FieldsAreQuotedAndLongLogsReadWhole) {
                       "PC7,2005-03-07,09:05:42,\"he said \"\"hi\"\", \xE9\","
                       "\"a\rb\",0,success\r\n"
                       "PC7,2005-03-07,09:05:43,old,2.0,0,success\r\n");
-  EXPECT_EQ(err_.substr(0, err_.find('\n') + 1),
-            "C:\\PC7.log:" + std::to_string(number) +
-                ": not a result record\n");
+  // The line longer than three blocks: one message, and the next line's
+  // number is right.
+  MakeFile("PC8.log", log + "x\r\n");
+  EXPECT_EQ(Run({"C:\\PC8.log"}), ReportAllWell);
+  EXPECT_EQ(err_, "C:\\PC8.log:" + std::to_string(number) +
+                      ": not a result record\nC:\\PC8.log:" +
+                      std::to_string(number + 3) + ": not a result record\n" +
+                      Summary("1 computer", 2, 0,
+                              "0 no-record, 0 no-log, 0 unreadable"));
+}
+
+// A fleet of 300 logs, a table larger than the output's 64 KiB blocks:
+// one row per computer for the version asked for, and listed computers
+// without a log.
+TEST_F(RunReportTest, AFleetOfThreeHundred) {
+  MakeFolder("zrlogs");
+  std::string computers;
+  for (int pc = 0; pc < 310; ++pc) {
+    std::string name = "PC" + std::to_string(1000 + pc);
+    computers += name + "\r\n";
+    std::string log;
+    for (int run = 0; run < 40; ++run)
+      log += Record("03-07-2005 09:05:41", std::to_string(run).c_str(),
+                    run % 2 ? "2.0" : "3.0", pc % 10 == 0 && run >= 38);
+    if (pc < 300)
+      MakeFile("zrlogs/" + name + ".log", log);
+  }
+  MakeFile("computers.txt", computers);
+  EXPECT_EQ(Run({"C:\\zrlogs"}), ReportAttention);
+  EXPECT_GT(out_.size(), 64u * 1024);
+  EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 1 + 300 * 40);
+  EXPECT_EQ(err_, Summary("300 computers", 300 * 40 - 60, 60,
+                          "0 no-record, 0 no-log, 0 unreadable"));
+  EXPECT_EQ(Run({"--package", "2.0", "--computers", "C:\\computers.txt",
+                 "C:\\zrlogs"}),
+            ReportAttention);
+  EXPECT_EQ(std::count(out_.begin(), out_.end(), '\n'), 1 + 310);
+  EXPECT_EQ(err_, Summary("310 computers", 270, 30,
+                          "0 no-record, 10 no-log, 0 unreadable"));
 }
 
 }  // namespace

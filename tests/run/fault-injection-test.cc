@@ -3,7 +3,7 @@
 // ends (no crash, no hang) with a documented exit code and documented
 // console lines, records no success it did not have, closes what it
 // opened, goes back to its starting folder, and leaves on disk only what
-// docs/support.md says a failure may leave.
+// docs/reference.md says a failure may leave.
 #include <gtest/gtest.h>
 
 #include <string.h>

@@ -85,7 +85,7 @@ int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text,
 
 int WINAPI WideCharToMultiByte(UINT code_page, DWORD, const WCHAR* wide,
                                int length, LPSTR text, int size,
-                               LPCSTR default_char, BOOL* used_default) {
+                               LPCSTR default_char, LPBOOL used_default) {
   if (length < 0) {
     length = 0;
     while (wide[length] != 0) ++length;

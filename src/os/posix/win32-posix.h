@@ -27,6 +27,7 @@ typedef uint32_t UINT;
 typedef int32_t LONG;
 typedef LONG* PLONG;
 typedef const void* LPCVOID;
+typedef uint16_t WCHAR;  // UTF-16, as on Windows
 
 #ifndef TRUE
 #define TRUE 1
@@ -333,7 +334,6 @@ BOOL WINAPI IsDBCSLeadByte(BYTE byte);
 // flags below, CP_ACP as the layer's ANSI code page. A byte sequence or a
 // character with no exact form is an error (ERROR_NO_UNICODE_TRANSLATION)
 // when MB_ERR_INVALID_CHARS is given, or sets *used_default.
-typedef uint16_t WCHAR;
 #define CP_ACP 0
 #define CP_UTF8 65001
 #define MB_ERR_INVALID_CHARS 0x8
@@ -343,7 +343,7 @@ int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text,
                                int length, WCHAR* wide, int size);
 int WINAPI WideCharToMultiByte(UINT code_page, DWORD flags, const WCHAR* wide,
                                int length, LPSTR text, int size,
-                               LPCSTR default_char, BOOL* used_default);
+                               LPCSTR default_char, LPBOOL used_default);
 
 // Time.
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
