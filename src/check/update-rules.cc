@@ -87,7 +87,7 @@ struct BatchReading {
 };
 
 void TakeBatchLine(void* context, const char* line, size_t length,
-                   unsigned number, bool) {
+                   unsigned number, TextLineEnd) {
   BatchReading* reading = static_cast<BatchReading*>(context);
   if (!StartsWithoutWait(line, length))
     return;

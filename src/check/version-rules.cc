@@ -35,7 +35,7 @@ bool BeginsWith(const char* line, size_t length, const char* mark) {
 }
 
 void TakeLine(void* context, const char* line, size_t length,
-              unsigned number, bool) {
+              unsigned number, TextLineEnd) {
   VersionReading* reading = static_cast<VersionReading*>(context);
   reading->lines = number;
   if (number > kValueLines || reading->unicode)
