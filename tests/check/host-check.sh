@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # zrcheck's host build, one grouped case: a package with one of each
-# finding that fits one package, one with the others, and the example
+# finding that fits one package, two with the others, and the example
 # package with the program beside it and nothing to find; the whole
 # output and the exit codes against expected-host.txt.
 # Usage: host-check.sh ZRCHECK
@@ -20,6 +20,9 @@ make_exe example/zoderudo.exe 1.0.0.0
   echo "exit $?"
   "$exe" other; echo "exit $?"
   "$exe" example; echo "exit $?"
+  mkdir bom && : >bom/ZELMOR_UPDATE.exe
+  printf '\xEF\xBB\xBF1.0\r\n2.0\r\n' >bom/version.id
+  "$exe" bom; echo "exit $?"
   "$exe" none 2>&1; echo "exit $?"
   # A program cut anywhere holds no version resource, read within its bytes.
   for size in 1 64 300 600 655; do
@@ -30,5 +33,5 @@ make_exe example/zoderudo.exe 1.0.0.0
 } >output
 diff -u "$here/expected-host.txt" output >diff ||
   problem "output differs from expected-host.txt: $(cat diff)"
-report "findings, summaries and exit codes of three packages"
+report "findings, summaries and exit codes of four packages"
 host_finish
