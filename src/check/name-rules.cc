@@ -64,8 +64,12 @@ void CheckCharacters(Findings* findings, const PackageEntry& entry) {
 
 void CheckCodePages(Findings* findings, const PackageEntry& entry,
                     const CodePages& pages) {
+  // An ASCII name is the same in every code page, one character a byte:
+  // nothing to convert.
+  bool ascii = IsAscii(entry.name);
   WCHAR wide[MAX_PATH];
-  int count = WideForm(entry.name, wide, MAX_PATH);
+  int count = ascii ? static_cast<int>(strlen(entry.name))
+                    : WideForm(entry.name, wide, MAX_PATH);
   if (count < 0) {
     Add(findings, entry, FindingError,
         "is no text of the code page names are read in: rename it in ASCII");
@@ -80,7 +84,7 @@ void CheckCodePages(Findings* findings, const PackageEntry& entry,
     Say(&text, " a Joliet CD holds: the CD may cut it; shorten it");
     Add(findings, entry, FindingWarning, text.text);
   }
-  if (IsAscii(entry.name))
+  if (ascii)
     return;
   for (unsigned i = 0; i < pages.count; ++i) {
     bool exact = true;
