@@ -5,14 +5,8 @@
 
 #include "os/os.h"
 
-// The code page of the names a listing gives. Windows lists them in its
-// ANSI code page; a Linux file system holds the bytes the mastering tool
-// writes to the CD as they are, UTF-8 on every current distribution.
-#ifdef _WIN32
-const UINT kNameCodePage = CP_ACP;
-#else
-const UINT kNameCodePage = CP_UTF8;
-#endif
+// The code page of the names a listing gives (os.h).
+const UINT kNameCodePage = kListedNameCodePage;
 
 // The code pages of the PCs a package is checked for.
 const unsigned kMostCodePages = 8;
