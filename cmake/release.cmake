@@ -1,10 +1,10 @@
 # The release archives, made by the package target (windows-release.cmake
 # passes the arguments) into OUT:
 # - zoderudo-VERSION-win32.zip: a folder of that name with the EXES
-#   (zoderudo.exe and zrreport.exe), README.txt, the README and the DOCS
-#   (Markdown paths below SOURCE_DIR) as HTML pages (render-docs.py, with
-#   the cmark-gfm program CMARK), the TEXTS (paths below SOURCE_DIR) and
-#   SHA256SUMS of them all;
+#   (zoderudo.exe, zrreport.exe and zrcheck.exe), README.txt, the README
+#   and the DOCS (Markdown paths below SOURCE_DIR) as HTML pages
+#   (render-docs.py, with the cmark-gfm program CMARK), the TEXTS (paths
+#   below SOURCE_DIR) and SHA256SUMS of them all;
 # - zoderudo-VERSION-win32-debug.zip: the exes' debug files, in the folder
 #   zoderudo-VERSION-win32 too, so that they unpack beside the exes;
 # - a .sha256 file beside each.

@@ -1,4 +1,4 @@
-# The exes that ship, zoderudo.exe and zrreport.exe, built by a configure
+# The exes that ship, zoderudo.exe, zrreport.exe and zrcheck.exe, built by a configure
 # of their own of this project (ZODERUDO_SHIP) with the win32 thread model
 # toolchain (mingw-i686-win32-threads.cmake); the windows preset starts
 # that build through windows-release.cmake. Included after the targets are
@@ -12,7 +12,8 @@
 # debug information by one fixed name, and the linker writes no time stamp,
 # so one commit built in any two folders gives the same exe and debug file.
 set(map /usr/src/zoderudo-${PROJECT_VERSION})
-foreach(target zoderudo_core zoderudo_report zoderudo zrreport)
+foreach(target zoderudo_core zoderudo_report zoderudo_check zoderudo zrreport
+               zrcheck)
   target_compile_options(${target} PRIVATE -fno-exceptions -g
     -ffile-prefix-map=${CMAKE_SOURCE_DIR}=${map}
     -ffile-prefix-map=${CMAKE_BINARY_DIR}=${map}/build)
@@ -26,11 +27,13 @@ set(objcopy ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=0 ${CMAKE_OBJCOPY})
 # The version resource and the manifest of each exe, from the project's
 # version: its name and what it is (no word in it that makes Vista guess
 # an installer, see the resource script).
-foreach(exe zoderudo zrreport)
+foreach(exe zoderudo zrreport zrcheck)
   if(exe STREQUAL zoderudo)
     set(EXE_DESCRIPTION "ZR driver package runner")
-  else()
+  elseif(exe STREQUAL zrreport)
     set(EXE_DESCRIPTION "ZR result log report")
+  else()
+    set(EXE_DESCRIPTION "ZR package check")
   endif()
   set(EXE_NAME ${exe})
   target_link_options(${exe} PRIVATE -g -Wl,--no-insert-timestamp)

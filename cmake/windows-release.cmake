@@ -1,13 +1,14 @@
-# The windows preset's zoderudo.exe and zrreport.exe and their release
-# archives. The exes are built by a second configure of this source tree
+# The windows preset's zoderudo.exe, zrreport.exe and zrcheck.exe and
+# their release archives. The exes are built by a second configure of this source tree
 # (build/<preset>/ship), with the win32 thread model toolchain and
 # ZODERUDO_SHIP, and land in bin/ like every other program. The target
-# that builds both keeps the name `zoderudo`; tests reach the files
-# through ZODERUDO_EXE and ZRREPORT_EXE.
+# that builds them keeps the name `zoderudo`; tests reach the files
+# through ZODERUDO_EXE, ZRREPORT_EXE and ZRCHECK_EXE.
 include(ExternalProject)
 
 set(ZODERUDO_EXE ${CMAKE_BINARY_DIR}/bin/zoderudo.exe)
 set(ZRREPORT_EXE ${CMAKE_BINARY_DIR}/bin/zrreport.exe)
+set(ZRCHECK_EXE ${CMAKE_BINARY_DIR}/bin/zrcheck.exe)
 ExternalProject_Add(zoderudo
   SOURCE_DIR ${CMAKE_SOURCE_DIR}
   BINARY_DIR ${CMAKE_BINARY_DIR}/ship
@@ -21,7 +22,8 @@ ExternalProject_Add(zoderudo
   BUILD_ALWAYS ON
   INSTALL_COMMAND ""
   BUILD_BYPRODUCTS ${ZODERUDO_EXE} ${ZODERUDO_EXE}.debug
-                   ${ZRREPORT_EXE} ${ZRREPORT_EXE}.debug)
+                   ${ZRREPORT_EXE} ${ZRREPORT_EXE}.debug
+                   ${ZRCHECK_EXE} ${ZRCHECK_EXE}.debug)
 
 # cmake --build --preset windows --target package: the release archives
 # in build/<preset>/release (see release.cmake). Signed only when the
@@ -49,7 +51,8 @@ file(REMOVE ${CMAKE_BINARY_DIR}/CPackConfig.cmake
      ${CMAKE_BINARY_DIR}/CPackSourceConfig.cmake)
 add_custom_target(package
   COMMAND ${CMAKE_COMMAND} -DVERSION=${PROJECT_VERSION}
-          -DSOURCE_DIR=${CMAKE_SOURCE_DIR} "-DEXES=${ZODERUDO_EXE};${ZRREPORT_EXE}"
+          -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
+          "-DEXES=${ZODERUDO_EXE};${ZRREPORT_EXE};${ZRCHECK_EXE}"
           "-DDOCS=${shipped_docs}" "-DTEXTS=${shipped_texts}" -DWORK=${CMAKE_BINARY_DIR}/release-files
           -DOUT=${CMAKE_BINARY_DIR}/release -DPYTHON=${ZODERUDO_PYTHON}
           -DCMARK=${ZODERUDO_CMARK}

@@ -7,8 +7,14 @@
 
 #ifdef _WIN32
 #include <windows.h>
+// The code page of the names a folder listing gives: Windows lists them in
+// its ANSI code page.
+const UINT kListedNameCodePage = CP_ACP;
 #else
 #include "os/posix/win32-posix.h"
+// A Linux file system holds names as the bytes a tool wrote, UTF-8 on every
+// current distribution; the layer lists them as they are.
+const UINT kListedNameCodePage = CP_UTF8;
 #endif
 
 #endif  // ZODERUDO_OS_OS_H_

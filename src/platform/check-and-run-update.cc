@@ -12,7 +12,6 @@ namespace {
 
 const int kDriverCount = 3;
 const char kDriversFolder[] = "\\DRIVERS";
-const char kUpdateCommand[] = "ZELMOR_UPDATE";
 
 // Tested in this order; the first one present decides.
 constexpr const char* kNt50Drivers[kDriverCount] = {

@@ -6,6 +6,10 @@
 // The update does not apply to the running system.
 const int32_t ResultNotApplicable = 99;
 
+// The package's update command, as cmd is given it: cmd finds it by the
+// extensions of PATHEXT.
+const char kUpdateCommand[] = "ZELMOR_UPDATE";
+
 // Size of each driver path buffer, the terminating zero included.
 const unsigned kDriverPathSize = 256;
 

@@ -10,6 +10,13 @@ const unsigned kStagingPathSize = 260;
 // the name.
 const char kStagingPrefix[] = "ZRTEMP\\";
 
+// The longest staging folder, C:\ZRTxxxx.TMP\ with its backslash: the
+// system drive's root, the first three characters of the prefix, up to
+// four hexadecimal digits that the system chooses, and .TMP. Every path of
+// a package must fit below it.
+const unsigned kLongestStagingFolder =
+    sizeof "C:\\" - 1 + 3 + 4 + sizeof ".TMP" - 1 + 1;
+
 // The least free space, in bytes, on the drive of the staging directory.
 const unsigned long kFreeSpaceNeeded = 2000000;
 

@@ -363,3 +363,37 @@ TEST_F(Win32, DoubleByteCodePagesTakeTrailBytesAsPartOfTheName) {
   ASSERT_TRUE(SetCurrentDirectoryA(".."));
   EXPECT_TRUE(RemoveDirectoryA(name));
 }
+
+// Text to and from UTF-16 in a code page named by number, as zrcheck
+// counts a name's bytes and asks whether it has an exact form there: the
+// length asked for with size 0, a character the page lacks, a double-byte
+// character, bytes that are no text.
+TEST_F(Win32, CodePageConversionsTellExactForms) {
+  const WCHAR cafe[] = {'c', 'a', 'f', 0xE9}, omega[] = {0x3A9};
+  const WCHAR hiragana[] = {0x3042, '.'};
+  char text[8];
+  BOOL used_default = TRUE;
+  EXPECT_EQ(WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, cafe, 4, text, 0,
+                                nullptr, &used_default), 4);
+  EXPECT_EQ(WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, cafe, 4, text,
+                                sizeof text, nullptr, &used_default), 4);
+  EXPECT_FALSE(used_default);
+  EXPECT_EQ(memcmp(text, "caf\xE9", 4), 0);
+  EXPECT_EQ(WideCharToMultiByte(1252, WC_NO_BEST_FIT_CHARS, omega, 1, text,
+                                sizeof text, nullptr, &used_default), 1);
+  EXPECT_TRUE(used_default);
+  EXPECT_EQ(WideCharToMultiByte(932, WC_NO_BEST_FIT_CHARS, hiragana, 2, text,
+                                sizeof text, nullptr, &used_default), 3);
+  EXPECT_FALSE(used_default);
+  EXPECT_EQ(memcmp(text, "\x82\xA0.", 3), 0);
+  WCHAR wide[8];
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "caf\xC3\xA9",
+                                5, wide, 8), 4);
+  EXPECT_EQ(wide[3], 0xE9);
+  EXPECT_EQ(MultiByteToWideChar(932, 0, "\x82\xA0.", 3, wide, 8), 2);
+  EXPECT_EQ(wide[0], 0x3042);
+  SetLastError(0);
+  EXPECT_EQ(MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, "\xC3(", 2,
+                                wide, 8), 0);
+  EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_NO_UNICODE_TRANSLATION));
+}

@@ -7,10 +7,10 @@
 #   the same ZIPs. One copy is a git commit and takes the ZIPs' times from
 #   it, the other is no commit and is given SOURCE_DATE_EPOCH;
 # - the release ZIP (made by the package target) holds the exes
-#   (zoderudo.exe, and zrreport.exe from the same folder as EXE),
-#   README.txt, the README and docs/ as HTML pages, deploy/ and the example
-#   package, in a fixed order with fixed modes and times; its SHA256SUMS
-#   verifies, and the debug archive holds the exes' debug files.
+#   (zoderudo.exe, and zrreport.exe and zrcheck.exe from the same folder
+#   as EXE), README.txt, the README and docs/ as HTML pages, deploy/ and
+#   the example package, in a fixed order with fixed modes and times; its
+#   SHA256SUMS verifies, and the debug archive holds the exes' debug files.
 # - the ZIP's pages open on Windows 2000 as they should: every relative
 #   link leads to a page and anchor in the ZIP, every line ends with CR LF,
 #   every byte is ASCII, no page has a script; headless Chromium renders
@@ -26,6 +26,7 @@ here=$(dirname "$0")
 . "$here/release-lib.sh"
 top=zoderudo-$version-win32
 report_exe=$(dirname "$exe")/zrreport.exe
+check_exe=$(dirname "$exe")/zrcheck.exe
 # The commit's time: an even second, which a ZIP entry holds exactly.
 epoch=1234567890 when='2009-02-13 23:31:30'
 
@@ -52,6 +53,9 @@ same_bytes_from_two_folders() {
     same_files "$report_exe" "$a_out/bin/zrreport.exe" "$b_out/bin/zrreport.exe" &&
     same_files "$report_exe.debug" "$a_out/bin/zrreport.exe.debug" \
       "$b_out/bin/zrreport.exe.debug" &&
+    same_files "$check_exe" "$a_out/bin/zrcheck.exe" "$b_out/bin/zrcheck.exe" &&
+    same_files "$check_exe.debug" "$a_out/bin/zrcheck.exe.debug" \
+      "$b_out/bin/zrcheck.exe.debug" &&
     same_files "$a_out/release/$top.zip" "$b_out/release/$top.zip" &&
     same_files "$a_out/release/$top-debug.zip" "$b_out/release/$top-debug.zip"
 }
@@ -89,7 +93,7 @@ release_archives() {
       docs/developing.html docs/reference.html docs/releasing.html \
       docs/troubleshooting.html examples/ \
       examples/package/ examples/package/ZELMOR_UPDATE.cmd \
-      examples/package/version.id zoderudo.exe zrreport.exe; do
+      examples/package/version.id zoderudo.exe zrcheck.exe zrreport.exe; do
     case $name in
       */) echo "$top/${name#/} 40755 $when" ;;
       *.exe) echo "$top/$name 100755 $when" ;;
@@ -99,10 +103,12 @@ release_archives() {
   unpack "$release/$top.zip" "$out" &&
     (cd "$out/$top" && sha256sum -c SHA256SUMS) &&
     cmp "$out/$top/zoderudo.exe" "$exe" &&
-    cmp "$out/$top/zrreport.exe" "$report_exe" || return 1
+    cmp "$out/$top/zrreport.exe" "$report_exe" &&
+    cmp "$out/$top/zrcheck.exe" "$check_exe" || return 1
   unpack "$release/$top-debug.zip" "$out" &&
     cmp "$out/$top/zoderudo.exe.debug" "$exe.debug" &&
-    cmp "$out/$top/zrreport.exe.debug" "$report_exe.debug"
+    cmp "$out/$top/zrreport.exe.debug" "$report_exe.debug" &&
+    cmp "$out/$top/zrcheck.exe.debug" "$check_exe.debug"
 }
 
 # The pages of the unpacked ZIP: the source tree's other folders are not in

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the signed release: a throwaway CA and code-signing certificate
 # (openssl), a release built with them as a maintainer builds one, and
-# - osslsigncode verify accepts each exe (zoderudo.exe, zrreport.exe)
+# - osslsigncode verify accepts each exe (zoderudo.exe, zrreport.exe,
+#   zrcheck.exe)
 #   against that CA, with a SHA-1 signature first (the one Windows 2000
 #   and XP read) and a SHA-256 one nested in it; the build's own exes stay
 #   unsigned;
@@ -63,8 +64,8 @@ signed_release_builds() {
 
 password_kept_off_command_lines() {
   sed 's/^/  | /' "$work/signer-arguments"
-  # Two signatures for each of the two exes.
-  [ "$(grep -c ' -readpass ' "$work/signer-arguments")" -eq 4 ] || return 1
+  # Two signatures for each of the three exes.
+  [ "$(grep -c ' -readpass ' "$work/signer-arguments")" -eq 6 ] || return 1
   if grep -rlF "$ZODERUDO_SIGN_PASSWORD" "$work/signer-arguments" "$build"; then
     echo "  the password is in the files above"
     return 1
@@ -73,7 +74,7 @@ password_kept_off_command_lines() {
 
 verified_with_both_signatures() {
   local name status digests
-  for name in zoderudo.exe zrreport.exe; do
+  for name in zoderudo.exe zrreport.exe zrcheck.exe; do
     osslsigncode verify -CAfile "$work/ca/ca.pem" -in "$unzipped/$top/$name" \
       >"$work/verify.log" 2>&1
     status=$?
@@ -93,7 +94,9 @@ sums_and_exe_checks_hold() {
     "$here/../imports/check-exe.sh" "$objdump" "$windres" \
       "$unzipped/$top/zoderudo.exe" "$version" "$allowed" &&
     "$here/../imports/check-exe.sh" "$objdump" "$windres" \
-      "$unzipped/$top/zrreport.exe" "$version" "$allowed"
+      "$unzipped/$top/zrreport.exe" "$version" "$allowed" &&
+    "$here/../imports/check-exe.sh" "$objdump" "$windres" \
+      "$unzipped/$top/zrcheck.exe" "$version" "$allowed"
 }
 
 # An end-to-end case (wine-lib.sh): the ZIP's example package, in place.
@@ -110,7 +113,7 @@ runs_example_under_wine() {
 # as docs/releasing.md tells a user to check.
 signature_removed_is_the_build() {
   local name built differing appended
-  for name in zoderudo.exe zrreport.exe; do
+  for name in zoderudo.exe zrreport.exe zrcheck.exe; do
     built=$(dirname "$exe")/$name
     rm -f "$work/stripped.exe"
     osslsigncode remove-signature -in "$unzipped/$top/$name" \

@@ -62,16 +62,3 @@ UINT WINAPI GetACP(void) { return os_posix::AnsiCodePage(); }
 BOOL WINAPI IsDBCSLeadByte(BYTE byte) {
   return os_posix::IsLeadByteIn(os_posix::AnsiCodePage(), byte);
 }
-
-int WINAPI WideCharToMultiByte(UINT code_page, DWORD flags, const WCHAR* wide,
-                               int wide_count, LPSTR text, int size,
-                               LPCSTR default_char, LPBOOL used_default) {
-  if (code_page != CP_ACP || flags != 0 || default_char || used_default ||
-      wide_count < 0 || size < wide_count) {
-    SetLastError(ERROR_INVALID_PARAMETER);
-    return 0;
-  }
-  for (int i = 0; i < wide_count; ++i)
-    text[i] = wide[i] < 0x80 ? static_cast<char>(wide[i]) : '?';
-  return wide_count;
-}

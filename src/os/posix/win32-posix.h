@@ -329,11 +329,20 @@ BOOL WINAPI GetComputerNameA(LPSTR buffer, LPDWORD size);
 // Code page.
 UINT WINAPI GetACP(void);
 BOOL WINAPI IsDBCSLeadByte(BYTE byte);
-// UTF-16 into the ANSI code page (CP_ACP, no flags, no default character
-// given): ASCII passes, every other character becomes "?".
+
+// Text between a code page and UTF-16, through the host's iconv: only the
+// flags below, CP_ACP as the layer's ANSI code page. A byte sequence or a
+// character with no exact form is an error (ERROR_NO_UNICODE_TRANSLATION)
+// when MB_ERR_INVALID_CHARS is given, or sets *used_default.
 #define CP_ACP 0
+#define CP_UTF8 65001
+#define MB_ERR_INVALID_CHARS 0x8
+#define WC_NO_BEST_FIT_CHARS 0x400
+#define ERROR_NO_UNICODE_TRANSLATION 1113L
+int WINAPI MultiByteToWideChar(UINT code_page, DWORD flags, LPCSTR text,
+                               int length, WCHAR* wide, int size);
 int WINAPI WideCharToMultiByte(UINT code_page, DWORD flags, const WCHAR* wide,
-                               int wide_count, LPSTR text, int size,
+                               int length, LPSTR text, int size,
                                LPCSTR default_char, LPBOOL used_default);
 
 // Console control: Ctrl+C is the host's SIGINT. The handlers are called

@@ -1,0 +1,31 @@
+#ifndef ZODERUDO_CHECK_UPDATE_RULES_H_
+#define ZODERUDO_CHECK_UPDATE_RULES_H_
+
+#include "check/findings.h"
+#include "check/package-tree.h"
+#include "os/os.h"
+
+// The extensions cmd tries for a command without one, in its order: the
+// default PATHEXT of Windows 2000 and Server 2003.
+const unsigned kPathExtensionCount = 10;
+const char* const kPathExtensions[kPathExtensionCount] = {
+    ".COM", ".EXE", ".BAT", ".CMD", ".VBS",
+    ".VBE", ".JS",  ".JSE", ".WSF", ".WSH"};
+
+// The update files of the package folder, by extension: cmd runs the
+// first one present.
+struct UpdateFiles {
+  char names[kPathExtensionCount][MAX_PATH];
+};
+
+// Takes note of an entry of the package folder itself; a folder named as
+// the update is an error at once.
+void NoteUpdateEntry(Findings* findings, const PackageEntry& entry,
+                     UpdateFiles* files);
+
+// Errors for no update, or more than one; a warning for each `start`
+// without /wait in a batch file of the update, with its line number. The
+// files are read from the current folder.
+void CheckUpdate(Findings* findings, const UpdateFiles& files);
+
+#endif  // ZODERUDO_CHECK_UPDATE_RULES_H_
