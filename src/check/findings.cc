@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "console/message-text.h"
 #include "console/report-line.h"
 #include "log/result-record.h"
 
@@ -27,13 +28,7 @@ void SayCount(FindingText* text, unsigned count, const char* word) {
 }  // namespace
 
 void Say(FindingText* text, const char* part) {
-  size_t room = sizeof text->text - 1 - text->length;
-  size_t length = strlen(part);
-  if (length > room)
-    length = room;
-  memcpy(text->text + text->length, part, length);
-  text->length += length;
-  text->text[text->length] = '\0';
+  AppendMessageText(text->text, sizeof text->text, &text->length, part);
 }
 
 void SayNumber(FindingText* text, int64_t number) {

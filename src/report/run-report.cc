@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "console/message-text.h"
 #include "console/report-line.h"
 #include "log/result-record.h"
 #include "log/text-lines.h"
@@ -49,13 +50,8 @@ struct Message {
 };
 
 void Say(Message* message, const char* part) {
-  size_t room = sizeof message->text - 1 - message->length;
-  size_t length = strlen(part);
-  if (length > room)
-    length = room;
-  memcpy(message->text + message->length, part, length);
-  message->length += length;
-  message->text[message->length] = '\0';
+  AppendMessageText(message->text, sizeof message->text, &message->length,
+                    part);
 }
 
 void SayNumber(Message* message, int64_t number) {
