@@ -41,7 +41,7 @@ th { background: #e8e8e8; text-align: left; }
 """
 TAIL = "</body>\n</html>\n"
 
-README_TXT = """This folder holds zoderudo, zrreport and their documentation.
+README_TXT = """This folder holds zoderudo, zrreport, zrcheck and their documentation.
 
 Open README.html in a web browser (double-click it) to read how to use them.
 The pages in the docs folder are linked from there.
