@@ -22,6 +22,7 @@ interrupted run leaves nothing but that folder. Standard library only.
     nice scripts/mutate.py --sample 100 --seed 24 --jobs 2
     scripts/mutate.py --seed 24 --ids 17,52   # run again only these faults
     scripts/mutate.py --seed 24 --list        # print the draw, build nothing
+    scripts/mutate.py --folders src/check     # faults in zrcheck alone
     scripts/mutate.py --again OUTPUT          # the survivors an earlier run
                                               # printed, after the code moved
 """
@@ -37,7 +38,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SOURCE_FOLDERS = ["src/run", "src/platform", "src/staging", "src/log",
-                  "src/console", "src/report", "src/os"]
+                  "src/console", "src/report", "src/check", "src/os"]
 COPIED = ["CMakeLists.txt", "CMakePresets.json", "cmake", "src", "tests",
           "bench"]
 
@@ -188,9 +189,9 @@ def find_mutants(path, text):
     return found
 
 
-def all_mutants(root):
+def all_mutants(root, folders):
     mutants = []
-    for folder in SOURCE_FOLDERS:
+    for folder in folders:
         for name in sorted(os.listdir(os.path.join(root, folder))):
             if not name.endswith((".cc", ".h")):
                 continue
@@ -303,11 +304,16 @@ def main():
                         "the code may have moved since")
     parser.add_argument("--list", action="store_true",
                         help="print the draw and stop")
+    parser.add_argument("--folders", default=",".join(SOURCE_FOLDERS),
+                        help="the source folders to draw faults from "
+                        "(comma-separated), for a run on one part alone")
     parser.add_argument("--work", default=os.path.join(ROOT, "build",
                                                        "mutate"))
     args = parser.parse_args()
 
-    mutants = all_mutants(ROOT)
+    folders = [f.strip().rstrip("/") for f in args.folders.split(",")
+               if f.strip()]
+    mutants = all_mutants(ROOT, folders)
     order = list(range(len(mutants)))
     random.Random(args.seed).shuffle(order)
     wanted = None
@@ -331,11 +337,11 @@ def main():
     open(log, "w").close()
     if args.again:
         print("%d faults by rule in %s; %d survivors of %s again" %
-              (len(mutants), ", ".join(SOURCE_FOLDERS), len(order),
+              (len(mutants), ", ".join(folders), len(order),
                args.again), flush=True)
     else:
         print("%d faults by rule in %s; seed %d, sample %d" %
-              (len(mutants), ", ".join(SOURCE_FOLDERS), args.seed,
+              (len(mutants), ", ".join(folders), args.seed,
                args.sample), flush=True)
     # Warnings are not errors here: a fault that only trips one is a fault
     # the tests must catch.
