@@ -8,7 +8,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -29,7 +28,6 @@ struct SecurityState {
   HostSecurity offered = HostSecurity::kNt;
   std::set<void*> sids;  // allocated, not yet freed
   std::map<std::string, HostFolderSecurity> folders;  // by upper-case path
-  std::function<void(const char*)> on_folder_made;
 };
 
 std::mutex security_mutex;
@@ -373,15 +371,6 @@ void KeepFolderSecurity(const std::string& windows_path,
   }
 }
 
-void RecordMadeFolder(const std::string& windows_path) {
-  std::function<void(const char*)> hook;
-  {
-    std::lock_guard<std::mutex> lock(security_mutex);
-    hook = Loaded().on_folder_made;
-  }
-  if (hook) hook(windows_path.c_str());
-}
-
 }  // namespace os_posix
 
 namespace {
@@ -409,11 +398,6 @@ void ForgetSecurity() {
 void HostSetSecurity(HostSecurity security) {
   std::lock_guard<std::mutex> lock(security_mutex);
   Loaded().offered = security;
-}
-
-void HostOnFolderMade(std::function<void(const char* windows_path)> hook) {
-  std::lock_guard<std::mutex> lock(security_mutex);
-  Loaded().on_folder_made = std::move(hook);
 }
 
 bool HostMadeFolderSecurity(const char* path, HostFolderSecurity* security) {
