@@ -34,7 +34,8 @@ const DWORD kPause = 25;       // milliseconds
 // opened through the held folder's handle, never by its name again; a
 // mount point, which needs only the right to write attributes, is never
 // followed that way. Reading a folder's listing is a right that share
-// modes count, where reading attributes alone is not.
+// modes count, where reading attributes alone is not; every default access
+// list gives it to whoever may add to the log.
 const DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 // The handle that cuts the mark shares reading only: it opens only while
@@ -123,7 +124,8 @@ bool IsOwnFile(HANDLE log, const char* path) {
 
 // The log file in the folder that `folder` holds, opened through that
 // handle (NtCreateFile), never by the folder's name again: whatever is put
-// under the name meanwhile, a mount point included, is not followed. Only
+// under the name meanwhile, a mount point included, is not followed, and
+// Windows 2000 has no call that would name the path a handle leads to. Only
 // where the system has no such call (Windows 9x, which has no accounts to
 // fear either) is `path` opened.
 HANDLE OpenInFolder(HANDLE folder, const char* path, DWORD access,
@@ -206,7 +208,8 @@ bool EndsALine(HANDLE file) {
 // may still append, so the cut goes through a handle that nobody else
 // may write while it is open, and that opens only while nobody does; the
 // size is read through it. Where it cannot be had, some run or program is
-// writing: the mark stays, and the record goes on a line of its own.
+// writing, or the log's rights allow appending but not rewriting: the mark
+// stays, and the record goes on a line of its own.
 void CutEndOfFileMark(HANDLE folder, const char* path) {
   HANDLE cutter = OpenInFolder(folder, path, GENERIC_READ | GENERIC_WRITE,
                                kShareReadOnly, kNtOpen, OPEN_EXISTING);
