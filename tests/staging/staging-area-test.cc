@@ -9,7 +9,6 @@
 
 #include <filesystem>
 #include <map>
-#include <regex>
 #include <string>
 
 #include "os/posix/host-control.h"
@@ -72,17 +71,6 @@ class StagingAreaTest : public HostMachineTest {
   std::string console_;
   std::string staged_;
 };
-
-TEST_F(StagingAreaTest, StagingFolderIsMadeInTheRootUnderAFreeName) {
-  const std::regex kName(R"(C:\\ZRT[0-9A-F]{1,4}\.TMP\\)");
-  EXPECT_EQ(Stage(), 0);
-  std::string first = staged_;
-  EXPECT_TRUE(std::regex_match(first, kName)) << first;
-  EXPECT_TRUE(StagedInFull(StagedName()));
-  EXPECT_EQ(Stage(), 0);
-  EXPECT_TRUE(std::regex_match(staged_, kName)) << staged_;
-  EXPECT_NE(staged_, first);
-}
 
 TEST_F(StagingAreaTest, FreeSpaceIsTheExactProductOfThreeFigures) {
   struct Case {

@@ -126,7 +126,8 @@ std::map<std::string, int> HostTakeCallCounts();
 // that a routine gave back everything it took.
 size_t HostOpenHandleCount();
 
-// Makes Sleep return at once (on) or wait as asked (off).
+// Makes Sleep return at once (on), the tick count passing what it skipped,
+// or wait as asked (off).
 void HostSkipSleep(bool on);
 
 // Makes GetFileInformationByHandle give 0 as every entry's file index
@@ -137,8 +138,9 @@ void HostSetNoFileIndex(bool on);
 // Records, while on, one line per call of the calls that act on files,
 // folders, processes and time: CreateDirectoryA, CreateFileA, CopyFileA,
 // CreateProcessA, DeleteFileA, FindFirstFileA, GetDiskFreeSpaceA,
-// NtCreateFile, RemoveDirectoryA, SetCurrentDirectoryA and Sleep. Each
-// line is the function's name, one blank and the path, command line or number passed in (for CopyFileA the new file's path; for
+// NtCreateFile, RemoveDirectoryA, SetCurrentDirectoryA
+// and Sleep. Each line is the function's name, one blank and the path,
+// command line or number passed in (for CopyFileA the new file's path; for
 // CreateProcessA the program's path, when one is given, a blank and the
 // command line; for NtCreateFile the Windows path, a name relative to a
 // held folder joined to the path that folder was opened by). An open
