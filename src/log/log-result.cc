@@ -25,21 +25,18 @@ LogOutcome LogResult(int32_t result) {
   FormatTriple(now.wMonth, now.wDay, now.wYear, 1, date_text);
   return WriteLogRecord(date_text, time_text, update, new_version, result)
              ? LogWritten
-             : LogCannotBeOpened;
+             : LogFailed;
 }
 
 bool WriteLogRecord(const char* date, const char* time, const char* update,
                     const char* new_version, int32_t result) {
-  HANDLE log = OpenLogFile();
-  if (log == INVALID_HANDLE_VALUE)
+  LogFile log;
+  if (!OpenLogFile(&log))
     return false;
   char record[kRecordSize];
   DWORD length =
       BuildLogRecord(date, time, update, new_version, result, record);
-  DWORD written = 0;
-  // A write that fails once the log is open (a full disk) is not reported:
-  // the record is lost and the exit code stays the update's.
-  WriteFile(log, record, length, &written, nullptr);
+  bool written = AppendLogRecord(log, record, length);
   CloseLogFile(log);
-  return true;
+  return written;
 }

@@ -25,14 +25,5 @@ typedef BOOL(WINAPI* SetSecurityDescriptorDaclCall)(PSECURITY_DESCRIPTOR, BOOL,
 typedef BOOL(WINAPI* SetSecurityDescriptorControlCall)(
     PSECURITY_DESCRIPTOR, SECURITY_DESCRIPTOR_CONTROL,
     SECURITY_DESCRIPTOR_CONTROL);
-typedef BOOL(WINAPI* GetKernelObjectSecurityCall)(HANDLE,
-                                                  SECURITY_INFORMATION,
-                                                  PSECURITY_DESCRIPTOR, DWORD,
-                                                  LPDWORD);
-typedef BOOL(WINAPI* GetSecurityDescriptorOwnerCall)(PSECURITY_DESCRIPTOR,
-                                                     PSID*, LPBOOL);
-typedef BOOL(WINAPI* GetSecurityDescriptorDaclCall)(PSECURITY_DESCRIPTOR,
-                                                    LPBOOL, PACL*, LPBOOL);
-typedef BOOL(WINAPI* EqualSidCall)(PSID, PSID);
 
 #endif  // ZODERUDO_OS_ADVAPI_CALLS_H_

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "console/console-break.h"
 #include "os/os.h"
 
 namespace {
@@ -62,6 +63,12 @@ uint32_t RunUpdateCommand(const char* name) {
   if (interpreter_error != ERROR_SUCCESS)
     return interpreter_error;
 
+  // The last look for a break: until here nothing was installed. From
+  // here on the update sees any break itself, and decides.
+  if (BreakNoted()) {
+    ReportCancelled();
+    return static_cast<uint32_t>(ResultCancelled);
+  }
   // The child inherits our console, environment and current directory.
   if (!CreateProcessA(application, command_line, nullptr, nullptr, FALSE, 0,
                       nullptr, nullptr, &startup, &process))

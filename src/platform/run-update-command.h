@@ -14,6 +14,9 @@ const unsigned kLongestCommandName = 247;
 // the interpreter still finds <name> in the current directory. Returns the
 // interpreter's exit code with all its bits, or the platform's error number
 // (never 0) when it could not be started, waited for or asked for its code.
+// A Ctrl+C noted before the interpreter is started (console-break.h) starts
+// nothing: "Update cancelled (Ctrl+C); nothing was installed.", and the
+// result is ResultCancelled.
 uint32_t RunUpdateCommand(const char* name);
 
 #endif  // ZODERUDO_PLATFORM_RUN_UPDATE_COMMAND_H_

@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "console/console-break.h"
 #include "console/report-line.h"
 #include "log/log-result.h"
 #include "os/os.h"
@@ -15,20 +16,20 @@ static_assert(kStagingPathSize <= kRunDirectorySize,
 
 namespace {
 
-// A log that cannot be opened ends the run with exit code 1, whatever the
-// run had come to: the log and the exit code are all that is seen of it.
+// A log that cannot be opened or written ends the run with exit code 1,
+// whatever the run had come to: the log and the exit code are all that is
+// seen of it.
 void EndIfLogFailed(LogOutcome logged) {
-  if (logged == LogCannotBeOpened)
+  if (logged == LogFailed)
     exit(1);
 }
 
-// Ctrl+C and Ctrl+Break at the console reach the update too, which decides
-// for itself; the run goes on, waits for it, records its result and
-// removes its copy as always. Closing the window, logging off and shutting
-// down go to the next handler, the system's, which ends the run. A handler
-// is not inherited: the update's own Ctrl+C stays as it was.
-BOOL WINAPI KeepRunningOnBreak(DWORD event) {
-  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+// Windows removes no folder that a process stands in: where the starting
+// folder is gone (a CD taken out, a folder removed), the root of the
+// system drive stands in for it, unannounced.
+void ReturnToStart(const char* starting_directory, const char* system_root) {
+  if (!SetCurrentDirectoryA(starting_directory))
+    SetCurrentDirectoryA(system_root);
 }
 
 }  // namespace
@@ -38,6 +39,7 @@ int RunUpdate(int argc, char** argv) {
   char run_directory[kRunDirectorySize];
   char system_root[kSystemRootSize];
   char staging_path[kStagingPathSize];
+  memset(staging_path, 0, sizeof staging_path);
   // Holds the staging directory from its creation to its removal.
   HANDLE staging_pin = INVALID_HANDLE_VALUE;
   memset(starting_directory, 0, sizeof starting_directory);
@@ -46,8 +48,9 @@ int RunUpdate(int argc, char** argv) {
   // the staging directory first; any other count runs in place.
   bool staged = argc == 2;
 
-  // Without it the run goes on as before: a break would end it at once.
-  SetConsoleCtrlHandler(KeepRunningOnBreak, TRUE);
+  // Set before anything is copied: a break stops the run up to the start
+  // of the update, with nothing installed (console-break.h).
+  WatchForBreak();
   ReadSystemRoot(system_root);
 
   // A value at least as large as the buffer is the size the path would
@@ -70,14 +73,19 @@ int RunUpdate(int argc, char** argv) {
     }
   }
 
-  // Every run that gets this far reserves a staging name, one in place
-  // too; a run that stopped above made nothing in the root of the system
-  // drive, not even for a moment.
-  ReserveStagingName(system_root, staging_path);
-
   if (staged) {
-    if (StageFiles(system_root, run_directory, staging_path,
-                   &staging_pin) != 0) {
+    int staged_files = StageFiles(system_root, run_directory, staging_path,
+                                  &staging_pin);
+    // Stopped by a break: recorded with the package's own version file,
+    // as the run would have been; the copy may not hold it.
+    if (staged_files == kStagingCancelled) {
+      SetCurrentDirectoryA(run_directory);
+      LogOutcome logged = LogResult(ResultCancelled);
+      SetCurrentDirectoryA(starting_directory);
+      EndIfLogFailed(logged);
+      return ResultCancelled;
+    }
+    if (staged_files != 0) {
       ReportLine("Copying update files to the hard drive failed.");
       EndIfLogFailed(LogResult(1));
       return 1;
@@ -92,12 +100,12 @@ int RunUpdate(int argc, char** argv) {
   // start the update wherever it happens to be, which may be the package
   // itself, nor from a folder that another account put in place of the
   // copy: a copy that cannot be entered as the one made is a staging that
-  // failed, and stays like one that could not be filled.
+  // failed, and is removed like one that could not be filled.
   if (!staged) {
     SetCurrentDirectoryA(run_directory);
   } else if (!EnterStagingDirectory(staging_path, staging_pin)) {
-    CloseHandle(staging_pin);
-    SetCurrentDirectoryA(starting_directory);
+    ReturnToStart(starting_directory, system_root);
+    RemoveStagingDirectory(staging_path, staging_pin);
     ReportLine("Copying update files to the hard drive failed.");
     EndIfLogFailed(LogResult(1));
     return 1;
@@ -107,14 +115,13 @@ int RunUpdate(int argc, char** argv) {
   // A record that could not be written ends the run below, after the
   // clean-up: the copy is never left behind for it.
   LogOutcome logged = LogResult(result);
-  // Windows removes no folder that a process stands in: where the starting
-  // folder is gone (a CD taken out, a folder removed), the root of the
-  // system drive stands in for it, unannounced.
-  if (!SetCurrentDirectoryA(starting_directory) && staged)
-    SetCurrentDirectoryA(system_root);
+  if (staged)
+    ReturnToStart(starting_directory, system_root);
+  else
+    SetCurrentDirectoryA(starting_directory);
 
   // The clean-up reports what it cannot remove; the result stays the
-  // update's, unless the log could not be opened.
+  // update's, unless the log could not be written.
   if (staged)
     CleanUpStaging(staging_path, staging_pin);
   EndIfLogFailed(logged);

@@ -13,7 +13,6 @@
 
 namespace {
 
-const char kSeparator[] = "\\";
 const unsigned long kSystemDirectorySize = 256;
 const DWORD kCleanUpPause = 5000;  // milliseconds
 
@@ -30,13 +29,6 @@ bool IsSystemRoot(const char* package_directory, const char* system_root) {
     default:
       return SameFolderName(package_directory, system_root);
   }
-}
-
-// "X:\": a drive letter, a colon and a backslash.
-bool IsDriveRoot(const char* root) {
-  return ((root[0] >= 'A' && root[0] <= 'Z') ||
-          (root[0] >= 'a' && root[0] <= 'z')) &&
-         root[1] == ':' && root[2] == '\\' && root[3] == '\0';
 }
 
 // Whether `read_back`, the name that the system gives the current folder,
@@ -65,17 +57,6 @@ void ReadSystemRoot(char* system_root) {
   // At most three characters; the fourth stays zero.
   for (unsigned i = 0; i + 1 < kSystemRootSize && system_directory[i]; ++i)
     system_root[i] = system_directory[i];
-}
-
-void ReserveStagingName(const char* system_root, char* staging_path) {
-  // Without the system drive there is no place for a name: a name asked
-  // for in "" would be reserved in whatever folder is current.
-  memset(staging_path, 0, kStagingPathSize);
-  if (IsDriveRoot(system_root))
-    MakeStagingPath(system_root, kStagingPrefix, staging_path);
-  if (strlen(staging_path) + strlen(kSeparator) >= kStagingPathSize)
-    memset(staging_path, 0, kStagingPathSize);
-  strcat(staging_path, kSeparator);
 }
 
 void MendQuotedBackslash(char* argument) {

@@ -14,13 +14,6 @@ const unsigned kSystemRootSize = 4;
 // (kSystemRootSize); empty when the folder cannot be read.
 void ReadSystemRoot(char* system_root);
 
-// Reserves a fresh staging name in `system_root`, with a backslash
-// appended, in `staging_path` (kStagingPathSize). Done on every run that
-// gets past its checks, and only then: a run that stops before it makes
-// nothing in the root. Without a system root, or without a name, the
-// staging path is "\", which no staging can create.
-void ReserveStagingName(const char* system_root, char* staging_path);
-
 // A folder argument written in quotes with a final backslash ("D:\" or
 // "%~dp0" in a batch file) comes from the C runtime's splitting with that
 // backslash read as an escaped quote: D:" instead of D:\. A Windows path

@@ -2,6 +2,7 @@
 
 #include <string.h>
 
+#include "console/console-break.h"
 #include "console/report-line.h"
 #include "os/os.h"
 #include "staging/path-characters.h"
@@ -112,7 +113,10 @@ int CopyFolderEntry(const char* source, const char* destination,
     ReportLine(kCannotCreateFolder);
     return 1;
   }
-  if (Walk(sub_source, folder, top, true) != 0) {
+  int walked = Walk(sub_source, folder, top, true);
+  if (walked == kCopyStopped)
+    return walked;
+  if (walked != 0) {
     ReportLine(kCannotCopyFolder);
     return 1;
   }
@@ -200,6 +204,9 @@ int WalkEntry(const char* source, const char* destination,
               const WIN32_FIND_DATAA& entry) {
   bool folder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   if (destination != nullptr) {
+    // A package on a CD can take minutes: a Ctrl+C is not left waiting.
+    if (BreakNoted())
+      return kCopyStopped;
     return folder ? CopyFolderEntry(source, destination, entry.cFileName, top)
                   : CopyFileEntry(source, destination, entry.cFileName);
   }
@@ -282,8 +289,9 @@ int WalkListing(const char* source, const char* destination,
   do {
     if (IsDotEntry(entry.cFileName) || !InPass(pass, entry.cFileName))
       continue;
-    if (WalkEntry(source, destination, top, entry) != 0) {
-      result = 1;
+    int walked = WalkEntry(source, destination, top, entry);
+    if (walked != 0) {
+      result = walked;
       if (copying)
         break;
     }

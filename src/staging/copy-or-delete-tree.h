@@ -8,6 +8,10 @@ const unsigned kTreePathSize = 260;
 // \*.* within a buffer of kTreePathSize. A longer one cannot be copied.
 const unsigned kLongestWalkedFolder = kTreePathSize - sizeof "\\*.*";
 
+// What the copy gives when it stopped for a Ctrl+C (console-break.h),
+// with no message: what was copied stays, for the caller to remove.
+const int kCopyStopped = 2;
+
 // One walker, two modes.
 //
 // Copy mode (`destination` given; it must end with a backslash, and be a
@@ -25,7 +29,8 @@ const unsigned kLongestWalkedFolder = kTreePathSize - sizeof "\\*.*";
 // A folder whose copy would have a path of kFolderPathLimit characters or
 // more (path-limits.h) is not made: "Unable to create temporary
 // sub-directory!", as for a folder that cannot be made.
-// The first failure stops the walk: its message,
+// A Ctrl+C or Ctrl+Break noted stops the copy before its next entry
+// (kCopyStopped). The first failure stops the walk: its message,
 // then "Unable to copy sub-directory update files to the hard drive." for
 // each folder level it lies below `source`, and the result 1. What was
 // copied stays, for the caller to remove. A source folder that is `destination` itself, reached under

@@ -72,30 +72,3 @@ bool IsPinnedFolder(const char* path, HANDLE pin) {
   BY_HANDLE_FILE_INFORMATION found;
   return ReadFolderIdentity(name, &found) && SameFolderIdentity(held, found);
 }
-
-bool HoldsNothing(const char* path) {
-  const char kAll[] = "*.*";
-  char pattern[MAX_PATH];
-  memset(pattern, 0, sizeof pattern);
-  size_t length = strlen(path);
-  bool separator = !EndsWithBackslash(path);
-  if (length + (separator ? 1 : 0) + strlen(kAll) >= sizeof pattern)
-    return false;
-  strcpy(pattern, path);
-  if (separator)
-    strcat(pattern, "\\");
-  strcat(pattern, kAll);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(pattern, &found);
-  if (search == INVALID_HANDLE_VALUE)
-    return GetLastError() == ERROR_FILE_NOT_FOUND;
-  bool empty = true;
-  do {
-    if (strcmp(found.cFileName, ".") != 0 && strcmp(found.cFileName, "..") != 0)
-      empty = false;
-  } while (empty && FindNextFileA(search, &found));
-  if (empty && GetLastError() != ERROR_NO_MORE_FILES)
-    empty = false;
-  FindClose(search);
-  return empty;
-}

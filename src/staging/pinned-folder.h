@@ -22,8 +22,4 @@ HANDLE PinFolder(const char* path);
 // any plain folder passes.
 bool IsPinnedFolder(const char* path, HANDLE pin);
 
-// Whether the folder at `path` lists nothing but "." and "..". False when
-// it cannot be listed.
-bool HoldsNothing(const char* path);
-
 #endif  // ZODERUDO_STAGING_PINNED_FOLDER_H_

@@ -3,12 +3,12 @@
 #include <stdint.h>
 #include <string.h>
 
+#include "console/console-break.h"
 #include "console/report-line.h"
 #include "os/nt-calls.h"
 #include "os/nt-open.h"
 #include "os/os.h"
 #include "staging/copy-or-delete-tree.h"
-#include "staging/folder-owner.h"
 #include "staging/pinned-folder.h"
 #include "staging/staging-security.h"
 
@@ -30,124 +30,102 @@ bool EnoughFreeSpace(DWORD sectors_per_cluster, DWORD bytes_per_sector,
   return free_clusters >= clusters_needed;
 }
 
-// Another run started at the same moment can be handed the same name: the
-// file that reserved it is gone again at once. Making the folder is the one
-// claim that no two runs can share, so a name found taken by then (another
-// run's folder, or its reservation file) is exchanged for a fresh one. So
-// is a name still held: an on-access scanner that has the reservation file
-// open keeps it "delete pending" for a moment, and the folder is refused
-// with ERROR_ACCESS_DENIED; the root itself took the reservation, so it is
-// writable.
-const int kStagingAttempts = 16;
-
-bool NameTakenOrHeld(DWORD error) {
-  return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ||
-         error == ERROR_ACCESS_DENIED;
-}
-
 // The held folder: others may read and write, but not rename or remove
-// it (pinned-folder.h). READ_CONTROL lets its owner be read; the
-// attributes and SYNCHRONIZE are what CreateFileA asks for on every open.
+// it (pinned-folder.h). READ_CONTROL, the attributes and SYNCHRONIZE are
+// what CreateFileA asks for on every open.
 const DWORD kHeldAccess =
     FILE_LIST_DIRECTORY | READ_CONTROL | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
 const DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
-// Makes the folder. Where the system has NtCreateFile (every Windows NT)
-// the folder is made with its security and held in the same call, so
-// that no other folder can ever be taken for it: `held` is its handle.
-// Elsewhere CreateDirectoryA makes it, and `held` stays
-// INVALID_HANDLE_VALUE for the caller to pin it and check what it pinned.
-bool MakeFolder(const char* path, SECURITY_ATTRIBUTES* security,
-                HANDLE* held) {
+// The numbers of the names: 1 to FFFF, as Windows' own temporary names.
+const DWORD kStagingNumbers = 0xFFFF;
+
+// "X:\": a drive letter, a colon and a backslash.
+bool IsDriveRoot(const char* root) {
+  return ((root[0] >= 'A' && root[0] <= 'Z') ||
+          (root[0] >= 'a' && root[0] <= 'z')) &&
+         root[1] == ':' && root[2] == '\\' && root[3] == '\0';
+}
+
+// Writes the drive root `root`, ZRT, `number` (1 to FFFF) in upper-case
+// hexadecimal without leading zeros, and .TMP into `path`
+// (kStagingPathSize, room to spare for a final backslash).
+void FormStagingName(const char* root, DWORD number, char* path) {
+  char digits[5] = {};
+  int count = number > 0xFFF ? 4 : number > 0xFF ? 3 : number > 0xF ? 2 : 1;
+  for (int i = count - 1; i >= 0; --i, number >>= 4)
+    digits[i] = "0123456789ABCDEF"[number & 0xF];
+  memset(path, 0, kStagingPathSize);
+  strcpy(path, root);
+  strcat(path, kStagingPrefix);
+  strcat(path, digits);
+  strcat(path, kStagingExtension);
+}
+
+// Makes the folder `path`. Where the system has NtCreateFile (every
+// Windows NT) the folder is made with its security and held in the same
+// call, so that no other folder can ever be taken for it: `held` is its
+// handle. Only where it is missing (Windows 9x) CreateDirectoryA makes
+// it, bare, and `held` stays INVALID_HANDLE_VALUE; a descriptor built
+// then is a fault, and nothing is made. False, with the error of the
+// call, when nothing was made; ERROR_ALREADY_EXISTS only for a name in
+// use.
+bool MakeFolder(const char* path, void* descriptor, HANDLE* held) {
   *held = NtOpen(nullptr, path, kHeldAccess, kShareAllButDelete, kNtCreate,
-                 kNtDirectoryFile,
-                 security != nullptr ? security->lpSecurityDescriptor
-                                     : nullptr);
+                 kNtDirectoryFile, descriptor);
   if (*held != INVALID_HANDLE_VALUE)
     return true;
   if (GetLastError() != ERROR_PROC_NOT_FOUND)
     return false;
-  return CreateDirectoryA(path, security) != FALSE;
+  if (descriptor != nullptr)
+    return false;
+  return CreateDirectoryA(path, nullptr) != FALSE;
 }
 
+// Claims a name by making its folder: the tick count gives the first
+// number, as for Windows' own temporary names, so that runs started
+// apart begin apart; a name in use moves to the next. Another account
+// that takes names can only make the search longer, never end it.
 bool CreateStagingDirectory(const char* root, char* staging_path,
-                            SECURITY_ATTRIBUTES* security, HANDLE* held) {
-  // Without a name reserved at the start the path is "\", the root of the
-  // current drive, which always exists: no name that another run took, so
-  // no fresh one is asked for.
-  bool reserved = strcmp(staging_path, kSeparator) != 0;
-  for (int attempt = 0; attempt < kStagingAttempts; ++attempt) {
-    if (MakeFolder(staging_path, security, held))
+                            void* descriptor, HANDLE* held) {
+  // Without the system drive there is no place for the folder: a name
+  // made in "" would lie in whatever folder is current.
+  if (!IsDriveRoot(root))
+    return false;
+  DWORD first = GetTickCount() % kStagingNumbers;
+  for (DWORD tried = 0; tried < kStagingNumbers; ++tried) {
+    FormStagingName(root, (first + tried) % kStagingNumbers + 1,
+                    staging_path);
+    if (MakeFolder(staging_path, descriptor, held)) {
+      strcat(staging_path, kSeparator);
       return true;
-    DWORD error = GetLastError();
-    // Without a root there is nowhere to ask for another name: a name
-    // asked for in "" would lie in whatever folder is current.
-    if (!NameTakenOrHeld(error) || !reserved || root[0] == '\0')
-      return false;
-    MakeStagingPath(root, kStagingPrefix, staging_path);
-    if (staging_path[0] == '\0' ||
-        strlen(staging_path) + strlen(kSeparator) >= kStagingPathSize) {
-      return false;
     }
-    strcat(staging_path, kSeparator);
+    if (GetLastError() != ERROR_ALREADY_EXISTS)
+      break;
   }
+  memset(staging_path, 0, kStagingPathSize);
   return false;
 }
 
-// A folder that CreateDirectoryA made, held only now: until then another
-// account may have put something else in its place, and a folder that
-// cannot be pinned is no staging directory. The empty one made is taken
-// away again; RemoveDirectoryA takes no junction's target and no folder
-// that holds anything. INVALID_HANDLE_VALUE for any folder but ours.
-HANDLE HoldMadeFolder(const char* root, const char* staging_path,
-                      const StagingSecurity* security) {
+// A folder that CreateDirectoryA made, held only now. One that cannot be
+// pinned is no staging directory: the empty one made is taken away again;
+// RemoveDirectoryA takes no junction's target and no folder that holds
+// anything.
+HANDLE HoldMadeFolder(char* staging_path) {
   HANDLE held = PinFolder(staging_path);
-  // A folder held may still be another account's, or one that others may
-  // write, moved in before the pin: that one is not touched at all, and no
-  // fresh name is tried: an account that swapped one name can swap the
-  // next, and a run that gives up says so. One
-  // whose security cannot be read is taken for the one made, and goes as
-  // an unpinned one does. Without security (Windows 9x) no folder has an
-  // owner to ask.
-  FolderOwner owner = FolderOwnedByAccount;
-  if (held != INVALID_HANDLE_VALUE && security != nullptr) {
-    owner = CheckFolderSecurity(root, held,
-                                reinterpret_cast<const ACL*>(security->acl));
-  }
-  if (held == INVALID_HANDLE_VALUE || owner != FolderOwnedByAccount) {
-    if (held != INVALID_HANDLE_VALUE)
-      CloseHandle(held);
-    if (owner != FolderOwnedByOther)
-      RemoveDirectoryA(staging_path);
-    return INVALID_HANDLE_VALUE;
-  }
-  // One of our own, but not the one just made: an earlier run's copy that
-  // another account moved in under the new name. Its files would mix with
-  // this package's; it is left as it is.
-  if (!HoldsNothing(staging_path)) {
-    CloseHandle(held);
-    return INVALID_HANDLE_VALUE;
+  if (held == INVALID_HANDLE_VALUE) {
+    RemoveDirectoryA(staging_path);
+    memset(staging_path, 0, kStagingPathSize);
   }
   return held;
 }
 
 }  // namespace
 
-void MakeStagingPath(const char* directory, const char* prefix,
-                     char* staging_path) {
-  memset(staging_path, 0, kStagingPathSize);
-  // The system writes up to MAX_PATH characters, as many as the buffer has.
-  static_assert(kStagingPathSize >= MAX_PATH, "room for any temporary name");
-  if (GetTempFileNameA(directory, prefix, 0, staging_path) == 0) {
-    memset(staging_path, 0, kStagingPathSize);
-    return;
-  }
-  DeleteFileA(staging_path);
-}
-
 int StageFiles(const char* root, char* package_directory, char* staging_path,
                HANDLE* pin) {
   *pin = INVALID_HANDLE_VALUE;
+  memset(staging_path, 0, kStagingPathSize);
   DWORD sectors_per_cluster = 0;
   DWORD bytes_per_sector = 0;
   DWORD free_clusters = 0;
@@ -165,17 +143,17 @@ int StageFiles(const char* root, char* package_directory, char* staging_path,
   // without its descriptor, where the system has one, none is made.
   StagingSecurity security;
   StagingSecurityOutcome secured = BuildStagingSecurity(&security);
-  bool secure = secured == StagingSecurityBuilt;
+  void* descriptor = secured == StagingSecurityBuilt
+                         ? security.attributes.lpSecurityDescriptor
+                         : nullptr;
   HANDLE held = INVALID_HANDLE_VALUE;
   if (secured == StagingSecurityFailed ||
-      !CreateStagingDirectory(root, staging_path,
-                              secure ? &security.attributes : nullptr,
-                              &held)) {
+      !CreateStagingDirectory(root, staging_path, descriptor, &held)) {
     ReportLine("Unable to create temporary directory!");
     return 1;
   }
   if (held == INVALID_HANDLE_VALUE)
-    held = HoldMadeFolder(root, staging_path, secure ? &security : nullptr);
+    held = HoldMadeFolder(staging_path);
   if (held == INVALID_HANDLE_VALUE) {
     ReportLine("Unable to create temporary directory!");
     return 1;
@@ -183,8 +161,13 @@ int StageFiles(const char* root, char* package_directory, char* staging_path,
   // What was copied goes while the folder is still held, then the folder:
   // a copy that fails the same way at every boot (a path too deep, a full
   // disk) would otherwise leave one more behind each time.
-  if (CopyOrDeleteTree(package_directory, staging_path) != 0) {
+  int copied = CopyOrDeleteTree(package_directory, staging_path);
+  if (copied != 0) {
     RemoveStagingDirectory(staging_path, held);
+    if (copied == kCopyStopped) {
+      ReportCancelled();
+      return kStagingCancelled;
+    }
     ReportLine("Unable to copy update files to the hard drive.");
     return 1;
   }

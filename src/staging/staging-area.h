@@ -6,60 +6,50 @@
 // Size of the staging path buffer, the terminating zero included.
 const unsigned kStagingPathSize = 260;
 
-// The prefix of staging names; only its first three characters, ZRT, enter
-// the name.
-const char kStagingPrefix[] = "ZRTEMP\\";
+// The first characters of every staging name: ZRT, then 1 to 4
+// hexadecimal digits, then .TMP, the form of Windows' own temporary names.
+const char kStagingPrefix[] = "ZRT";
+const char kStagingExtension[] = ".TMP";
 
 // The longest staging folder, C:\ZRTxxxx.TMP\ with its backslash: the
-// system drive's root, the first three characters of the prefix, up to
-// four hexadecimal digits that the system chooses, and .TMP. Every path of
-// a package must fit below it.
-const unsigned kLongestStagingFolder =
-    sizeof "C:\\" - 1 + 3 + 4 + sizeof ".TMP" - 1 + 1;
+// system drive's root, the prefix, four hexadecimal digits, and .TMP.
+// Every path of a package must fit below it.
+const unsigned kLongestStagingFolder = sizeof "C:\\" - 1 +
+                                       sizeof kStagingPrefix - 1 + 4 +
+                                       sizeof kStagingExtension - 1 + 1;
 
 // The least free space, in bytes, on the drive of the staging directory.
 const unsigned long kFreeSpaceNeeded = 2000000;
 
-// Fills `staging_path`, the caller's buffer of kStagingPathSize characters,
-// with a name in `directory` that the system chose and under which nothing
-// exists: PREuuuu.TMP, PRE being the first three characters of `prefix`
-// and uuuu a hexadecimal number. The system reserves the name by creating
-// an empty file, which is deleted again at once. When no name can be had
-// the buffer is left empty. Nothing is reported.
-//
-// The caller owns the buffer, so nothing is allocated and nothing needs
-// freeing on any way out of the run; it has room to append one backslash.
-void MakeStagingPath(const char* directory, const char* prefix,
-                     char* staging_path);
+// What StageFiles gives when a Ctrl+C stopped the copy.
+const int kStagingCancelled = 2;
 
-// Checks that the drive of `root` has kFreeSpaceNeeded bytes free, creates
-// the directory `staging_path` (ending with a backslash) and copies the
-// tree under `package_directory` into it (which gets a backslash appended
-// in place when it lacks one). Returns 0, or 1 after reporting the cause.
-// A copy that fails is removed again (RemoveStagingDirectory, reporting
-// what stays) before "Unable to copy update files to the hard drive."
+// Checks that the drive of `root` has kFreeSpaceNeeded bytes free, makes
+// a staging directory in `root` and copies the tree under
+// `package_directory` into it (which gets a backslash appended in place
+// when it lacks one). Returns 0, or 1 after reporting the cause. A copy
+// that fails is removed again (RemoveStagingDirectory, reporting what
+// stays) before "Unable to copy update files to the hard drive."; a copy
+// that a Ctrl+C stopped (copy-or-delete-tree.h) is removed alike, then
+// "Update cancelled (Ctrl+C); nothing was installed.", and the result is
+// kStagingCancelled.
 //
-// The folder is pinned (pinned-folder.h) from the instant it exists: made
-// and held in one call (NtCreateFile) on every Windows NT. Only where that
-// call is missing is it made first and pinned after, and then it must
-// carry exactly the access list it was made with and belong to the
-// account (folder-owner.h), or it is refused and left alone; a folder
-// made but not pinned is removed again when it is still the empty one
-// made. On success `pin` holds it, for the caller to keep until the
-// folder is removed; on failure `pin` is INVALID_HANDLE_VALUE.
+// The folder is claimed by making it, under a name of the form above
+// that nothing has: the first number is taken from the tick count, and
+// only a name in use (STATUS_OBJECT_NAME_COLLISION) makes the next be
+// tried, through all 65,535; any other failure ends the search at once
+// ("Unable to create temporary directory!"). Its path, with a final
+// backslash, is written to `staging_path` (kStagingPathSize), which is
+// left empty when no folder was made.
 //
-// The folder is made with the security of staging-security.h, and bare
-// only where the system has no such security (Windows 9x, NT 4); where it
-// has but the descriptor cannot be built, no folder is made ("Unable to
-// create temporary directory!").
-//
-// When something of the name `staging_path` exists by the time the folder
-// is made (another run was handed the same name), or the name is refused
-// with ERROR_ACCESS_DENIED (its reservation file still held open by a
-// scanner, "delete pending"), a fresh name is taken in
-// `root` (MakeStagingPath, with a backslash appended) and written to
-// `staging_path`, a buffer of kStagingPathSize; a few times at most. A
-// staging path of "\" alone, no name reserved, fails without another.
+// The folder is made and held (pinned-folder.h) in one call, NtCreateFile
+// with the security of staging-security.h, on every Windows NT. Only
+// where that call is missing (Windows 9x, which has no such security) is
+// it made with CreateDirectoryA and pinned after; a folder made but not
+// pinned is removed again. Where the descriptor cannot be built, or was
+// built but NtCreateFile is missing, no folder is made. On success `pin`
+// holds it, for the caller to keep until the folder is removed; else
+// `pin` is INVALID_HANDLE_VALUE.
 int StageFiles(const char* root, char* package_directory, char* staging_path,
                HANDLE* pin);
 

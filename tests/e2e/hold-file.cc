@@ -1,7 +1,8 @@
 // Test helper for Windows: holds a file open with no sharing while it runs
 // a program, as another program that locks the file would; or, given a
 // share mode and a time, with that sharing for that long after the program
-// started, as a backup or a log collector would.
+// started, as a backup or a log collector would. A FILE that is a folder
+// is held open to add files to it, as a user's program may.
 //
 //   hold-file FILE COMMAND-LINE [SHARE-MODE MILLISECONDS]
 //
@@ -20,9 +21,14 @@ int main(int argc, char** argv) {
     return 255;
   }
   DWORD share = argc == 5 ? strtoul(argv[3], nullptr, 0) : 0;
+  DWORD found = GetFileAttributesA(argv[1]);
+  bool folder = found != INVALID_FILE_ATTRIBUTES &&
+                (found & FILE_ATTRIBUTE_DIRECTORY) != 0;
   HANDLE held = CreateFileA(argv[1], GENERIC_READ | GENERIC_WRITE, share,
-                            nullptr,
-                            OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+                            nullptr, OPEN_ALWAYS,
+                            folder ? FILE_FLAG_BACKUP_SEMANTICS
+                                   : FILE_ATTRIBUTE_NORMAL,
+                            nullptr);
   if (held == INVALID_HANDLE_VALUE) {
     fprintf(stderr, "hold-file: cannot open %s (error %lu)\n", argv[1],
             GetLastError());

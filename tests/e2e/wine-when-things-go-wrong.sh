@@ -14,7 +14,8 @@ trap 'e2e_cleanup; clear_staging' EXIT
 # The log is open in another program that shares it with no one: the run
 # waits 5 s for it, goes as far as the record, then stops with exit code 1.
 # Held sharing reading only for 2 s (a backup, a log collector): the run
-# waits, then records.
+# waits, then records. The log's folder held open to add files, sharing
+# everything (HELD), as a user's program may on XP: the run records.
 locked_log() {
   add_driver tavixnt5.sys
   make_package 0
@@ -24,7 +25,7 @@ locked_log() {
     '@echo off' \
     "reg add \"HKCU\\Software\\Wine\\AppDefaults\\zoderudo.exe\" /v Version /d $CASE_VERSION /f >nul" \
     "cd /d \"$(winpath "$CASE_PACKAGE")\"" \
-    "\"$(winpath "$HOLD_FILE")\" C:\\ZRLOG\\ZR.log \"\\\"$(winpath "$E2E_EXE")\\\"\" $*" \
+    "\"$(winpath "$HOLD_FILE")\" ${HELD:-C:\\ZRLOG\\ZR.log} \"\\\"$(winpath "$E2E_EXE")\\\"\" $*" \
     'echo %ERRORLEVEL%' >"$CASE_DIR/run.bat"
   wine cmd /d /c "$(winpath "$CASE_DIR/run.bat")" \
     </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
@@ -88,6 +89,9 @@ killed_during_update() {
 }
 
 e2e_case "log held open by another program: message, exit code 1" locked_log
+folder_held_to_add_files() { HELD='C:\ZRLOG' locked_log 7 600000; }
+e2e_case "log folder held open to add files, sharing everything: recorded" \
+  folder_held_to_add_files
 e2e_case "log held sharing reading only for 2 s: waited for, the record follows" \
   locked_log 1 2000
 e2e_case "update command missing: cmd's 9009 is the result" missing_update_command

@@ -52,7 +52,7 @@ class LogResultTest : public HostMachineTest {
   // The run must end after the log step: the message alone, for the
   // caller to end with exit code 1.
   void ExpectLogFailure() {
-    EXPECT_EQ(Log(7), LogCannotBeOpened);
+    EXPECT_EQ(Log(7), LogFailed);
     EXPECT_EQ(console_, kLogFailed);
     EXPECT_EQ(HostOpenHandleCount(), 0u);
   }
@@ -110,12 +110,20 @@ TEST_F(LogResultTest, OnlyAFinalEndOfFileMarkIsCut) {
   }
 }
 
-TEST_F(LogResultTest, WithoutTheLockTheRecordIsAppendedAndTheMarkStays) {
+// Without the lock, or when the cut fails, the mark stays and the record
+// starts on a line of its own. A record that cannot be written whole (a
+// full drive) is a failure of the log.
+TEST_F(LogResultTest, WithoutTheCutTheMarkStaysAndTheRecordGoesBelow) {
   MakeFolder("ZRLOG");
-  MakeFile("ZRLOG/ZR.log", "old\r\n\x1A");
-  HostFailCall("LockFile", ERROR_ACCESS_DENIED, 1);
-  EXPECT_EQ(Log(0), 0);
-  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), std::string("old\r\n\x1A") + kRecord0);
+  for (const char* call : {"LockFile", "SetEndOfFile"}) {
+    MakeFile("ZRLOG/ZR.log", "old\r\n\x1A");
+    HostFailCall(call, ERROR_ACCESS_DENIED, 1);
+    EXPECT_EQ(Log(0), 0);
+    EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
+              std::string("old\r\n\x1A\r\n") + kRecord0) << call;
+  }
+  HostFailCall("WriteFile", ERROR_DISK_FULL, 1);
+  ExpectLogFailure();
 }
 
 // The last byte is only looked at where it is: a seek that fails reads
@@ -187,10 +195,11 @@ TEST_F(LogResultTest, ARunWaitsForTheLockAnotherRunHolds) {
   EXPECT_EQ(ReadFile("ZRLOG/ZR.log"), std::string("old\r\n") + kRecord0);
 }
 
-// A lock that stays held: the run waits 5 seconds in all, in short
-// pauses, then appends and leaves the mark. A program that holds the log
-// sharing reading only (a backup) for 2 s is waited for within the same 5
-// seconds; one that holds it for good fails the open after them.
+// A lock that stays held: the run waits 5 seconds by the tick count, in
+// short pauses, then appends below the mark it leaves. A program that
+// holds the log sharing reading only (a backup) for 2 s is waited for
+// before, on its own time; one that holds it for good fails the open
+// after 5 seconds. The host's clock passes its wrap meanwhile.
 TEST_F(LogResultTest, ALockHeldForGoodIsWaitedForFiveSeconds) {
   MakeFolder("ZRLOG");
   MakeFile("ZRLOG/ZR.log", "old\r\n\x1A");
@@ -208,10 +217,10 @@ TEST_F(LogResultTest, ALockHeldForGoodIsWaitedForFiveSeconds) {
   };
   HostFailCall("NtCreateFile", ERROR_SHARING_VIOLATION, 80);
   EXPECT_EQ(Log(0), 0);
-  EXPECT_EQ(waited(), 5000u);
+  EXPECT_EQ(waited(), 7000u);
   EXPECT_TRUE(other.Release());
   EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
-            std::string("old\r\n\x1A") + kRecord0);
+            std::string("old\r\n\x1A\r\n") + kRecord0);
   HostFailCall("NtCreateFile", ERROR_SHARING_VIOLATION, 1000);
   ExpectLogFailure();
   EXPECT_EQ(waited(), 5000u);
@@ -220,6 +229,42 @@ TEST_F(LogResultTest, ALockHeldForGoodIsWaitedForFiveSeconds) {
   HostFailNthCall("CreateFileA", ERROR_SHARING_VIOLATION, 2);
   EXPECT_EQ(Log(0), 0);
   EXPECT_EQ(waited(), 25u);
+}
+
+// Another run, without the lock, appends its record while this one, which
+// holds it, reads the size to cut the mark: a writer already there keeps
+// the cut from happening; one that comes then must wait for it. Nothing
+// of either record is cut.
+TEST_F(LogResultTest, ARecordAppendedMeanwhileIsNeverCut) {
+  MakeFolder("ZRLOG");
+  const std::string kTheirs = "theirs\r\n";
+  for (bool writing_before : {true, false}) {
+    MakeFile("ZRLOG/ZR.log", "old\r\n\x1A");
+    auto open_theirs = [] {
+      return CreateFileA("C:\\ZRLOG\\ZR.log", FILE_APPEND_DATA,
+                         FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                         OPEN_EXISTING, 0, nullptr);
+    };
+    HANDLE theirs = writing_before ? open_theirs() : INVALID_HANDLE_VALUE;
+    DWORD refused = 0;
+    DWORD written = 0;
+    HostBeforeCall("GetFileSize", [&] {
+      HostBeforeCall("GetFileSize", nullptr);
+      if (theirs == INVALID_HANDLE_VALUE) theirs = open_theirs();
+      refused = theirs == INVALID_HANDLE_VALUE ? GetLastError() : 0;
+      WriteFile(theirs, "\r\ntheirs\r\n", 10, &written, nullptr);
+    });
+    EXPECT_EQ(Log(0), 0);
+    EXPECT_EQ(refused, writing_before ? 0 : DWORD{ERROR_SHARING_VIOLATION});
+    if (!writing_before) {
+      theirs = open_theirs();
+      EXPECT_TRUE(WriteFile(theirs, kTheirs.data(), 8, &written, nullptr));
+    }
+    EXPECT_TRUE(CloseHandle(theirs));
+    EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
+              writing_before ? "old\r\n\x1A\r\n" + kTheirs + kRecord0
+                             : "old\r\n" + std::string(kRecord0) + kTheirs);
+  }
 }
 
 TEST_F(LogResultTest, WithoutAVersionFileNothingIsLogged) {
@@ -396,10 +441,12 @@ TEST_F(LogResultTest, OnlyAPlainFolderAndAFileWithOneNameTakeTheRecord) {
       opens.push_back(line);
   }
   EXPECT_EQ(opens, (std::vector<std::string>{
-                       "CreateFileA C:\\ZRLOG access=0x1 share=0x1",
-                       "NtCreateFile C:\\ZRLOG\\ZR.log access=0x80100084 "
+                       "CreateFileA C:\\ZRLOG access=0x1 share=0x3",
+                       "NtCreateFile C:\\ZRLOG\\ZR.log access=0x80100080 "
                        "share=0x3",
-                       "NtCreateFile C:\\ZRLOG\\ZR.log access=0x40100080 "
+                       "NtCreateFile C:\\ZRLOG\\ZR.log access=0xC0100080 "
+                       "share=0x1",
+                       "NtCreateFile C:\\ZRLOG\\ZR.log access=0x100084 "
                        "share=0x3"}));
 }
 

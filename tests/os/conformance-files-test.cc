@@ -242,35 +242,6 @@ TEST_F(Win32, RemoveDirectoryRemovesEmptyFoldersOnly) {
   EXPECT_TRUE(fs::exists("current"));
 }
 
-TEST_F(Win32, GetTempFileNameMakesAFreshEmptyFile) {
-  fs::create_directory("dir");
-  char first[MAX_PATH];
-  char second[MAX_PATH];
-  UINT number = GetTempFileNameA("dir", "ZRTEMP\\", 0, first);
-  ASSERT_NE(number, 0u);
-  EXPECT_LE(number, 0xFFFFu);
-  char expected[MAX_PATH];
-  snprintf(expected, sizeof expected, "dir\\ZRT%X.TMP", number);
-  EXPECT_EQ(strcasecmp(first, expected), 0) << first;
-  EXPECT_EQ(AttributesOf(first) & FILE_ATTRIBUTE_DIRECTORY, 0u);
-  EXPECT_EQ(fs::file_size(fs::path("dir") / (first + 4)), 0u);
-  ASSERT_NE(GetTempFileNameA("dir\\", "Z", 0, second), 0u);
-  EXPECT_EQ(strncasecmp(second, "dir\\Z", 5), 0) << second;
-  EXPECT_STRNE(first, second);
-  EXPECT_EQ(ListAll("dir\\*").size(), 4u);
-  // Given a number, only the name is formed.
-  ASSERT_EQ(GetTempFileNameA(".", "AB", 0x1ABCD, first), 0xABCDu);
-  EXPECT_EQ(strcasecmp(first, ".\\ABABCD.TMP"), 0) << first;
-  EXPECT_EQ(AttributesOf(first), kNoEntry);
-
-  WriteText("file", "");
-  for (const char* folder : {"missing", "file"}) {
-    EXPECT_EQ(ErrorIf(GetTempFileNameA(Cleared(folder), "ZRT", 0, first) == 0),
-              DWORD{ERROR_DIRECTORY})
-        << folder;
-  }
-}
-
 TEST_F(Win32, GetDiskFreeSpaceMeasuresTheFolderDrive) {
   DWORD sectors = 0, bytes = 0, free_clusters = 0, total = 0;
   ASSERT_TRUE(GetDiskFreeSpaceA((here_ + "\\").c_str(), &sectors, &bytes,
@@ -350,78 +321,6 @@ TEST_F(Win32, HeldEntriesKeepTheirNamesAndSecondNamesShow) {
   EXPECT_EQ(GetLastError(), DWORD{ERROR_FILE_NOT_FOUND});
 }
 
-// The owner of a folder the process made, read through a handle that may
-// read it (READ_CONTROL) in a self-relative descriptor: the token's user
-// or its default owner. A handle without that right reads nothing.
-void ExpectOwnedByTheToken(HMODULE advapi, const char* folder) {
-  auto object_security = FindCall<GetKernelObjectSecurityCall>(
-      advapi, "GetKernelObjectSecurity");
-  auto descriptor_owner = FindCall<GetSecurityDescriptorOwnerCall>(
-      advapi, "GetSecurityDescriptorOwner");
-  auto equal_sid = FindCall<EqualSidCall>(advapi, "EqualSid");
-  auto open_token = FindCall<OpenProcessTokenCall>(advapi, "OpenProcessToken");
-  auto token_information =
-      FindCall<GetTokenInformationCall>(advapi, "GetTokenInformation");
-  ASSERT_TRUE(object_security && descriptor_owner && equal_sid);
-  const DWORD kShare = FILE_SHARE_READ | FILE_SHARE_WRITE;
-  HANDLE listing = CreateFileA(folder, FILE_LIST_DIRECTORY, kShare, nullptr,
-                               OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                               nullptr);
-  ASSERT_NE(listing, INVALID_HANDLE_VALUE);
-  DWORD owned[64];
-  DWORD needed = 0;
-  EXPECT_FALSE(object_security(Cleared(listing), OWNER_SECURITY_INFORMATION,
-                               owned, sizeof owned, &needed));
-  EXPECT_EQ(GetLastError(), DWORD{ERROR_ACCESS_DENIED});
-  EXPECT_TRUE(CloseHandle(listing));
-
-  HANDLE held = CreateFileA(folder, FILE_LIST_DIRECTORY | READ_CONTROL, kShare,
-                            nullptr, OPEN_EXISTING,
-                            FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  ASSERT_NE(held, INVALID_HANDLE_VALUE);
-  EXPECT_FALSE(object_security(Cleared(held), OWNER_SECURITY_INFORMATION,
-                               owned, 8, &needed));
-  EXPECT_EQ(GetLastError(), DWORD{ERROR_INSUFFICIENT_BUFFER});
-  EXPECT_GE(needed, 20u + 12u);
-  ASSERT_TRUE(object_security(held, OWNER_SECURITY_INFORMATION, owned,
-                              sizeof owned, &needed));
-  EXPECT_TRUE(CloseHandle(held));
-  const BYTE* head = reinterpret_cast<const BYTE*>(owned);
-  EXPECT_EQ(head[0], SECURITY_DESCRIPTOR_REVISION);
-  EXPECT_NE(head[3] & (SE_SELF_RELATIVE >> 8), 0);
-  PSID owner = nullptr;
-  BOOL defaulted = TRUE;
-  ASSERT_TRUE(descriptor_owner(owned, &owner, &defaulted));
-  ASSERT_NE(owner, nullptr);
-
-  HANDLE token = nullptr;
-  ASSERT_TRUE(open_token(GetCurrentProcess(), TOKEN_QUERY, &token));
-  union {
-    TOKEN_USER user;
-    TOKEN_OWNER owner;
-    BYTE bytes[128];
-  } user, default_owner;
-  EXPECT_TRUE(token_information(token, TokenUser, &user, sizeof user,
-                                &needed));
-  EXPECT_TRUE(token_information(token, TokenOwner, &default_owner,
-                                sizeof default_owner, &needed));
-  EXPECT_TRUE(CloseHandle(token));
-  EXPECT_TRUE(equal_sid(owner, user.user.User.Sid) ||
-              equal_sid(owner, default_owner.owner.Owner));
-}
-
-// The drive keeps access lists, as NTFS does.
-TEST_F(Win32, DriveRootTellsItsAccessLists) {
-  std::string root = drive_ + "\\";
-  DWORD flags = 0;
-  char file_system[16] = {};
-  ASSERT_TRUE(GetVolumeInformationA(root.c_str(), nullptr, 0, nullptr,
-                                    nullptr, &flags, file_system,
-                                    sizeof file_system));
-  EXPECT_NE(flags & FILE_PERSISTENT_ACLS, 0u) << file_system;
-  EXPECT_STREQ(file_system, "NTFS");
-}
-
 // The security calls found in ADVAPI32 at run time build an ACL in the
 // layout of Windows, refuse an entry with no room, and make a folder with
 // the descriptor; the token tells its user.
@@ -494,7 +393,6 @@ TEST_F(Win32, SecurityCallsBuildADescriptorForAFolder) {
   EXPECT_EQ(descriptor.Control, SE_DACL_PRESENT | SE_DACL_PROTECTED);
   SECURITY_ATTRIBUTES attributes = {sizeof attributes, &descriptor, FALSE};
   EXPECT_TRUE(CreateDirectoryA("secured", &attributes));
-  ExpectOwnedByTheToken(advapi, "secured");
   EXPECT_TRUE(RemoveDirectoryA("secured"));
 
   EXPECT_EQ(free_sid(everyone), nullptr);

@@ -1,6 +1,7 @@
 // Runs given the package directory: staged in the root of drive C:, run
 // from the copy, recorded, and cleaned up; and the arguments refused.
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -106,7 +107,6 @@ TEST_F(StagedRunTest, RelativePackageIsRunFromACopyThatIsRemovedAfter) {
   size_t argument = Position("SetCurrentDirectoryA ..\\pkg");
   size_t back = Position("SetCurrentDirectoryA " + kStart);
   size_t root = Position("CreateFileA C:\\");  // the package compared with it
-  size_t reserve = Position("GetTempFileNameA C:\\");
   size_t space = Position("GetDiskFreeSpaceA C:\\");
   size_t create =
       Position("NtCreateFile " + staging.substr(0, staging.size() - 1));
@@ -118,8 +118,7 @@ TEST_F(StagedRunTest, RelativePackageIsRunFromACopyThatIsRemovedAfter) {
   size_t remove = Position("RemoveDirectoryA " + staging);
   EXPECT_LT(argument, back);
   EXPECT_LT(back, root);
-  EXPECT_LT(root, reserve);
-  EXPECT_LT(reserve, space);
+  EXPECT_LT(root, space);
   EXPECT_LT(space, create);
   // Made and held in one call, sharing reading and writing, not delete.
   EXPECT_EQ(trace_[create].substr(trace_[create].size() - 10), " share=0x3");
@@ -164,9 +163,9 @@ TEST_F(StagedRunTest, StagingFolderBelongsToTheRun) {
   EXPECT_FALSE(HostMadeFolderSecurity((staging + "sub").c_str(), &made));
 }
 
-// Where the system has no such security (Windows 9x) the folder is made as
-// it always was; where it has, a descriptor that cannot be built makes no
-// folder at all.
+// Where the system has no such security (Windows 9x, NT 4) the folder is
+// made as it always was; where it has, a descriptor that cannot be built,
+// or one built where ntdll lacks NtCreateFile, makes no folder at all.
 TEST_F(StagedRunTest, StagingFolderWithoutItsSecurity) {
   struct Case {
     HostSecurity security;
@@ -175,32 +174,36 @@ TEST_F(StagedRunTest, StagingFolderWithoutItsSecurity) {
   } cases[] = {
       {HostSecurity::kMissing, nullptr, true},
       {HostSecurity::kStubs, nullptr, true},
+      {HostSecurity::kStubs, "GetModuleHandleA", true},  // Windows 9x
       {HostSecurity::kNt, "AddAccessAllowedAceEx", false},
       {HostSecurity::kNt, "LoadLibraryA", false},
+      {HostSecurity::kNt, "GetModuleHandleA", false},
   };
   for (const Case& c : cases) {
     HostSetSecurity(c.security);
-    if (c.failing) HostFailNthCall(c.failing, ERROR_NOT_ENOUGH_MEMORY, 1);
+    if (c.failing) {
+      bool ntdll = strcmp(c.failing, "GetModuleHandleA") == 0;
+      HostFailNthCall(c.failing,
+                      ntdll ? ERROR_MOD_NOT_FOUND : ERROR_NOT_ENOUGH_MEMORY, 1);
+    }
     int result = Run({"zoderudo", "C:\\pkg"});
-    // The reserved name, whether or not a folder was made under it.
-    ASSERT_FALSE(Calls("DeleteFileA").empty());
-    std::string reserved =
-        Calls("DeleteFileA")[0].substr(strlen("DeleteFileA ")) + "\\";
-    ASSERT_EQ(reserved.compare(0, 6, "C:\\ZRT"), 0) << reserved;
-    HostFolderSecurity made;
-    EXPECT_FALSE(HostMadeFolderSecurity(reserved.c_str(), &made));
     EXPECT_EQ(HostOpenHandleCount(), 0u);
     EXPECT_TRUE(StagingLeftovers().empty());
+    size_t made = 0;  // where ntdll has no NtCreateFile
+    for (const std::string& call : Calls("CreateDirectoryA"))
+      made += call.rfind("CreateDirectoryA C:\\ZRT", 0) == 0;
     if (c.staged) {
       EXPECT_EQ(result, 7);
       EXPECT_EQ(console_, "");
-      EXPECT_EQ(StagingMade(), std::vector<std::string>{reserved});
+      ASSERT_EQ(StagingMade().size() + made, 1u);
+      HostFolderSecurity security;
+      EXPECT_FALSE(HostMadeFolderSecurity(StagingPath().c_str(), &security));
     } else {
       EXPECT_EQ(result, 1);
       EXPECT_EQ(console_,
                 "Unable to create temporary directory!\n" +
                     std::string(kStagingFailed));
-      EXPECT_TRUE(StagingMade().empty());
+      EXPECT_TRUE(StagingMade().empty() && made == 0);
     }
   }
 }
@@ -321,6 +324,38 @@ TEST_F(StagedRunTest, StartingFolderGoneDuringTheUpdate) {
   EXPECT_EQ(entered.back(), "SetCurrentDirectoryA C:\\");
 }
 
+// Ctrl+C at the console during the copy (the host's SIGINT): the copy
+// stops at its next file, nothing runs, and the copy goes; the record,
+// with the package's version file, and the exit code say so. Before the
+// update starts in place, the same.
+TEST_F(StagedRunTest, ABreakBeforeTheUpdateCancelsTheRun) {
+  const std::string kCancelled =
+      "Update cancelled (Ctrl+C); nothing was installed.\n";
+  MakeFolder("pkg/sub");
+  MakeFile("pkg/sub/a.txt", "a");
+  for (const char* during : {"CopyFileA", "FindFirstFileA"}) {
+    fs::remove(HostPath("ZRLOG/ZR.log"));
+    HostBeforeCall(during, [] { raise(SIGINT); });
+    bool staged = strcmp(during, "CopyFileA") == 0;
+    if (!staged) {
+      ASSERT_TRUE(SetCurrentDirectoryA("C:\\pkg"));
+    }
+    EXPECT_EQ(Run(staged ? std::vector<std::string>{"zoderudo", "C:\\pkg"}
+                         : std::vector<std::string>{"zoderudo"}),
+              -1073741510);
+    HostBeforeCall(during, nullptr);
+    EXPECT_EQ(console_, kCancelled);
+    EXPECT_EQ(UpdateRanIn(), "");
+    EXPECT_TRUE(Calls("CreateProcessA").empty());
+    EXPECT_EQ(Calls("CopyFileA").size(), staged ? 1u : 0u);
+    EXPECT_NE(ReadFile("ZRLOG/ZR.log").find(",Update=1.0,New=2.0,"),
+              std::string::npos);
+    EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=-1073741510 \r\n");
+    EXPECT_TRUE(StagingLeftovers().empty());
+    EXPECT_EQ(HostOpenHandleCount(), 0u);
+  }
+}
+
 // Ctrl+C at the console while the update runs (the host's SIGINT, which
 // the update sends): the run waits for the update, records its result and
 // removes its copy. Without the run's handler it would end this process.
@@ -406,22 +441,29 @@ TEST_F(StagedRunTest, CopyThatCannotBeEnteredIsAFailedStaging) {
   EXPECT_TRUE(Calls("CreateProcessA").empty());
   EXPECT_EQ(console_, kStagingFailed);
   EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
-  EXPECT_EQ(StagingLeftovers().size(), 1u);  // as after a failed copy
+  EXPECT_TRUE(StagingLeftovers().empty());  // as after a failed copy
   EXPECT_EQ(fs::current_path().string(), HostPath("pkg"));
 }
 
-TEST_F(StagedRunTest, ReservedNameThatCannotBeDeletedStaysAsAnEmptyFile) {
-  HostFailNthCall("DeleteFileA", ERROR_ACCESS_DENIED, 1);
-  // The staging folder then takes a fresh name; the empty file stays.
+// The folder is claimed by making it: names already taken, by anything,
+// move the run on to the next free one; any other failure ends it.
+TEST_F(StagedRunTest, TakenStagingNamesAreSkipped) {
+  HostFailCall("NtCreateFile", ERROR_ACCESS_DENIED, 1);
+  EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 1);
+  ASSERT_EQ(StagingMade().size(), 1u);  // the first name, tried once
+  unsigned first = std::stoul(StagingPath().substr(6), nullptr, 16);
+  std::vector<std::string> taken;
+  for (unsigned n = first; n < first + 17; ++n) {
+    char name[16];
+    snprintf(name, sizeof name, "ZRT%X.TMP", n > 0xFFFF ? n - 0xFFFF : n);
+    taken.push_back(name);
+    n % 2 ? MakeFile(name, "theirs") : MakeFolder(name);
+  }
   EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 7);
-  EXPECT_EQ(console_, "");
-  std::vector<std::string> left = StagingLeftovers();
-  ASSERT_EQ(left.size(), 1u);
-  EXPECT_TRUE(fs::is_regular_file(HostPath(left[0])));
-  EXPECT_EQ(ReadFile(left[0]), "");
-  std::string staging = StagingPath();
-  EXPECT_EQ(UpdateRanIn(), HostPath(staging.substr(3, staging.size() - 4)));
-  EXPECT_NE(staging, "C:\\" + left[0] + "\\");
+  EXPECT_EQ(StagingMade().size(), 18u);
+  EXPECT_EQ(StagingLeftovers().size(), 17u);
+  for (const std::string& name : taken)
+    EXPECT_NE(StagingPath(), "C:\\" + name + "\\");
 }
 
 TEST_F(StagedRunTest, CleanUpFailuresAreReportedAndKeepTheResult) {
@@ -490,7 +532,6 @@ TEST_F(StagedRunTest, ArgumentsThatNameNoPackageAreRefused) {
     EXPECT_EQ(console_, refusal.message);
     EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n");
     EXPECT_TRUE(StagingMade().empty()) << refusal.argument;
-    EXPECT_TRUE(Calls("GetTempFileNameA").empty()) << refusal.argument;
     EXPECT_TRUE(Calls("CopyFileA").empty());
     EXPECT_TRUE(StagingLeftovers().empty());
     EXPECT_TRUE(BackAtTheStart()) << refusal.argument;
@@ -545,7 +586,6 @@ TEST_F(StagedRunTest, PackagePathsUpTo255CharactersAreTaken) {
       EXPECT_EQ(console_,
                 "Package directory path is too long: " + windows + "\n");
       EXPECT_TRUE(StagingMade().empty());
-      EXPECT_TRUE(Calls("GetTempFileNameA").empty());
       EXPECT_EQ(LoggedResult(), "Status=Unknown,ReturnCode=1 \r\n") << length;
     }
     EXPECT_TRUE(StagingLeftovers().empty());
@@ -553,27 +593,11 @@ TEST_F(StagedRunTest, PackagePathsUpTo255CharactersAreTaken) {
   }
 }
 
-// A system folder may be named with its drive letter in lower case.
-TEST_F(StagedRunTest, StagingNameIsReservedOnADriveOfEitherCase) {
-  for (char letter : {'a', 'z'}) {
-    std::string below = std::string("drive-") + letter;
-    MakeFolder(below);
-    HostMapDrive(letter, HostPath(below).c_str());
-    const char root[] = {letter, ':', '\\', '\0'};
-    char path[kStagingPathSize];
-    ReserveStagingName(root, path);
-    std::string reserved = path;
-    EXPECT_EQ(reserved.substr(0, 6), root + std::string("ZRT")) << letter;
-    EXPECT_EQ(reserved.substr(reserved.size() - 5), ".TMP\\") << letter;
-    EXPECT_TRUE(fs::is_empty(HostPath(below))) << letter;
-  }
-}
-
 TEST_F(StagedRunTest, WithoutASystemFolderNothingIsReservedAndStagingFails) {
   HostSetSystemDirectory(nullptr);
   SetEnvironmentVariableA("systemdrive", "C:");  // else the log has no place
   EXPECT_EQ(Run({"zoderudo", "C:\\pkg"}), 1);
-  EXPECT_TRUE(Calls("GetTempFileNameA").empty());
+  EXPECT_TRUE(StagingMade().empty());
   EXPECT_EQ(console_.substr(console_.size() - strlen(kStagingFailed)),
             kStagingFailed);
   EXPECT_TRUE(StagingLeftovers().empty());

@@ -7,10 +7,15 @@
 // and not enforced. Locks are open-file-description locks, so that two
 // handles of one process exclude each other as on Windows; they are
 // advisory (reads and writes of a locked range by others still succeed),
-// and a handle without write access takes a shared lock. Of the share
-// modes only FILE_SHARE_DELETE counts: without it the entry opened can be
+// and exclusive, as on Windows: a handle without write access locks
+// through a descriptor of its own for writing, where the file may be
+// written at all, and else takes a shared lock. Of the share
+// modes FILE_SHARE_DELETE counts: without it the entry opened can be
 // neither renamed nor removed by name while the handle is open, which is
-// what a program relies on to pin a folder. Only the
+// what a program relies on to pin a folder. So does FILE_SHARE_WRITE
+// between the handles of one process: an open that would write, or not
+// share writing, is refused while another handle of the file does not
+// share writing, or writes. Only the
 // dispositions the program uses are offered: OPEN_EXISTING, OPEN_ALWAYS.
 // As on Windows, a folder opens only with FILE_FLAG_BACKUP_SEMANTICS, and
 // then not for writing (the host opens no folder for writing).
@@ -45,7 +50,7 @@ namespace {
 class File : public os_posix::HandleObject {
  public:
   File(int fd, std::string name, bool readable, bool writable,
-       bool appendable, bool shares_delete, bool reads_security,
+       bool appendable, bool shares_delete, bool shares_write,
        const struct stat& st, bool owns_fd = true, std::string windows = "")
       : HandleObject(os_posix::HandleKind::kFile),
         fd(fd),
@@ -55,16 +60,22 @@ class File : public os_posix::HandleObject {
         writable(writable),
         appendable(appendable),
         shares_delete(shares_delete),
-        reads_security(reads_security),
+        shares_write(shares_write),
         device(st.st_dev),
         inode(st.st_ino),
         owns_fd(owns_fd) {}
   // Closing the descriptor also drops its locks.
   ~File() override {
     if (owns_fd) close(fd);
+    if (lock_fd != fd) close(lock_fd);
   }
   bool HoldsAgainstDelete(const struct stat& st) const override {
     return !shares_delete && st.st_dev == device && st.st_ino == inode;
+  }
+  bool RefusesWriting(const struct stat& st, bool writes,
+                      bool shares) const override {
+    return st.st_dev == device && st.st_ino == inode &&
+           ((writes && !shares_write) || (appendable && !shares));
   }
 
   const int fd;
@@ -74,11 +85,12 @@ class File : public os_posix::HandleObject {
   const bool writable;    // may write anywhere, and cut the file
   const bool appendable;  // may add at the end
   const bool shares_delete;
-  const bool reads_security;  // READ_CONTROL: the owner may be read
+  const bool shares_write;
   const dev_t device;
   const ino_t inode;
   const bool owns_fd;     // false for a standard stream, which stays open
   std::vector<std::pair<uint64_t, uint64_t>> locks;  // offset, length
+  int lock_fd = fd;  // the descriptor the locks are set through
 };
 
 File* FileOf(HANDLE handle) {
@@ -198,12 +210,17 @@ HANDLE OpenEntry(const std::string& host, const std::string& name,
     close(fd);
     return Fail(ERROR_ACCESS_DENIED, INVALID_HANDLE_VALUE);
   }
+  bool shares_write = (share_mode & FILE_SHARE_WRITE) != 0;
+  if (os_posix::WritingRefused(st, appendable, shares_write)) {
+    close(fd);
+    return Fail(ERROR_SHARING_VIOLATION, INVALID_HANDLE_VALUE);
+  }
   SetLastError(disposition == OPEN_ALWAYS && existed ? ERROR_ALREADY_EXISTS
                                                      : ERROR_SUCCESS);
   return os_posix::OpenHandle(std::make_unique<File>(
       fd, name, readable, writable, appendable,
-      (share_mode & FILE_SHARE_DELETE) != 0,
-      (access & (READ_CONTROL | GENERIC_READ)) != 0, st, true, windows));
+      (share_mode & FILE_SHARE_DELETE) != 0, shares_write, st, true,
+      windows));
 }
 
 NtStatus StatusOf(DWORD error) {
@@ -323,7 +340,7 @@ NtStatus WINAPI NtCreateFileHost(PHANDLE handle, DWORD access,
   if (disposition == kNtCreate) {
     KeepFolderSecurity(windows,
                        object->security_descriptor ? &security : nullptr);
-    RecordMadeFolder(host, windows, object->security_descriptor);
+    RecordMadeFolder(windows);
   }
   return kNtSuccess;
 }
@@ -345,7 +362,7 @@ HANDLE WINAPI GetStdHandle(DWORD which) {
     if (fstat(fd, &st) != 0) return nullptr;
     // A stream shares delete: it never holds a name against removal.
     handles[fd] = os_posix::OpenHandle(std::make_unique<File>(
-        fd, "", fd == 0, false, fd != 0, true, false, st, false));
+        fd, "", fd == 0, false, fd != 0, true, true, st, false));
   }
   return handles[fd];
 }
@@ -464,8 +481,14 @@ BOOL WINAPI LockFile(HANDLE handle, DWORD offset_low, DWORD offset_high,
     if (offset < held.first + held.second && held.first < offset + length)
       return Fail(ERROR_LOCK_VIOLATION, FALSE);
   }
-  short type = file->appendable ? F_WRLCK : F_RDLCK;
-  if (!SetLock(file->fd, type, offset, length)) {
+  if (!file->appendable && file->lock_fd == file->fd) {
+    std::string self = "/proc/self/fd/" + std::to_string(file->fd);
+    int writer = open(self.c_str(), O_RDWR | O_CLOEXEC);
+    if (writer >= 0) file->lock_fd = writer;
+  }
+  short type = file->lock_fd != file->fd || file->appendable ? F_WRLCK
+                                                             : F_RDLCK;
+  if (!SetLock(file->lock_fd, type, offset, length)) {
     return Fail(errno == EAGAIN || errno == EACCES ? ERROR_LOCK_VIOLATION
                                                    : ERROR_GEN_FAILURE,
                 FALSE);
@@ -485,7 +508,7 @@ BOOL WINAPI UnlockFile(HANDLE handle, DWORD offset_low, DWORD offset_high,
   auto held = std::find(file->locks.begin(), file->locks.end(),
                         std::make_pair(offset, length));
   if (held == file->locks.end()) return Fail(ERROR_NOT_LOCKED, FALSE);
-  if (!SetLock(file->fd, F_UNLCK, offset, length))
+  if (!SetLock(file->lock_fd, F_UNLCK, offset, length))
     return Fail(ERROR_GEN_FAILURE, FALSE);
   file->locks.erase(held);
   return TRUE;
@@ -520,14 +543,3 @@ BOOL WINAPI GetFileInformationByHandle(HANDLE handle,
   info->nFileIndexLow = static_cast<DWORD>(inode);
   return TRUE;
 }
-
-namespace os_posix {
-
-DWORD StatusForSecurity(HANDLE handle, struct stat* st) {
-  File* file = FileOf(handle);
-  if (!file) return ERROR_INVALID_HANDLE;
-  if (!file->reads_security) return ERROR_ACCESS_DENIED;
-  return fstat(file->fd, st) == 0 ? ERROR_SUCCESS : ErrorOfIo(errno);
-}
-
-}  // namespace os_posix

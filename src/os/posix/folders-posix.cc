@@ -76,7 +76,6 @@ DWORD RemoveFolder(const char* path) {
   if (IsCurrentFolder(st) || os_posix::HeldAgainstDelete(st))
     return ERROR_SHARING_VIOLATION;
   if (rmdir(host.c_str()) != 0) return ErrorOfRmdir(errno);
-  os_posix::ForgetFolderOwner(st);
   return ERROR_SUCCESS;
 }
 
@@ -112,7 +111,7 @@ BOOL WINAPI CreateDirectoryA(LPCSTR path, LPSECURITY_ATTRIBUTES attributes) {
   }
   os_posix::KeepFolderSecurity(target.windows,
                                descriptor ? &security : nullptr);
-  os_posix::RecordMadeFolder(target.Host(), target.windows, descriptor);
+  os_posix::RecordMadeFolder(target.windows);
   return TRUE;
 }
 

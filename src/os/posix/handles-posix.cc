@@ -61,6 +61,14 @@ bool HeldAgainstDelete(const struct stat& st) {
   return false;
 }
 
+bool WritingRefused(const struct stat& st, bool writes, bool shares_write) {
+  std::lock_guard<std::mutex> lock(table_mutex);
+  for (const auto& entry : Table()) {
+    if (entry.second->RefusesWriting(st, writes, shares_write)) return true;
+  }
+  return false;
+}
+
 size_t CountOpenHandles() {
   std::lock_guard<std::mutex> lock(table_mutex);
   return Table().size();

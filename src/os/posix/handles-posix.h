@@ -25,6 +25,12 @@ class HandleObject {
   virtual bool HoldsAgainstDelete(const struct stat& /*st*/) const {
     return false;
   }
+  // Whether this handle refuses an open of the entry `st` that `writes`
+  // (write or append access) or does not share writing.
+  virtual bool RefusesWriting(const struct stat& /*st*/, bool /*writes*/,
+                              bool /*shares_write*/) const {
+    return false;
+  }
 
  private:
   HandleKind kind_;
@@ -45,6 +51,9 @@ std::unique_ptr<HandleObject> TakeHandle(
 // Whether an open handle keeps the entry `st` from being renamed or
 // removed (ERROR_SHARING_VIOLATION on Windows).
 bool HeldAgainstDelete(const struct stat& st);
+
+// Whether an open handle refuses such an open (ERROR_SHARING_VIOLATION).
+bool WritingRefused(const struct stat& st, bool writes, bool shares_write);
 
 // How many handles are open.
 size_t CountOpenHandles();

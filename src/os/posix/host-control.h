@@ -104,6 +104,12 @@ void HostSetLocalTime(const SYSTEMTIME* time);
 // "GetCurrentDirectoryA") fail with `error`, without doing anything else.
 void HostFailCall(const char* function, DWORD error, int times);
 
+// Calls `hook` at the start of every later call of the named function
+// that can fail, before the call does anything: a test plays another
+// program, or the user at the console, acting at that moment. An empty
+// hook removes it.
+void HostBeforeCall(const char* function, std::function<void()> hook);
+
 // Makes only the `nth` call of the named function from now on fail, once,
 // with `error`; the calls before and after it do what they always do. An
 // `nth` below 1 takes back a failure set for the function.
@@ -120,7 +126,8 @@ std::map<std::string, int> HostTakeCallCounts();
 // that a routine gave back everything it took.
 size_t HostOpenHandleCount();
 
-// Makes Sleep return at once (on) or wait as asked (off).
+// Makes Sleep return at once (on), the tick count passing what it skipped,
+// or wait as asked (off).
 void HostSkipSleep(bool on);
 
 // Makes GetFileInformationByHandle give 0 as every entry's file index
@@ -131,7 +138,7 @@ void HostSetNoFileIndex(bool on);
 // Records, while on, one line per call of the calls that act on files,
 // folders, processes and time: CreateDirectoryA, CreateFileA, CopyFileA,
 // CreateProcessA, DeleteFileA, FindFirstFileA, GetDiskFreeSpaceA,
-// GetTempFileNameA, NtCreateFile, RemoveDirectoryA, SetCurrentDirectoryA
+// NtCreateFile, RemoveDirectoryA, SetCurrentDirectoryA
 // and Sleep. Each line is the function's name, one blank and the path,
 // command line or number passed in (for CopyFileA the new file's path; for
 // CreateProcessA the program's path, when one is given, a blank and the
@@ -175,33 +182,14 @@ void HostSetWow64(HostMachine machine, HostWow64Calls calls);
 void HostSetShortNames(bool on);
 
 // The account of the process token: a user of the machine's own domain,
-// as under Wine; and the token's default owner for new objects, as for an
-// administrator of Windows 2000: BUILTIN\Administrators.
+// as under Wine.
 extern const char kHostTokenUser[];
-extern const char kHostTokenOwner[];
-// Another account of the machine's domain.
-extern const char kHostOtherUser[];
-
-// Folders have owners, read with GetKernelObjectSecurity through a handle
-// opened with READ_CONTROL (the owner alone is offered). One that
-// CreateDirectoryA makes is owned by kHostTokenUser; any other, made on
-// the host, by kHostOtherUser. The owner goes with the folder when it is
-// renamed. Sets the owner of the folder at `path` (a Windows path) to
-// `sid` ("S-1-5-18"), as for a folder made on the host, without an access
-// list; false when there is no such folder or SID.
-bool HostSetFolderOwner(const char* path, const char* sid);
 
 // Called inside every CreateDirectoryA and NtCreateFile that made a
-// folder, with its Windows path, after its owner is set (and, for
-// NtCreateFile, with the folder already held): a test plays another
-// account that acts before the program's next call. An empty hook removes
-// it.
+// folder, with its Windows path (for NtCreateFile with the folder already
+// held): a test plays another account that acts before the program's next
+// call. An empty hook removes it.
 void HostOnFolderMade(std::function<void(const char* windows_path)> hook);
-
-// Whether the drive `letter` keeps access lists (NTFS, the default) or
-// none (FAT32): GetVolumeInformationA's FILE_PERSISTENT_ACLS and file
-// system name.
-void HostSetAccessLists(char letter, bool kept);
 
 // One entry of a DACL: its type (ACCESS_ALLOWED_ACE_TYPE, ...), its flags
 // (OBJECT_INHERIT_ACE, ...), the rights and the trustee's SID ("S-1-1-0").

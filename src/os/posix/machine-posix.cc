@@ -8,6 +8,7 @@
 #include <string.h>
 
 #include <array>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -34,6 +35,7 @@ struct Machine {
     int times;   // calls that fail after them
   };
   std::map<std::string, Failure> failures;
+  std::map<std::string, std::function<void()>> hooks;
   std::map<std::string, int> calls;  // since the last HostTakeCallCounts
   bool skip_sleep = false;
   bool no_file_index = false;
@@ -296,6 +298,13 @@ bool NoFileIndex() {
 
 bool TakeInjectedFailure(const char* function) {
   DWORD error;
+  std::function<void()> hook;
+  {
+    std::lock_guard<std::mutex> lock(machine_mutex);
+    auto found = Loaded().hooks.find(function);
+    if (found != Loaded().hooks.end()) hook = found->second;
+  }
+  if (hook) hook();
   {
     std::lock_guard<std::mutex> lock(machine_mutex);
     Machine& m = Loaded();
@@ -446,6 +455,15 @@ void HostFailCall(const char* function, DWORD error, int times) {
     m.failures[function] = {error, 0, times};
   } else {
     m.failures.erase(function);
+  }
+}
+
+void HostBeforeCall(const char* function, std::function<void()> hook) {
+  std::lock_guard<std::mutex> lock(machine_mutex);
+  if (hook) {
+    Loaded().hooks[function] = std::move(hook);
+  } else {
+    Loaded().hooks.erase(function);
   }
 }
 

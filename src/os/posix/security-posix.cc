@@ -21,7 +21,6 @@
 #include "os/posix/paths-posix.h"
 
 const char kHostTokenUser[] = "S-1-5-21-0-0-0-1000";
-const char kHostTokenOwner[] = "S-1-5-32-544";
 
 namespace {
 
@@ -136,20 +135,12 @@ BOOL WINAPI GetTokenInformationHost(HANDLE token, TOKEN_INFORMATION_CLASS kind,
       os_posix::LookUpHandle(token, {os_posix::HandleKind::kToken}));
   if (open == nullptr) return Fail(ERROR_INVALID_HANDLE);
   if (!(open->access & TOKEN_QUERY)) return Fail(ERROR_ACCESS_DENIED);
-  if ((kind != TokenUser && kind != TokenOwner) || needed == nullptr)
+  if (kind != TokenUser || needed == nullptr)
     return Fail(ERROR_INVALID_PARAMETER);
-  // TOKEN_USER and TOKEN_OWNER both begin with the SID's address.
-  size_t head = kind == TokenUser ? sizeof(TOKEN_USER) : sizeof(TOKEN_OWNER);
+  size_t head = sizeof(TOKEN_USER);
   BYTE sid[8 + 5 * sizeof(DWORD)];
   DWORD sid_length = sizeof sid;
-  if (kind == TokenUser) {
-    WriteTokenUser(sid);
-  } else {
-    static const BYTE kAdministrators[] = {SID_REVISION, 2, 0, 0, 0, 0, 0, 5,
-                                           32, 0, 0, 0, 0x20, 2, 0, 0};
-    memcpy(sid, kAdministrators, sizeof kAdministrators);
-    sid_length = sizeof kAdministrators;
-  }
+  WriteTokenUser(sid);
   *needed = static_cast<DWORD>(head + sid_length);
   if (information == nullptr || length < *needed)
     return Fail(ERROR_INSUFFICIENT_BUFFER);
@@ -330,13 +321,6 @@ FARPROC AdvapiFunction(const char* name) {
       {"SetSecurityDescriptorControl",
        Export<SetSecurityDescriptorControlCall>(
            SetSecurityDescriptorControlHost)},
-      {"GetKernelObjectSecurity",
-       Export<GetKernelObjectSecurityCall>(GetKernelObjectSecurityHost)},
-      {"GetSecurityDescriptorOwner",
-       Export<GetSecurityDescriptorOwnerCall>(GetSecurityDescriptorOwnerHost)},
-      {"GetSecurityDescriptorDacl",
-       Export<GetSecurityDescriptorDaclCall>(GetSecurityDescriptorDaclHost)},
-      {"EqualSid", Export<EqualSidCall>(EqualSidHost)},
   };
   auto found = kExports.find(name);
   if (found == kExports.end() || Offered() == HostSecurity::kMissing) {

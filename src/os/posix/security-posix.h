@@ -35,18 +35,6 @@ bool RefusedSecurityCall(const char* function);
 bool ValidSid(const void* sid);
 DWORD SidLength(const void* sid);
 
-// The owner calls that AdvapiFunction offers (owners-posix.cc).
-BOOL WINAPI GetKernelObjectSecurityHost(HANDLE handle,
-                                        SECURITY_INFORMATION requested,
-                                        PSECURITY_DESCRIPTOR descriptor,
-                                        DWORD length, LPDWORD needed);
-BOOL WINAPI GetSecurityDescriptorOwnerHost(PSECURITY_DESCRIPTOR descriptor,
-                                           PSID* owner, LPBOOL defaulted);
-BOOL WINAPI GetSecurityDescriptorDaclHost(PSECURITY_DESCRIPTOR descriptor,
-                                          LPBOOL present, PACL* dacl,
-                                          LPBOOL defaulted);
-BOOL WINAPI EqualSidHost(PSID first, PSID second);
-
 // NtCreateFile, as ntdll offers it (file-posix.cc; os/nt-calls.h).
 NtStatus WINAPI NtCreateFileHost(PHANDLE handle, DWORD access,
                                  NtObjectAttributes* object,
@@ -55,23 +43,9 @@ NtStatus WINAPI NtCreateFileHost(PHANDLE handle, DWORD access,
                                  DWORD disposition, DWORD options, void* ea,
                                  DWORD ea_length);
 
-// The status of the entry a file handle holds, when the handle was opened
-// with READ_CONTROL (file-posix.cc); else ERROR_ACCESS_DENIED, or
-// ERROR_INVALID_HANDLE for no file handle.
-DWORD StatusForSecurity(HANDLE handle, struct stat* st);
-
-// The owner of a folder the program made (CreateDirectoryA, NtCreateFile):
-// the token user; and the DACL of `descriptor` (may be null), as the
-// folder keeps it. Then the test's hook, if any, is called with its
-// Windows path.
-void RecordMadeFolder(const std::string& host_path,
-                      const std::string& windows_path,
-                      const void* descriptor);
-// The folder `st` is gone: its owner with it.
-void ForgetFolderOwner(const struct stat& st);
-
-// Whether the drive `letter` keeps access lists (HostSetAccessLists).
-bool DriveKeepsAccessLists(char letter);
+// A folder the program made (CreateDirectoryA, NtCreateFile): the test's
+// hook, if any, is called with its Windows path (HostOnFolderMade).
+void RecordMadeFolder(const std::string& windows_path);
 
 }  // namespace os_posix
 

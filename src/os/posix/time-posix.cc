@@ -1,11 +1,24 @@
 // The local time (the host clock in the host's time zone, unless the
-// machine fixes it) and pauses.
+// machine fixes it), pauses and the tick count.
 #include <errno.h>
 #include <time.h>
 
 #include <string>
 
 #include "os/posix/machine-posix.h"
+
+namespace {
+
+// The tick count while pauses are skipped: the pauses skipped so far.
+const DWORD kSkippedTicksStart = 0xFFFFF000;
+DWORD skipped_ticks = kSkippedTicksStart;
+
+void ForgetTicks() { skipped_ticks = kSkippedTicksStart; }
+
+[[maybe_unused]] const bool kKept =
+    (os_posix::KeepMachinePart(ForgetTicks, nullptr), true);
+
+}  // namespace
 
 void WINAPI GetLocalTime(LPSYSTEMTIME time) {
   if (os_posix::FixedLocalTime(time)) return;
@@ -25,9 +38,19 @@ void WINAPI GetLocalTime(LPSYSTEMTIME time) {
 
 void WINAPI Sleep(DWORD milliseconds) {
   os_posix::TraceCall("Sleep", std::to_string(milliseconds).c_str());
-  if (os_posix::SleepSkipped()) return;
+  if (os_posix::SleepSkipped()) {
+    skipped_ticks += milliseconds;
+    return;
+  }
   struct timespec left = {static_cast<time_t>(milliseconds / 1000),
                           static_cast<long>(milliseconds % 1000) * 1000000L};
   while (nanosleep(&left, &left) != 0 && errno == EINTR) {
   }
+}
+
+DWORD WINAPI GetTickCount() {
+  if (os_posix::SleepSkipped()) return skipped_ticks;
+  struct timespec now;
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  return static_cast<DWORD>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
 }

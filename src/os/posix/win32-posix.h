@@ -242,26 +242,11 @@ DWORD WINAPI GetFileAttributesA(LPCSTR path);
 // without FILE_SHARE_DELETE. The program never renames; tests play
 // another account with it.
 BOOL WINAPI MoveFileA(LPCSTR existing, LPCSTR new_name);
-UINT WINAPI GetTempFileNameA(LPCSTR path, LPCSTR prefix, UINT unique,
-                             LPSTR buffer);
 
 // Disks.
 BOOL WINAPI GetDiskFreeSpaceA(LPCSTR root, LPDWORD sectors_per_cluster,
                               LPDWORD bytes_per_sector,
                               LPDWORD free_clusters, LPDWORD total_clusters);
-// Only a drive root ("C:\", "\" or null for the current drive). The
-// flags tell NTFS (access lists kept) or FAT32 (none), as the machine
-// says (see host-control.h).
-BOOL WINAPI GetVolumeInformationA(LPCSTR root, LPSTR volume_name,
-                                  DWORD volume_name_size, LPDWORD serial,
-                                  LPDWORD max_component_length,
-                                  LPDWORD flags, LPSTR file_system_name,
-                                  DWORD file_system_name_size);
-
-#define FILE_CASE_SENSITIVE_SEARCH 0x00000001
-#define FILE_CASE_PRESERVED_NAMES 0x00000002
-#define FILE_UNICODE_ON_DISK 0x00000004
-#define FILE_PERSISTENT_ACLS 0x00000008
 
 // Directory search.
 HANDLE WINAPI FindFirstFileA(LPCSTR pattern, LPWIN32_FIND_DATAA data);
@@ -353,10 +338,17 @@ int WINAPI WideCharToMultiByte(UINT code_page, DWORD flags, const WCHAR* wide,
 #define CTRL_CLOSE_EVENT 2
 typedef BOOL(WINAPI* PHANDLER_ROUTINE)(DWORD event);
 BOOL WINAPI SetConsoleCtrlHandler(PHANDLER_ROUTINE handler, BOOL add);
+inline LONG InterlockedExchange(volatile LONG* target, LONG value) {
+  return __atomic_exchange_n(target, value, __ATOMIC_SEQ_CST);
+}
 
 // Time.
 void WINAPI GetLocalTime(LPSYSTEMTIME time);
 void WINAPI Sleep(DWORD milliseconds);
+// Milliseconds since the machine started, wrapping at 2^32. While Sleep
+// returns at once, it counts only the pauses skipped, from 4096 ms before
+// the wrap: a test passes any time without waiting, across the wrap.
+DWORD WINAPI GetTickCount(void);
 
 // Modules: only ADVAPI32 can be loaded, and GetProcAddress finds in it the
 // security calls below, which the program reaches through it alone (on
@@ -385,10 +377,6 @@ typedef DWORD* PDWORD;
 #define TOKEN_QUERY 0x0008
 #define READ_CONTROL 0x00020000u
 #define SYNCHRONIZE 0x00100000u
-#define OWNER_SECURITY_INFORMATION 0x00000001
-#define DACL_SECURITY_INFORMATION 0x00000004
-#define SE_OWNER_DEFAULTED 0x0001
-#define SE_SELF_RELATIVE 0x8000
 #define ACL_REVISION 2
 #define SECURITY_DESCRIPTOR_REVISION 1
 #define SE_DACL_PRESENT 0x0004
@@ -419,7 +407,6 @@ typedef DWORD* PDWORD;
 typedef void* PSID;
 typedef void* PSECURITY_DESCRIPTOR;
 typedef WORD SECURITY_DESCRIPTOR_CONTROL;
-typedef DWORD SECURITY_INFORMATION;
 
 typedef struct _SID_IDENTIFIER_AUTHORITY {
   BYTE Value[6];
@@ -463,18 +450,6 @@ typedef struct _SECURITY_DESCRIPTOR {
   PACL Dacl;
 } SECURITY_DESCRIPTOR;
 
-// The self-relative form (SE_SELF_RELATIVE), as the system hands one out:
-// offsets from its start, 0 for a part that is absent.
-typedef struct _SECURITY_DESCRIPTOR_RELATIVE {
-  BYTE Revision;
-  BYTE Sbz1;
-  SECURITY_DESCRIPTOR_CONTROL Control;
-  DWORD Owner;
-  DWORD Group;
-  DWORD Sacl;
-  DWORD Dacl;
-} SECURITY_DESCRIPTOR_RELATIVE;
-
 typedef struct _SID_AND_ATTRIBUTES {
   PSID Sid;
   DWORD Attributes;
@@ -484,13 +459,8 @@ typedef struct _TOKEN_USER {
   SID_AND_ATTRIBUTES User;
 } TOKEN_USER;
 
-typedef struct _TOKEN_OWNER {
-  PSID Owner;
-} TOKEN_OWNER;
-
 typedef enum _TOKEN_INFORMATION_CLASS {
-  TokenUser = 1,
-  TokenOwner = 4
+  TokenUser = 1
 } TOKEN_INFORMATION_CLASS;
 
 // A name of ADVAPI32 in any letter case, with or without ".dll"; any
