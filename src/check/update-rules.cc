@@ -218,17 +218,18 @@ BatchEncoding ReadBatchEncoding(const char* name) {
   unsigned char previous = 0;
   while (encoding != BatchUtf16 && encoding != BatchMarked &&
          ReadFile(file, block, sizeof block, &count, nullptr) && count > 0) {
+    // UTF-16 as Notepad saves it, with its mark, or without one: ASCII
+    // text alternating with NUL bytes.
     if (first && count >= 2 &&
         ((block[0] == 0xFF && block[1] == 0xFE) ||
          (block[0] == 0xFE && block[1] == 0xFF) ||
-         (count >= 3 && block[0] == 0xEF && block[1] == 0xBB &&
-          block[2] == 0xBF)))
-      encoding = BatchMarked;
-    // UTF-16 without a mark: ASCII text alternates with NUL bytes.
-    else if (first && count >= 4 && (block[0] == 0) != (block[1] == 0) &&
-             (block[0] == 0) == (block[2] == 0) &&
-             (block[1] == 0) == (block[3] == 0))
+         (count >= 4 && (block[0] == 0) != (block[1] == 0) &&
+          (block[0] == 0) == (block[2] == 0) &&
+          (block[1] == 0) == (block[3] == 0))))
       encoding = BatchUtf16;
+    else if (first && count >= 3 && block[0] == 0xEF && block[1] == 0xBB &&
+             block[2] == 0xBF)
+      encoding = BatchMarked;
     first = false;
     for (DWORD i = 0; i < count && encoding == BatchAnsi; ++i) {
       if (block[i] == '\n' && previous != '\r')
@@ -307,9 +308,9 @@ void CheckUpdate(Findings* findings, const UpdateFiles& files) {
                    encoding == BatchUtf16
                        ? "saved as UTF-16 (\"Unicode\"): cmd runs none of "
                          "it; save it as ANSI text"
-                       : "begins with a byte order mark: cmd takes it for "
-                         "part of the first command, which fails; save it "
-                         "as ANSI text");
+                       : "begins with a UTF-8 byte order mark: cmd takes it "
+                         "for part of the first command, which fails; save "
+                         "it as ANSI text");
         continue;
       }
       if (encoding == BatchLfOnly) {
