@@ -172,7 +172,8 @@ bool StartsWithoutWait(const char* line, size_t length) {
           break;
         words.at += found == 0;  // past a parenthesis of the set
       }
-    } else if (WordIs(words, begin, word_length, "CMD")) {
+    } else if (WordIs(words, begin, word_length, "CMD") ||
+               WordIs(words, begin, word_length, "CMD.EXE")) {
       // Its switches up to /C or /K; the command after may be quoted.
       size_t switch_length = 0;
       while ((switch_length = NextWord(&words, &begin)) > 0 &&
