@@ -58,6 +58,9 @@ make_exe example/zoderudo.exe 1.0.0.0
   "$exe" --at 'D:\drivers\nvx\abcdefg' limits; echo "exit $?"
   cp -r example deep && mkdir -p deep/1/2/3/4/5/6/7 && : >"deep/$(name 65)"
   for at in 'D:\deep' 'D:\' '\\server\share\deep'; do "$exe" --at "$at" deep; done
+  # More findings than the list first holds.
+  cp -r example many && for i in $(seq 300); do : >"many/nul.$i"; done
+  "$exe" many | tail -1; echo "exit ${PIPESTATUS[0]}"
   "$exe" /? | head -1; "$exe" --code-page 12345 . 2>&1 | head -1
 } >output
 diff -u "$here/expected-host.txt" output >diff ||
