@@ -227,8 +227,9 @@ int RunCheck(int argc, char** argv) {
     return usage;
   if (options.pages.count == 0)
     options.pages.pages[options.pages.count++] = GetACP();
-  // The test of the folder's own name leaves another folder current: the
-  // package is entered again from where zrcheck started.
+  // The test of the folder's own name may leave another folder current:
+  // the package is then entered again from where zrcheck started (its
+  // name as this machine gives it may lead nowhere).
   char starting[MAX_PATH] = {};
   DWORD started = GetCurrentDirectoryA(MAX_PATH, starting);
   if (!SetCurrentDirectoryA(options.package)) {
@@ -242,10 +243,14 @@ int RunCheck(int argc, char** argv) {
   PlaceOnCd(options.at, at, &cd);
 
   Findings findings = {};
+  BY_HANDLE_FILE_INFORMATION package = {}, current = {};
+  bool known = ReadFolderIdentity(".", &package);
   CheckOwnName(&findings, options.pages, cd);
-  if (started == 0 || started >= MAX_PATH ||
-      !SetCurrentDirectoryA(starting) ||
-      !SetCurrentDirectoryA(options.package)) {
+  bool left = !known || !ReadFolderIdentity(".", &current) ||
+              !SameFolderIdentity(package, current);
+  if (left && (started == 0 || started >= MAX_PATH ||
+               !SetCurrentDirectoryA(starting) ||
+               !SetCurrentDirectoryA(options.package))) {
     free(findings.items);
     ReportErrorLine("zrcheck: cannot open the package folder ",
                     options.package);
