@@ -40,7 +40,7 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 SOURCE_FOLDERS = ["src/run", "src/platform", "src/staging", "src/log",
                   "src/console", "src/report", "src/check", "src/os"]
 COPIED = ["CMakeLists.txt", "CMakePresets.json", "cmake", "src", "tests",
-          "bench"]
+          "examples", "bench"]
 
 # Calls whose result the rules leave alone: they are not the program's steps
 # (buffers, strings, the compiler's own).

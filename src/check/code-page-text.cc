@@ -1,11 +1,56 @@
 #include "check/code-page-text.h"
 
+#include "os/find-call.h"
+#include "staging/path-characters.h"
+
 namespace {
 
 // Enough for a path that the narrow calls take, in any double-byte page.
 const int kLongestForm = 2 * MAX_PATH * 2;
 
+typedef WCHAR(WINAPI* UpcaseCall)(WCHAR);
+
+// Windows compares file names by ntdll's table, which every NT has; where
+// it is not found, A to Z alone.
+WCHAR Upcase(WCHAR c) {
+  static UpcaseCall upcase = nullptr;
+  static bool looked = false;
+  if (!looked) {
+    looked = true;
+    HMODULE ntdll = GetModuleHandleA("ntdll.dll");
+    if (ntdll != nullptr)
+      upcase = FindCall<UpcaseCall>(ntdll, "RtlUpcaseUnicodeChar");
+  }
+  if (upcase != nullptr)
+    return upcase(c);
+  return c >= 'a' && c <= 'z' ? static_cast<WCHAR>(c - 'a' + 'A') : c;
+}
+
 }  // namespace
+
+void FoldedName(const char* name, WCHAR* folded, int size) {
+  int count = IsAscii(name) ? -1 : WideForm(name, folded, size - 1);
+  if (count < 0) {
+    for (count = 0; count < size - 1 && name[count] != '\0'; ++count)
+      folded[count] = static_cast<unsigned char>(name[count]);
+  }
+  for (int i = 0; i < count; ++i)
+    folded[i] = Upcase(folded[i]);
+  folded[count] = 0;
+}
+
+int CompareFoldedNames(const WCHAR* a, const WCHAR* b) {
+  for (;; ++a, ++b) {
+    if (*a != *b || *a == 0)
+      return static_cast<int>(*a) - static_cast<int>(*b);
+  }
+}
+
+size_t ListedCharacterLength(const char* text) {
+  if (kNameCodePage != CP_ACP)
+    return *text != '\0';  // UTF-8: no byte of a character is ASCII
+  return CharacterLength(text);
+}
 
 bool KnownCodePage(UINT code_page) {
   const WCHAR letter[] = {'A'};

@@ -32,4 +32,20 @@ int WideForm(const char* text, WCHAR* wide, int size);
 // up or stands in for another).
 int BytesIn(UINT code_page, const WCHAR* wide, int count, bool* exact);
 
+// A name's key for comparing names as Windows does, letter case aside:
+// each UTF-16 character of the listing's name upper-cased by the system's
+// own table (ntdll's RtlUpcaseUnicodeChar), which goes beyond A to Z, in
+// a buffer of `size` characters with a terminating zero. A name that is
+// no text of kNameCodePage keeps its bytes, A to Z upper-cased.
+void FoldedName(const char* name, WCHAR* folded, int size);
+
+// Compares two keys of FoldedName.
+int CompareFoldedNames(const WCHAR* a, const WCHAR* b);
+
+// How many bytes the character at `text`, a name or path of the listing,
+// takes: 2 for a lead byte of the listing's code page with a byte behind
+// it, 1 for any other, 0 at the terminating zero. A trail byte 0x5C or
+// 0x7C is no backslash or bar.
+size_t ListedCharacterLength(const char* text);
+
 #endif  // ZODERUDO_CHECK_CODE_PAGE_TEXT_H_

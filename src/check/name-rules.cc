@@ -20,9 +20,13 @@ bool SameLetters(const char* name, const char* upper, size_t length) {
   return true;
 }
 
-// The part before the first dot names the device, whatever follows.
+// The part before the first dot names the device, whatever follows, and
+// so do blanks before the dot ("NUL .txt"). No byte of a double-byte
+// character is a dot or blank.
 bool IsDeviceName(const char* name) {
   size_t base = strcspn(name, ".");
+  while (base > 0 && name[base - 1] == ' ')
+    --base;
   for (const char* device : kDeviceNames) {
     if (base == 3 && SameLetters(name, device, 3))
       return true;
@@ -43,7 +47,11 @@ void Add(Findings* findings, const PackageEntry& entry, Severity severity,
 void CheckCharacters(Findings* findings, const PackageEntry& entry) {
   char refused[sizeof kRefusedCharacters + 1] = {};
   bool control = false;
-  for (const char* c = entry.name; *c != '\0'; ++c) {
+  size_t step = 0;
+  for (const char* c = entry.name; (step = ListedCharacterLength(c)) != 0;
+       c += step) {
+    if (step != 1)
+      continue;
     if (static_cast<unsigned char>(*c) < 0x20)
       control = true;
     else if (strchr(kRefusedCharacters, *c) && !strchr(refused, *c))
@@ -63,7 +71,7 @@ void CheckCharacters(Findings* findings, const PackageEntry& entry) {
 }
 
 void CheckCodePages(Findings* findings, const PackageEntry& entry,
-                    const CodePages& pages) {
+                    const CodePages& pages, bool on_cd) {
   // An ASCII name is the same in every code page, one character a byte:
   // nothing to convert.
   bool ascii = IsAscii(entry.name);
@@ -75,7 +83,7 @@ void CheckCodePages(Findings* findings, const PackageEntry& entry,
         "is no text of the code page names are read in: rename it in ASCII");
     return;
   }
-  if (count > kLongestJolietName) {
+  if (on_cd && count > kLongestJolietName) {
     FindingText text = {};
     Say(&text, "a name of ");
     SayNumber(&text, count);
@@ -103,7 +111,7 @@ void CheckCodePages(Findings* findings, const PackageEntry& entry,
 }  // namespace
 
 void CheckName(Findings* findings, const PackageEntry& entry,
-               const CodePages& pages) {
+               const CodePages& pages, bool on_cd) {
   if (IsDeviceName(entry.name)) {
     Add(findings, entry, FindingError,
         "a DOS device name: Windows opens the device, not the file, and the "
@@ -117,5 +125,5 @@ void CheckName(Findings* findings, const PackageEntry& entry,
         "another entry or none, and the staged copy fails; rename it");
   }
   CheckCharacters(findings, entry);
-  CheckCodePages(findings, entry, pages);
+  CheckCodePages(findings, entry, pages, on_cd);
 }

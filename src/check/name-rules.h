@@ -11,8 +11,9 @@ const int kLongestJolietName = 64;
 // The rules on an entry's own name: errors for a DOS device name (CON,
 // PRN, AUX, NUL, COM1 to COM9, LPT1 to LPT9, with any extension), a
 // trailing dot or blank, a character Windows refuses, and no exact form
-// in one of `pages`; a warning for a name longer than Joliet holds.
+// in one of `pages`; `on_cd`, a warning for a name longer than Joliet
+// holds. Read by characters of the listing's code page.
 void CheckName(Findings* findings, const PackageEntry& entry,
-               const CodePages& pages);
+               const CodePages& pages, bool on_cd);
 
 #endif  // ZODERUDO_CHECK_NAME_RULES_H_

@@ -10,7 +10,9 @@ namespace {
 
 struct Listed {
   char name[MAX_PATH];
+  WCHAR folded[MAX_PATH];  // compared as Windows compares names
   bool folder;
+  bool link;
   uint64_t size;
 };
 
@@ -20,23 +22,10 @@ struct Listing {
   size_t capacity;
 };
 
-int FoldedLetter(char c) {
-  return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : static_cast<unsigned char>(c);
-}
-
-// Windows matches names regardless of the letter case of A to Z.
-int CompareFolded(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    int difference = FoldedLetter(*a) - FoldedLetter(*b);
-    if (difference != 0 || *a == '\0')
-      return difference;
-  }
-}
-
 int ByFoldedName(const void* first, const void* second) {
   const Listed* a = static_cast<const Listed*>(first);
   const Listed* b = static_cast<const Listed*>(second);
-  int folded = CompareFolded(a->name, b->name);
+  int folded = CompareFoldedNames(a->folded, b->folded);
   return folded != 0 ? folded : strcmp(a->name, b->name);
 }
 
@@ -51,7 +40,9 @@ bool Append(Listing* listing, const WIN32_FIND_DATAA& found) {
   }
   Listed* entry = &listing->entries[listing->count++];
   memcpy(entry->name, found.cFileName, sizeof entry->name);
+  FoldedName(entry->name, entry->folded, MAX_PATH);
   entry->folder = (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  entry->link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
   entry->size = entry->folder ? 0
                               : (static_cast<uint64_t>(found.nFileSizeHigh)
                                      << 32) | found.nFileSizeLow;
@@ -100,6 +91,16 @@ bool List(const char* folder, Listing* listing, DWORD* error) {
   return whole;
 }
 
+// Whether `name` holds a character of `refused`, read by characters: the
+// trail byte of a double-byte character is none.
+bool HoldsRefused(const char* name, const char* refused) {
+  for (size_t step; (step = ListedCharacterLength(name)) != 0; name += step) {
+    if (step == 1 && strchr(refused, *name) != nullptr)
+      return true;
+  }
+  return false;
+}
+
 // Windows lists names in its ANSI code page: a character that has no form
 // there comes out as "?" or as a look-alike, and the name shown leads
 // nowhere. The staged copy fails on it. (A host listing gives the bytes.)
@@ -110,7 +111,7 @@ bool List(const char* folder, Listing* listing, DWORD* error) {
 bool LeadsNowhere(Findings* findings, const char* path, const char* name) {
   size_t length = strlen(name);
   if (kNameCodePage != CP_ACP || name[length - 1] == '.' ||
-      name[length - 1] == ' ' || strpbrk(name, "<>:\"/\\|*") != nullptr ||
+      name[length - 1] == ' ' || HoldsRefused(name, "<>:\"/\\|*") ||
       GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES)
     return false;
   DWORD error = GetLastError();
@@ -160,14 +161,22 @@ void WalkFolder(Walk* walk, const char* folder, unsigned depth) {
     if (folder[0] != '\0')
       strcat(path, "\\");
     strcat(path, entry.name);
-    if (i > 0 && CompareFolded(listing.entries[i - 1].name, entry.name) == 0)
+    if (i > 0 && CompareFoldedNames(listing.entries[i - 1].folded,
+                                    entry.folded) == 0)
       ReportSameName(walk->findings, path, listing.entries[i - 1].name);
     if (LeadsNowhere(walk->findings, path, entry.name))
       continue;
     PackageEntry handed = {path, entry.name, entry.folder, entry.size, depth};
     walk->handler(walk->context, handed);
-    if (entry.folder)
+    // What a link leads to may be anywhere, even above it: not followed.
+    if (entry.link) {
+      AddFinding(walk->findings, path, FindingWarning,
+                 "a symbolic link or junction: a CD image may leave it out "
+                 "or hold what it leads to; put the file or folder itself "
+                 "there");
+    } else if (entry.folder) {
       WalkFolder(walk, path, depth + 1);
+    }
   }
   free(listing.entries);
 }

@@ -19,7 +19,8 @@ typedef void (*EntryHandler)(void* context, const PackageEntry& entry);
 // Walks the tree under the current folder (the package), each folder
 // before its entries, a folder's entries in name order regardless of case.
 // Each entry is handed to `handler`; two names of one folder that differ
-// only in letter case, a folder that cannot be listed, and on Windows a
+// only in letter case (as Windows compares names), a folder that cannot be
+// listed, a symbolic link or junction (not followed), and on Windows a
 // name that does not lead to its entry (not handed on) are findings of
 // their own. False, with nothing handed on, when the package folder
 // itself cannot be listed.

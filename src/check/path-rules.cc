@@ -92,9 +92,10 @@ void CheckPath(Findings* findings, const PackageEntry& entry,
   CheckPlace(findings, entry, length, kStagingFolder, true,
              "the staged copy fails");
   CheckPlace(findings, entry, length, cd.folder, false,
-             "a run cannot read it from the CD");
+             cd.cd ? "a run cannot read it from the CD"
+                   : "a run cannot read it from the share");
   unsigned level = cd.level + entry.depth;
-  if (entry.folder && level > kDeepestCdLevel) {
+  if (cd.cd && entry.folder && level > kDeepestCdLevel) {
     FindingText text = {};
     Say(&text, "a folder at level ");
     SayNumber(&text, level);

@@ -8,10 +8,12 @@
 // The deepest folder level a CD of ISO 9660 holds, its root being level 1.
 const unsigned kDeepestCdLevel = 8;
 
-// Where the package folder stands on the CD.
+// Where the package folder stands when a PC runs it: on a CD, or on a
+// share (\\server\share\package\), where the CD's own limits do not hold.
 struct CdPlace {
   const char* folder;  // with its backslash, e.g. D:\package\ .
   unsigned level;      // the package folder's level, D:\ being 1
+  bool cd;             // on a drive, not a share
 };
 
 // Errors for a path that the staged copy or its clean-up cannot handle on

@@ -13,6 +13,7 @@
 #include "check/version-rules.h"
 #include "console/report-line.h"
 #include "os/os.h"
+#include "staging/same-folder.h"
 #include "staging/staging-area.h"
 
 namespace {
@@ -23,8 +24,10 @@ const char kUsage[] =
     "  one line per finding, PATH: error|warning: what happens and what to\n"
     "  do, then the counts. Exit code 0: no error, 1: errors, 2: usage or\n"
     "  a folder that cannot be read.\n"
-    "  --at PATH       where the folder stands on the CD (default D:\\ and\n"
-    "                  its name)\n"
+    "  --at PATH       where the folder stands when a PC runs it: on the\n"
+    "                  CD (default D:\\ and its name; D:\\ for the CD's\n"
+    "                  root), or the share path, \\\\server\\share\\package,\n"
+    "                  when it is deployed from a share: give that\n"
     "  --code-page N   a code page of the PCs (repeatable; default the\n"
     "                  ANSI code page of this machine)";
 const char kCdDrive[] = "D:\\";
@@ -88,7 +91,28 @@ int ParseOptions(int argc, char** argv, Options* options) {
   return -1;
 }
 
-// The package folder's place on the CD: --at, or D:\ and the current
+// The last name of `path`, read by characters (a trail byte 0x5C is no
+// backslash), up to its trailing backslashes, in `name` (MAX_PATH
+// characters); empty for a root.
+void LastName(const char* path, char* name) {
+  size_t begin = 0, end = 0, next = 0;
+  for (size_t at = 0, step; (step = ListedCharacterLength(path + at));
+       at += step) {
+    if (step == 1 && path[at] == ':') {
+      begin = end = next = at + 1;  // a drive is no name
+    } else if (step == 1 && path[at] == '\\') {
+      next = at + 1;
+    } else {
+      begin = at == next ? at : begin;
+      end = at + step;
+    }
+  }
+  size_t length = end - begin < MAX_PATH ? end - begin : MAX_PATH - 1;
+  memcpy(name, path + begin, length);
+  name[length] = '\0';
+}
+
+// The package folder's place when run: --at, or D:\ and the current
 // folder's name; with a backslash at its end, in `folder` (2 * MAX_PATH
 // characters, zero-filled).
 void PlaceOnCd(const char* at, char* folder, CdPlace* cd) {
@@ -96,21 +120,50 @@ void PlaceOnCd(const char* at, char* folder, CdPlace* cd) {
   if (at == nullptr) {
     strcpy(folder, kCdDrive);
     DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
-    const char* name = length > 0 && length < MAX_PATH
-                           ? strrchr(current, '\\')
-                           : nullptr;
-    if (name != nullptr && name[1] != '\0')
-      strcat(folder, name + 1);
+    if (length > 0 && length < MAX_PATH)
+      LastName(current, folder + strlen(folder));
   } else {
     strncpy(folder, at, MAX_PATH);
   }
-  size_t length = strlen(folder);
-  if (length > 0 && folder[length - 1] != '\\')
-    strcat(folder, "\\");
   cd->folder = folder;
+  cd->cd = !(folder[0] == '\\' && folder[1] == '\\');
   cd->level = 0;
-  for (const char* c = folder; *c != '\0'; ++c)
-    cd->level += *c == '\\';
+  bool backslash_last = false;
+  for (size_t step; (step = ListedCharacterLength(folder)) != 0;
+       folder += step) {
+    backslash_last = step == 1 && *folder == '\\';
+    cd->level += backslash_last;
+  }
+  if (!backslash_last) {
+    strcat(folder, "\\");
+    ++cd->level;
+  }
+}
+
+// The package folder's own name, where it stands when run, is read like
+// every name in it; and the name this machine gives the folder must lead
+// back to it, as a staged run tests before it copies.
+void CheckOwnName(Findings* findings, const CodePages& pages,
+                  const CdPlace& cd) {
+  char name[MAX_PATH];
+  LastName(cd.folder, name);
+  if (name[0] != '\0') {
+    PackageEntry own = {".", name, true, 0, 0};
+    CheckName(findings, own, pages, cd.cd);
+  }
+  char current[MAX_PATH] = {};
+  DWORD length = GetCurrentDirectoryA(MAX_PATH, current);
+  if (length == 0 || length >= MAX_PATH || LeadsBack(current))
+    return;
+  FindingText text = {};
+  Say(&text, "this machine gives the package folder the name ");
+  Say(&text, current);
+  Say(&text, ", which leads elsewhere: a character of it has no form in "
+             "code page ");
+  SayNumber(&text, GetACP());
+  Say(&text, ", and every staged run fails (\"Unable to open package "
+             "directory\"); rename it in ASCII");
+  AddFinding(findings, ".", FindingError, text.text);
 }
 
 struct Check {
@@ -135,7 +188,7 @@ bool SameName(const char* name, const char* other) {
 
 void TakeEntry(void* context, const PackageEntry& entry) {
   Check* check = static_cast<Check*>(context);
-  CheckName(check->findings, entry, *check->pages);
+  CheckName(check->findings, entry, *check->pages, check->cd->cd);
   CheckPath(check->findings, entry, *check->pages, *check->cd);
   check->bytes += entry.size;
   if (entry.depth != 1)
@@ -174,6 +227,11 @@ int RunCheck(int argc, char** argv) {
     return usage;
   if (options.pages.count == 0)
     options.pages.pages[options.pages.count++] = GetACP();
+  // The test of the folder's own name may leave another folder current:
+  // the package is then entered again from where zrcheck started (its
+  // name as this machine gives it may lead nowhere).
+  char starting[MAX_PATH] = {};
+  DWORD started = GetCurrentDirectoryA(MAX_PATH, starting);
   if (!SetCurrentDirectoryA(options.package)) {
     ReportErrorLine("zrcheck: cannot open the package folder ",
                     options.package);
@@ -185,6 +243,19 @@ int RunCheck(int argc, char** argv) {
   PlaceOnCd(options.at, at, &cd);
 
   Findings findings = {};
+  BY_HANDLE_FILE_INFORMATION package = {}, current = {};
+  bool known = ReadFolderIdentity(".", &package);
+  CheckOwnName(&findings, options.pages, cd);
+  bool left = !known || !ReadFolderIdentity(".", &current) ||
+              !SameFolderIdentity(package, current);
+  if (left && (started == 0 || started >= MAX_PATH ||
+               !SetCurrentDirectoryA(starting) ||
+               !SetCurrentDirectoryA(options.package))) {
+    free(findings.items);
+    ReportErrorLine("zrcheck: cannot open the package folder ",
+                    options.package);
+    return CheckUsage;
+  }
   Check check = {&findings, &options.pages, &cd, {}, false, 0};
   if (!WalkPackage(&findings, TakeEntry, &check)) {
     free(findings.items);

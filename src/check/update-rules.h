@@ -19,13 +19,15 @@ struct UpdateFiles {
 };
 
 // Takes note of an entry of the package folder itself; a folder named as
-// the update is an error at once.
+// the update is an error at once, and the bare name without extension, a
+// file or folder, a warning: cmd never runs it.
 void NoteUpdateEntry(Findings* findings, const PackageEntry& entry,
                      UpdateFiles* files);
 
-// Errors for no update, or more than one; a warning for each `start`
-// without /wait in a batch file of the update, with its line number. The
-// files are read from the current folder.
+// Errors for no update, or more than one, and for a batch update in
+// UTF-16 or with a byte order mark; warnings for a batch with LF-only
+// line ends and for each `start` without /wait in it, with its line
+// number. The files are read from the current folder.
 void CheckUpdate(Findings* findings, const UpdateFiles& files);
 
 #endif  // ZODERUDO_CHECK_UPDATE_RULES_H_

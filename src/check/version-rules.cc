@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "log/text-lines.h"
+#include "log/version-file.h"
 #include "log/version-text.h"
 
 namespace {
@@ -40,7 +41,12 @@ void TakeLine(void* context, const char* line, size_t length,
   reading->lines = number;
   if (number > kValueLines || reading->unicode)
     return;
-  bool utf16 = memchr(line, '\0', length) != nullptr;
+  // UTF-16 of ASCII text alternates NUL bytes with others; NUL bytes
+  // after a value (padding) are no sign of it.
+  bool utf16 = number == 1 && length >= 4 &&
+               (line[0] == '\0') != (line[1] == '\0') &&
+               (line[0] == '\0') == (line[2] == '\0') &&
+               (line[1] == '\0') == (line[3] == '\0');
   for (const char* mark : kUtf16Marks)
     utf16 = utf16 || (number == 1 && BeginsWith(line, length, mark));
   if (utf16 || (number == 1 && BeginsWith(line, length, kUtf8Mark))) {
@@ -67,6 +73,62 @@ void TakeLine(void* context, const char* line, size_t length,
   }
 }
 
+// A value as the record shows it; a control character (a CR kept at a
+// line's end) as <CR> or ?, so that the finding stays one line.
+void SayValue(FindingText* text, const char* value) {
+  for (; *value != '\0'; ++value) {
+    char c[2] = {*value, '\0'};
+    bool control = static_cast<unsigned char>(*value) < 0x20;
+    Say(text, !control ? c : *value == '\r' ? "<CR>" : "?");
+  }
+}
+
+bool IsBlankOrControl(char c) {
+  return c == ' ' || (static_cast<unsigned char>(c) < 0x20 && c != '\0');
+}
+
+bool HasOuterBlanks(const char* value) {
+  size_t length = strlen(value);
+  return length > 0 &&
+         (IsBlankOrControl(value[0]) || IsBlankOrControl(value[length - 1]));
+}
+
+// What a run would write, read by the program's own reader.
+void CheckRecord(Findings* findings) {
+  char update[kVersionValueSize];
+  char new_version[kVersionValueSize];
+  if (!ReadVersionFile(update, new_version))
+    return;
+  struct {
+    const char* value;
+    Severity severity;
+    const char* empty;
+  } const kValues[] = {
+      {update, FindingWarning,
+       ": Update is empty; put the installed version on line 1"},
+      {new_version, FindingError,
+       ": New is empty; put the new version on line 2, before any blank "
+       "line or end-of-file mark"},
+  };
+  for (const auto& value : kValues) {
+    bool empty = value.value[0] == '\0';
+    if (!empty && !HasOuterBlanks(value.value))
+      continue;
+    FindingText text = {};
+    Say(&text, "a run records \"Update=");
+    SayValue(&text, update);
+    Say(&text, ",New=");
+    SayValue(&text, new_version);
+    Say(&text, "\"");
+    Say(&text, empty ? value.empty
+                     : ": a value begins or ends with a blank or CR, which "
+                       "the log keeps, and zrreport --package never matches "
+                       "it; remove them");
+    AddFinding(findings, kVersionFile, empty ? value.severity
+                                             : FindingWarning, text.text);
+  }
+}
+
 }  // namespace
 
 void CheckVersionFile(Findings* findings) {
@@ -83,12 +145,7 @@ void CheckVersionFile(Findings* findings) {
     SayNumber(&text, error);
     Say(&text, ")");
     Add(&reading, FindingError, 0, text.text);
-  } else if (!reading.unicode && reading.lines < kValueLines) {
-    FindingText text = {};
-    SayNumber(&text, reading.lines);
-    Say(&text, reading.lines == 1 ? " line" : " lines");
-    Say(&text, ", not two: the record's New stays empty; put the installed "
-               "version on line 1, the new one on line 2");
-    Add(&reading, FindingError, 0, text.text);
+  } else if (!reading.unicode) {
+    CheckRecord(findings);
   }
 }

@@ -31,22 +31,6 @@ bool IsSystemRoot(const char* package_directory, const char* system_root) {
   }
 }
 
-// Whether `read_back`, the name that the system gives the current folder,
-// leads back into it. For a folder whose name has no exact form in the
-// ANSI code page that name is a near one ("Lodz" for "Łódź"), which leads
-// nowhere or to another folder that must not be copied in its place. Where
-// the system cannot tell folders apart, entering is enough. The caller
-// makes its own folder current again.
-bool LeadsBack(const char* read_back) {
-  BY_HANDLE_FILE_INFORMATION entered;
-  BY_HANDLE_FILE_INFORMATION reached;
-  bool known = ReadFolderIdentity(".", &entered);
-  if (!SetCurrentDirectoryA(read_back))
-    return false;
-  return !known || !ReadFolderIdentity(".", &reached) ||
-         SameFolderIdentity(entered, reached);
-}
-
 }  // namespace
 
 void ReadSystemRoot(char* system_root) {

@@ -41,3 +41,13 @@ FolderMatch CompareFolders(const char* first, const char* second) {
     return FolderUnknown;
   return SameFolderIdentity(a, b) ? FolderSame : FolderDifferent;
 }
+
+bool LeadsBack(const char* read_back) {
+  BY_HANDLE_FILE_INFORMATION entered;
+  BY_HANDLE_FILE_INFORMATION reached;
+  bool known = ReadFolderIdentity(".", &entered);
+  if (!SetCurrentDirectoryA(read_back))
+    return false;
+  return !known || !ReadFolderIdentity(".", &reached) ||
+         SameFolderIdentity(entered, reached);
+}

@@ -24,4 +24,12 @@ bool SameFolderIdentity(const BY_HANDLE_FILE_INFORMATION& first,
 // tells no index.
 FolderMatch CompareFolders(const char* first, const char* second);
 
+// Whether `read_back`, the name that the system gives the current folder,
+// leads back into it. For a folder whose name has no exact form in the
+// ANSI code page that name is a near one ("Lodz" for "Łódź"), which leads
+// nowhere or to another folder that must not be copied in its place. Where
+// the system cannot tell folders apart, entering is enough. The caller
+// makes its own folder current again.
+bool LeadsBack(const char* read_back);
+
 #endif  // ZODERUDO_STAGING_SAME_FOLDER_H_

@@ -67,3 +67,20 @@ make_other_faults() {
   mkdir -p "$p/ZELMOR_UPDATE"
   printf '1.0 "%s" %%x\r\n' "$(name 130)" >"$p/version.id"
 }
+
+# make_field_faults PACKAGE: what a run records wrongly or cannot run
+# (under Wine too): a blank line 2, a UTF-16 update, case twins beyond A-Z.
+make_field_faults() {
+  mkdir -p "$1" && printf '1.0\r\n\r\n2.0\r\n' >"$1/version.id"
+  printf '@echo off\r\n' | iconv -t UTF-16LE >"$1/ZELMOR_UPDATE.cmd"
+  : >"$1/Été.txt" && : >"$1/été.txt"
+}
+
+# make_variant BASE NAME VERSION_ID [UPDATE_LINE...]: BASE copied to NAME
+# with that version.id (printf format) and, if given, a ZELMOR_UPDATE.cmd
+# of those lines with CR LF.
+make_variant() {
+  local to=$2
+  cp -r "$1" "$to" && printf "$3" >"$to/version.id" && shift 3
+  [ $# -eq 0 ] || printf '%s\r\n' "$@" >"$to/ZELMOR_UPDATE.cmd"
+}

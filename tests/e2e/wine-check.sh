@@ -19,7 +19,8 @@ check_package() {
   cp "$E2E_EXE" "$PACKAGE/" || return 1
   printf '%s\r\n' '@echo off' "\"$(winpath "$CHECK_EXE")\" C:\\zrcheck" \
     'echo %ERRORLEVEL%' >"$CASE_DIR/check.bat"
-  wine cmd /d /c "$(winpath "$CASE_DIR/check.bat")" \
+  env ${CASE_LOCALE:+LANG=$CASE_LOCALE LC_ALL=$CASE_LOCALE} \
+    wine cmd /d /c "$(winpath "$CASE_DIR/check.bat")" \
     </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
   printf '%s\r\n' "$@" >"$CASE_DIR/expected"
   diff "$CASE_DIR/expected" "$CASE_DIR/stdout" && expect_no_stderr
@@ -46,5 +47,26 @@ faults_named() {
 }
 e2e_case "a path of 245 bytes, nul.txt, a UTF-16 version.id, two updates: each named, exit code 1" \
   faults_named
+
+field_faults() {
+  rm -rf "$PACKAGE" && make_field_faults "$PACKAGE" && check_package \
+    "ZELMOR_UPDATE.cmd: error: saved as UTF-16 (\"Unicode\"): cmd runs none of it; save it as ANSI text" \
+    "version.id: error: a run records \"Update=1.0,New=\": New is empty; put the new version on line 2, before any blank line or end-of-file mark" \
+    "$(iconv -t CP1252 <<<"été.txt: error: differs from Été.txt only in letter case: Windows takes both for one name, and the staged copy fails (\"Package holds two files named\"); rename one")" \
+    "3 errors, 0 warnings" 1
+}
+e2e_case "a blank line 2, a UTF-16 update, É and é: each an error, exit code 1" \
+  field_faults
+
+# Names whose second byte in code page 932 is that of \ or |.
+japanese_names_pass() {
+  set_locale ja_JP.UTF-8 CP932 || return 1
+  rm -rf "$PACKAGE" && cp -R "$(dirname "$0")/../../examples/package" "$PACKAGE" &&
+    mkdir -p "$PACKAGE/ソフト/能力" && : >"$PACKAGE/ソフト/setup.ini" &&
+    : >"$PACKAGE/表示.txt" && : >"$PACKAGE/ソフト/能力/ポート.txt" &&
+    check_package "0 errors, 0 warnings" 0
+}
+e2e_case "Japanese names with trail bytes 5C and 7C, code page 932: no finding" \
+  japanese_names_pass
 
 e2e_finish

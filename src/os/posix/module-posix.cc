@@ -2,11 +2,13 @@
 // program loads, ADVAPI32, whose calls are those of security-posix.cc;
 // GetModuleHandleA for KERNEL32, always loaded, whose calls found at run
 // time are those of wow64-posix.cc; ntdll, whose NtCreateFile is in
-// file-posix.cc; and the process's pseudo-handle. Each
-// LoadLibraryA gives a handle of its own that FreeLibrary takes back.
+// file-posix.cc and RtlUpcaseUnicodeChar here; and the process's
+// pseudo-handle. Each LoadLibraryA gives a handle of its own that FreeLibrary takes back.
 #include <stdint.h>
 #include <string.h>
 #include <strings.h>
+#include <locale.h>
+#include <wctype.h>
 
 #include <memory>
 
@@ -35,6 +37,15 @@ bool IsKernel(const char* name) {
 
 bool IsNtdll(const char* name) {
   return strcasecmp(name, "ntdll") == 0 || strcasecmp(name, "ntdll.dll") == 0;
+}
+
+// ntdll's upper-casing of one UTF-16 character, by which Windows compares
+// file names: Unicode's simple upper case, the host's C.UTF-8 table.
+WCHAR WINAPI RtlUpcaseUnicodeChar(WCHAR c) {
+  static locale_t utf8 = newlocale(LC_CTYPE_MASK, "C.UTF-8", nullptr);
+  if (utf8 == nullptr) return c >= 'a' && c <= 'z' ? c - 'a' + 'A' : c;
+  wint_t upper = towupper_l(c, utf8);
+  return upper <= 0xFFFF ? static_cast<WCHAR>(upper) : c;
 }
 
 // Loaded for the whole life of the process, as on Windows: never opened,
@@ -77,6 +88,9 @@ FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR name) {
     if (strcmp(name, "NtCreateFile") == 0)
       return reinterpret_cast<FARPROC>(
           reinterpret_cast<void (*)()>(os_posix::NtCreateFileHost));
+    if (strcmp(name, "RtlUpcaseUnicodeChar") == 0)
+      return reinterpret_cast<FARPROC>(
+          reinterpret_cast<void (*)()>(RtlUpcaseUnicodeChar));
     SetLastError(ERROR_PROC_NOT_FOUND);
     return nullptr;
   }
