@@ -73,7 +73,8 @@ DWORD ReadLines(const char* path, TextLineHandler handler, void* context,
     if (saving != nullptr && first) {
       first = false;
       *saving = TextSavingOf(block, count);
-      if (*saving == SavedUtf16 || *saving == SavedUtf16Unmarked) break;
+      if (*saving == SavedUtf16 || *saving == SavedUtf16Unmarked)
+        break;
       if (*saving == SavedUtf8) {
         count -= 3;
         memmove(block, block + 3, count);
@@ -107,14 +108,17 @@ TextSaving TextSavingOf(const char* bytes, size_t length) {
   if (length >= 2 && in[0] + in[1] == 0xFF + 0xFE &&
       (in[0] == 0xFF || in[0] == 0xFE))
     return SavedUtf16;
-  if (length >= 3 && memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) return SavedUtf8;
+  if (length >= 3 && memcmp(bytes, "\xEF\xBB\xBF", 3) == 0)
+    return SavedUtf8;
   // A few characters tell: a line of the program's is all ASCII, and no
   // ANSI text holds a NUL in every other byte.
   size_t pairs = length / 2 < 16 ? length / 2 : 16;
   for (size_t zero = 0; zero < 2 && pairs >= 2; ++zero) {
     size_t i = 0;
-    while (i < pairs && in[2 * i + zero] == 0 && in[2 * i + 1 - zero] != 0) ++i;
-    if (i == pairs) return SavedUtf16Unmarked;
+    while (i < pairs && in[2 * i + zero] == 0 && in[2 * i + 1 - zero] != 0)
+      ++i;
+    if (i == pairs)
+      return SavedUtf16Unmarked;
   }
   return SavedAnsi;
 }

@@ -46,8 +46,10 @@ void PutField(Output* out, const char* text) {
   // formula, and runs what a PC wrote: a quote before it keeps it text.
   bool formula = text[0] != '\0' && strchr("=+-@\t\r", text[0]) != nullptr;
   bool quoted = strpbrk(text, ",\"\r\n") != nullptr;
-  if (quoted) Put(out, "\"", 1);
-  if (formula) Put(out, "'", 1);
+  if (quoted)
+    Put(out, "\"", 1);
+  if (formula)
+    Put(out, "'", 1);
   if (!quoted) {
     PutText(out, text);
     return;

@@ -72,7 +72,8 @@ void EndLinesAtLoneCr(char* text, DWORD length) {
        (cr = static_cast<char*>(memchr(
             cr, '\r', static_cast<size_t>(text + length - cr)))) != nullptr;
        ++cr) {
-    if (cr + 1 == text + length || cr[1] != '\n') *cr = '\n';
+    if (cr + 1 == text + length || cr[1] != '\n')
+      *cr = '\n';
   }
 }
 
@@ -100,7 +101,8 @@ DWORD ReadSavedFile(const char* path, TextLineHandler handler, void* context,
       memchr(text, '\0', text_length) != nullptr)
     error = kUnmarkedUtf16;
   if (error == ERROR_SUCCESS) {
-    if (list) EndLinesAtLoneCr(text, text_length);
+    if (list)
+      EndLinesAtLoneCr(text, text_length);
     SplitTextLines(text, text_length, handler, context);
   }
   free(converted);

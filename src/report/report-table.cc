@@ -77,8 +77,10 @@ namespace {
 // that tells; `digits` is whether all before `i` were digits and dots.
 unsigned char NameByte(const char* name, size_t i, bool* digits) {
   unsigned char c = static_cast<unsigned char>(name[i]);
-  if (i == kComputerNameKept || (c == '.' && !*digits)) return '\0';
-  if (c != '.' && (c < '0' || c > '9')) *digits = false;
+  if (i == kComputerNameKept || (c == '.' && !*digits))
+    return '\0';
+  if (c != '.' && (c < '0' || c > '9'))
+    *digits = false;
   return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
 }
 
@@ -160,6 +162,8 @@ bool LeadsCopy(const ReportTable& table, const LogCopy& a, const LogCopy& b) {
 // whatever their time.
 void DropLeadingCopies(ReportTable* table) {
   size_t count = table->log_number;
+  if (count < 2)
+    return;
   qsort(table->logs, count, sizeof(LogCopy), CompareCopies);
   bool any = false;
   for (size_t group = 0, end; group < count; group = end) {
@@ -175,11 +179,13 @@ void DropLeadingCopies(ReportTable* table) {
     }
   }
   qsort(table->logs, count, sizeof(LogCopy), CompareCopyNumbers);
-  if (!any) return;
+  if (!any)
+    return;
   size_t kept = 0;
   for (size_t i = 0; i < table->count; ++i) {
     const ReportRow& row = table->rows[i];
-    if (KindOf(row) == 2 && table->logs[row.log - 1].superseded) continue;
+    if (KindOf(row) == 2 && table->logs[row.log - 1].superseded)
+      continue;
     table->rows[kept++] = row;
   }
   table->count = kept;

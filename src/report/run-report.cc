@@ -125,7 +125,8 @@ bool JoinPath(const char* folder, const char* name, char* path) {
 // Tallies a version other than --package's while none of that is found,
 // to name what the logs hold instead.
 void CountVersion(Report* report, const char* version) {
-  if (report->matched > 0) return;
+  if (report->matched > 0)
+    return;
   if (report->seen == nullptr) {
     report->seen =
         static_cast<SeenVersion*>(calloc(kVersionsKept, sizeof(SeenVersion)));
@@ -135,7 +136,8 @@ void CountVersion(Report* report, const char* version) {
   size_t i = 0;
   while (i < report->seen_count && strcmp(report->seen[i].name, version) != 0)
     ++i;
-  if (i == kVersionsKept) return;
+  if (i == kVersionsKept)
+    return;
   if (i == report->seen_count) {
     strcpy(report->seen[i].name, version);
     ++report->seen_count;
@@ -146,14 +148,16 @@ void CountVersion(Report* report, const char* version) {
 int CompareSeen(const void* left, const void* right) {
   const SeenVersion& a = *static_cast<const SeenVersion*>(left);
   const SeenVersion& b = *static_cast<const SeenVersion*>(right);
-  if (a.records != b.records) return a.records > b.records ? -1 : 1;
+  if (a.records != b.records)
+    return a.records > b.records ? -1 : 1;
   return strcmp(a.name, b.name);
 }
 
 // No record of --package at all: what was asked is likely mistyped, so
 // the versions the logs do hold are named, the commonest first.
 void ReportVersionsSeen(Report* report) {
-  if (report->package == nullptr || report->matched > 0) return;
+  if (report->package == nullptr || report->matched > 0)
+    return;
   Message message = {};
   Say(&message, "zrreport: no log holds a record of version ");
   Say(&message, report->package);
@@ -258,7 +262,8 @@ void ReadLog(Report* report, const char* path) {
   }
   // Unreadable is said in the exit code even where another copy's record
   // fills the computer's one row.
-  if (outcome == OutcomeUnreadable) report->trouble = true;
+  if (outcome == OutcomeUnreadable)
+    report->trouble = true;
   if (outcome >= 0 && !AddLogRow(&report->table, log.computer, outcome))
     report->out_of_memory = true;
 }
@@ -352,7 +357,8 @@ void TakeListLine(void* context, const char* line, size_t length,
   }
   while (length > 0 && IsBlank(line[length - 1]))
     --length;
-  if (length == 0 || line[0] == ';') return;
+  if (length == 0 || line[0] == ';')
+    return;
   ++list->paths;
   if (length >= MAX_PATH) {
     ReportNumberedLine(list->path, number, ": path too long");
@@ -400,7 +406,8 @@ void TakeComputerLine(void* context, const char* line, size_t length,
   size_t start = 0;
   while (start < length && IsBlank(line[start]))
     ++start;
-  if (start < length && line[start] == ';') return;
+  if (start < length && line[start] == ';')
+    return;
   size_t end = start;
   while (end < length && !IsBlank(line[end]))
     ++end;
@@ -503,7 +510,8 @@ int ReadAndWrite(Report* report, int argc, char** argv,
     else
       ReadPath(report, argv[i]);
   }
-  if (report->refused) return ReportUsage;
+  if (report->refused)
+    return ReportUsage;
   AddMissingComputers(report);
   if (report->out_of_memory) {
     ReportErrorLine("zrreport: out of memory; no table is written");

@@ -40,7 +40,8 @@ std::string Record(const char* stamp, const char* update,
 // The text in UTF-16 after its byte order mark, as PowerShell's ">" saves.
 std::string Utf16(const std::string& text, const char* mark = "\xFF\xFE") {
   std::string saved = mark;
-  for (char c : text) saved += std::string(1, c) + '\0';
+  for (char c : text)
+    saved += std::string(1, c) + '\0';
   return saved;
 }
 
