@@ -275,12 +275,17 @@ bool AddLogRecordLine(ReportTable* table, const char* line, size_t length) {
     return false;
   table->hashes = static_cast<uint64_t*>(hashes);
   LogCopy* log = &table->logs[table->log_number - 1];
-  // FNV-1a, on from the record before; the line end counts as a byte.
+  // On from the record before, eight bytes at a time (a byte at a time
+  // took as long as reading the logs); the length ends the line.
   uint64_t hash = log->records > 0 ? table->hashes[table->hash_count - 1]
                                    : 14695981039346656037ull;
-  for (size_t i = 0; i < length; ++i)
-    hash = (hash ^ static_cast<unsigned char>(line[i])) * 1099511628211ull;
-  table->hashes[table->hash_count++] = (hash ^ '\n') * 1099511628211ull;
+  for (size_t at = 0; at < length; at += 8) {
+    uint64_t word = 0;
+    memcpy(&word, line + at, length - at < 8 ? length - at : 8);
+    hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
+    hash ^= hash >> 29;
+  }
+  table->hashes[table->hash_count++] = (hash ^ length) * 0x9E3779B97F4A7C15ull;
   ++log->records;
   return true;
 }
