@@ -234,6 +234,14 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   EXPECT_EQ(Run({"C:\\fine", "C:\\empty", "@C:\\empty.txt"}), ReportAttention);
   EXPECT_EQ(err_, "C:\\empty: no .log file in this folder\n"
                   "C:\\empty.txt: the list names no path\n" + fine);
+  // A folder whose path leaves no room for a file's name in it.
+  std::string deep = std::string(85, 'd') + "/" + std::string(85, 'd') +
+                     "/" + std::string(83, 'd');
+  MakeFolder(deep);
+  std::replace(deep.begin(), deep.end(), '/', '\\');
+  deep = "C:\\" + deep;
+  EXPECT_EQ(Run({deep}), ReportAttention);
+  EXPECT_EQ(err_.substr(0, err_.find('\n')), deep + ": path too long");
   HostFailCall("FindFirstFileA", ERROR_ACCESS_DENIED, 1);
   EXPECT_EQ(Run({"C:\\fine"}), ReportAttention);
   EXPECT_EQ(err_, "C:\\fine: cannot list the folder (error 5)\n" +
