@@ -46,9 +46,10 @@ void HandOnRest(LineSplitter* splitter, const char* rest, size_t length) {
     HandOn(splitter, rest, length, LineUnended);
 }
 
-}  // namespace
-
-DWORD ReadTextLines(const char* path, TextLineHandler handler, void* context) {
+// Reads and hands on the lines; with `saving`, first tells how the file
+// was saved, and hands on nothing of UTF-16.
+DWORD ReadLines(const char* path, TextLineHandler handler, void* context,
+                TextSaving* saving) {
   HANDLE file = CreateFileA(path, GENERIC_READ,
                             FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -59,6 +60,7 @@ DWORD ReadTextLines(const char* path, TextLineHandler handler, void* context) {
   LineSplitter splitter = {handler, context, 0, false};
   size_t held = 0;  // the start of an unfinished line, kept at the front
   DWORD error = ERROR_SUCCESS;
+  bool first = true;
   for (;;) {
     DWORD count = 0;
     if (!ReadFile(file, block + held, kTextBlockSize - static_cast<DWORD>(held),
@@ -68,6 +70,16 @@ DWORD ReadTextLines(const char* path, TextLineHandler handler, void* context) {
     }
     if (count == 0)
       break;
+    if (saving != nullptr && first) {
+      first = false;
+      *saving = TextSavingOf(block, count);
+      if (*saving == SavedUtf16 || *saving == SavedUtf16Unmarked)
+        break;
+      if (*saving == SavedUtf8) {
+        count -= 3;
+        memmove(block, block + 3, count);
+      }
+    }
     const char* end = block + held + count;
     const char* rest = SplitLines(&splitter, block, end);
     held = static_cast<size_t>(end - rest);
@@ -87,6 +99,38 @@ DWORD ReadTextLines(const char* path, TextLineHandler handler, void* context) {
   if (error == ERROR_SUCCESS)
     HandOnRest(&splitter, block, held);
   return error;
+}
+
+}  // namespace
+
+TextSaving TextSavingOf(const char* bytes, size_t length) {
+  const unsigned char* in = reinterpret_cast<const unsigned char*>(bytes);
+  if (length >= 2 && in[0] + in[1] == 0xFF + 0xFE &&
+      (in[0] == 0xFF || in[0] == 0xFE))
+    return SavedUtf16;
+  if (length >= 3 && memcmp(bytes, "\xEF\xBB\xBF", 3) == 0)
+    return SavedUtf8;
+  // A few characters tell: a line of the program's is all ASCII, and no
+  // ANSI text holds a NUL in every other byte.
+  size_t pairs = length / 2 < 16 ? length / 2 : 16;
+  for (size_t zero = 0; zero < 2 && pairs >= 2; ++zero) {
+    size_t i = 0;
+    while (i < pairs && in[2 * i + zero] == 0 && in[2 * i + 1 - zero] != 0)
+      ++i;
+    if (i == pairs)
+      return SavedUtf16Unmarked;
+  }
+  return SavedAnsi;
+}
+
+DWORD ReadTextLines(const char* path, TextLineHandler handler, void* context) {
+  return ReadLines(path, handler, context, nullptr);
+}
+
+DWORD ReadSavedTextLines(const char* path, TextLineHandler handler,
+                         void* context, TextSaving* saving) {
+  *saving = SavedAnsi;
+  return ReadLines(path, handler, context, saving);
 }
 
 void SplitTextLines(const char* bytes, size_t length, TextLineHandler handler,

@@ -35,6 +35,25 @@ typedef void (*TextLineHandler)(void* context, const char* line,
 // writing, and read up to where its end is found.
 DWORD ReadTextLines(const char* path, TextLineHandler handler, void* context);
 
+// How a text file was saved, as its first bytes show.
+enum TextSaving {
+  SavedAnsi,           // bytes in the ANSI code page, as the program writes
+  SavedUtf8,           // after a UTF-8 byte order mark
+  SavedUtf16,          // UTF-16 after its byte order mark, either order
+  SavedUtf16Unmarked,  // every other byte NUL, the rest not: UTF-16 text
+                       // without its mark
+};
+
+// The saving that the first `length` bytes of a text show.
+TextSaving TextSavingOf(const char* bytes, size_t length);
+
+// As ReadTextLines, for a file that a tool other than the writer may have
+// saved anew (a copy made by a collecting script): a UTF-8 byte order mark
+// is skipped; a UTF-16 file, marked or not, hands on no line. `*saving`
+// tells which.
+DWORD ReadSavedTextLines(const char* path, TextLineHandler handler,
+                         void* context, TextSaving* saving);
+
 // Hands on the lines of `bytes` held in memory, as ReadTextLines does those
 // of a file.
 void SplitTextLines(const char* bytes, size_t length, TextLineHandler handler,

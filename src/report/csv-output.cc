@@ -42,11 +42,18 @@ void Put(Output* out, const char* bytes, size_t count) {
 void PutText(Output* out, const char* text) { Put(out, text, strlen(text)); }
 
 void PutField(Output* out, const char* text) {
-  if (strpbrk(text, ",\"\r\n") == nullptr) {
+  // A spreadsheet opening the file takes a text that starts so for a
+  // formula, and runs what a PC wrote: a quote before it keeps it text.
+  bool formula = text[0] != '\0' && strchr("=+-@\t\r", text[0]) != nullptr;
+  bool quoted = strpbrk(text, ",\"\r\n") != nullptr;
+  if (quoted)
+    Put(out, "\"", 1);
+  if (formula)
+    Put(out, "'", 1);
+  if (!quoted) {
     PutText(out, text);
     return;
   }
-  Put(out, "\"", 1);
   for (const char* quote; (quote = strchr(text, '"')) != nullptr;
        text = quote + 1) {
     Put(out, text, static_cast<size_t>(quote - text) + 1);

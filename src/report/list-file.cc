@@ -65,29 +65,57 @@ DWORD FromUtf16(const char* bytes, DWORD length, bool big_endian,
   return error;
 }
 
-}  // namespace
+// A CR alone ends a line of a list, as an editor shows it; a log's lines
+// end with LF alone, and a CR within a version text stays.
+void EndLinesAtLoneCr(char* text, DWORD length) {
+  for (char* cr = text;
+       (cr = static_cast<char*>(memchr(
+            cr, '\r', static_cast<size_t>(text + length - cr)))) != nullptr;
+       ++cr) {
+    if (cr + 1 == text + length || cr[1] != '\n')
+      *cr = '\n';
+  }
+}
 
-DWORD ReadListFile(const char* path, TextLineHandler handler, void* context) {
+DWORD ReadSavedFile(const char* path, TextLineHandler handler, void* context,
+                    bool list) {
   char* bytes = nullptr;
   DWORD length = 0;
   DWORD error = ReadWhole(path, &bytes, &length);
   if (error != ERROR_SUCCESS)
     return error;
-  const unsigned char* start = reinterpret_cast<unsigned char*>(bytes);
-  if (length >= 2 && (start[0] == 0xFF || start[0] == 0xFE) &&
-      start[0] + start[1] == 0xFF + 0xFE) {
-    char* text = nullptr;
-    DWORD text_length = 0;
-    error = FromUtf16(bytes + 2, length - 2, start[0] == 0xFE, &text,
+  char* text = bytes;
+  DWORD text_length = length;
+  char* converted = nullptr;
+  TextSaving saving = TextSavingOf(bytes, length);
+  if (saving == SavedUtf16) {
+    error = FromUtf16(bytes + 2, length - 2,
+                      static_cast<unsigned char>(bytes[0]) == 0xFE, &converted,
                       &text_length);
-    if (error == ERROR_SUCCESS)
-      SplitTextLines(text, text_length, handler, context);
-    free(text);
-  } else if (length >= 3 && memcmp(bytes, "\xEF\xBB\xBF", 3) == 0) {
-    SplitTextLines(bytes + 3, length - 3, handler, context);
-  } else {
-    SplitTextLines(bytes, length, handler, context);
+    text = converted;
+  } else if (saving == SavedUtf8) {
+    text += 3;
+    text_length -= 3;
   }
+  if (list && saving != SavedUtf16 &&
+      memchr(text, '\0', text_length) != nullptr)
+    error = kUnmarkedUtf16;
+  if (error == ERROR_SUCCESS) {
+    if (list)
+      EndLinesAtLoneCr(text, text_length);
+    SplitTextLines(text, text_length, handler, context);
+  }
+  free(converted);
   free(bytes);
   return error;
+}
+
+}  // namespace
+
+DWORD ReadListFile(const char* path, TextLineHandler handler, void* context) {
+  return ReadSavedFile(path, handler, context, true);
+}
+
+DWORD ReadUtf16Log(const char* path, TextLineHandler handler, void* context) {
+  return ReadSavedFile(path, handler, context, false);
 }

@@ -44,7 +44,9 @@ bool ReadReportOptions(int argc, char** argv, ReportOptions* options) {
       continue;
     }
     const char** value = ValueOf(argv[i], options);
-    if (value == nullptr || *value != nullptr || i + 1 == argc) {
+    // An empty value names no list and no version.
+    if (value == nullptr || *value != nullptr || i + 1 == argc ||
+        argv[i + 1][0] == '\0') {
       options->wrong = argv[i];
       return false;
     }

@@ -14,7 +14,8 @@ struct ReportOptions {
 };
 
 // Reads the options; false for a usage error (an unknown option, one
-// given twice or without its value, no PATH), with `wrong` naming it.
+// given twice, without its value or with an empty one, no
+// PATH), with `wrong` naming it.
 bool ReadReportOptions(int argc, char** argv, ReportOptions* options);
 
 // Whether argv[i] is a PATH and not an option or its value; `i` moves on

@@ -39,6 +39,7 @@ ReportRow* NewRow(ReportTable* table, const char* computer, int outcome) {
   row->computer = computer;
   row->outcome = outcome;
   row->order = table->next_order++;
+  row->log = table->log_number;
   return row;
 }
 
@@ -70,12 +71,26 @@ uint32_t HashPackage(const char* update, const char* new_version) {
 
 }  // namespace
 
+namespace {
+
+// The byte of a name at `i` as computers are told apart, 0 past the part
+// that tells; `digits` is whether all before `i` were digits and dots.
+unsigned char NameByte(const char* name, size_t i, bool* digits) {
+  unsigned char c = static_cast<unsigned char>(name[i]);
+  if (i == kComputerNameKept || (c == '.' && !*digits))
+    return '\0';
+  if (c != '.' && (c < '0' || c > '9'))
+    *digits = false;
+  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+}
+
+}  // namespace
+
 int CompareComputerNames(const char* a, const char* b) {
-  for (;; ++a, ++b) {
-    unsigned char x = static_cast<unsigned char>(*a);
-    unsigned char y = static_cast<unsigned char>(*b);
-    if (x >= 'A' && x <= 'Z') x = static_cast<unsigned char>(x + 32);
-    if (y >= 'A' && y <= 'Z') y = static_cast<unsigned char>(y + 32);
+  bool a_digits = true, b_digits = true;
+  for (size_t i = 0;; ++i) {
+    unsigned char x = NameByte(a, i, &a_digits);
+    unsigned char y = NameByte(b, i, &b_digits);
     if (x != y || x == '\0')
       return x < y ? -1 : x > y ? 1 : 0;
   }
@@ -120,6 +135,64 @@ int CompareRows(const void* left, const void* right) {
 
 }  // namespace
 
+namespace {
+
+int CompareCopyNumbers(const void* left, const void* right) {
+  uint32_t a = static_cast<const LogCopy*>(left)->number;
+  uint32_t b = static_cast<const LogCopy*>(right)->number;
+  return a < b ? -1 : a > b ? 1 : 0;
+}
+
+int CompareCopies(const void* left, const void* right) {
+  const LogCopy& a = *static_cast<const LogCopy*>(left);
+  const LogCopy& b = *static_cast<const LogCopy*>(right);
+  int order = CompareComputerNames(a.computer, b.computer);
+  return order != 0 ? order : CompareCopyNumbers(left, right);
+}
+
+// Whether the records of `a` are a leading part of those of `b`, fewer.
+bool LeadsCopy(const ReportTable& table, const LogCopy& a, const LogCopy& b) {
+  return a.records > 0 && a.records < b.records &&
+         table.hashes[a.first_hash + a.records - 1] ==
+             table.hashes[b.first_hash + a.records - 1];
+}
+
+// A copy whose records lead another copy's of one computer is that log
+// before it grew: the clock may have gone back since, so its rows go
+// whatever their time.
+void DropLeadingCopies(ReportTable* table) {
+  size_t count = table->log_number;
+  if (count < 2)
+    return;
+  qsort(table->logs, count, sizeof(LogCopy), CompareCopies);
+  bool any = false;
+  for (size_t group = 0, end; group < count; group = end) {
+    end = group + 1;
+    while (end < count && CompareComputerNames(table->logs[group].computer,
+                                               table->logs[end].computer) == 0)
+      ++end;
+    for (size_t i = group; i < end; ++i) {
+      for (size_t j = group; j < end && !table->logs[i].superseded; ++j) {
+        if (LeadsCopy(*table, table->logs[i], table->logs[j]))
+          table->logs[i].superseded = any = true;
+      }
+    }
+  }
+  qsort(table->logs, count, sizeof(LogCopy), CompareCopyNumbers);
+  if (!any)
+    return;
+  size_t kept = 0;
+  for (size_t i = 0; i < table->count; ++i) {
+    const ReportRow& row = table->rows[i];
+    if (KindOf(row) == 2 && table->logs[row.log - 1].superseded)
+      continue;
+    table->rows[kept++] = row;
+  }
+  table->count = kept;
+}
+
+}  // namespace
+
 const char* OutcomeName(int outcome) {
   return outcome >= 0 && outcome < OutcomeCount ? kOutcomeNames[outcome] : "";
 }
@@ -159,6 +232,8 @@ void FreeTable(ReportTable* table) {
   free(table->computers);
   free(table->rows);
   free(table->slots);
+  free(table->logs);
+  free(table->hashes);
   StartTable(table);
 }
 
@@ -177,9 +252,42 @@ const char* AddComputer(ReportTable* table, const char* name) {
   return copy;
 }
 
-void StartLogRows(ReportTable* table) {
-  ++table->log_number;
+bool StartLogRows(ReportTable* table, const char* computer) {
+  void* logs = table->logs;
+  if (!MakeRoom(&logs, table->log_number, &table->log_capacity,
+                sizeof(LogCopy)))
+    return false;
+  table->logs = static_cast<LogCopy*>(logs);
+  LogCopy* log = &table->logs[table->log_number++];
+  log->computer = computer;
+  log->number = table->log_number;
+  log->superseded = false;
+  log->first_hash = table->hash_count;
+  log->records = 0;
   table->first_row = table->count;
+  return true;
+}
+
+bool AddLogRecordLine(ReportTable* table, const char* line, size_t length) {
+  void* hashes = table->hashes;
+  if (!MakeRoom(&hashes, table->hash_count, &table->hash_capacity,
+                sizeof(uint64_t)))
+    return false;
+  table->hashes = static_cast<uint64_t*>(hashes);
+  LogCopy* log = &table->logs[table->log_number - 1];
+  // On from the record before, eight bytes at a time (a byte at a time
+  // took as long as reading the logs); the length ends the line.
+  uint64_t hash = log->records > 0 ? table->hashes[table->hash_count - 1]
+                                   : 14695981039346656037ull;
+  for (size_t at = 0; at < length; at += 8) {
+    uint64_t word = 0;
+    memcpy(&word, line + at, length - at < 8 ? length - at : 8);
+    hash = (hash ^ word) * 0x9E3779B97F4A7C15ull;
+    hash ^= hash >> 29;
+  }
+  table->hashes[table->hash_count++] = (hash ^ length) * 0x9E3779B97F4A7C15ull;
+  ++log->records;
+  return true;
 }
 
 namespace {
@@ -266,6 +374,7 @@ bool AddLogRow(ReportTable* table, const char* computer, int outcome) {
 void FinishTable(ReportTable* table) {
   if (table->count == 0)
     return;
+  DropLeadingCopies(table);
   sorting_new_only = table->new_only;
   qsort(table->rows, table->count, sizeof(ReportRow), CompareRows);
   // Of rows with one key the last is the one to keep.

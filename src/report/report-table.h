@@ -25,8 +25,15 @@ enum RowOutcome {
 // The outcome's name in the table ("restart-needed").
 const char* OutcomeName(int outcome);
 
-// Orders computer names: ASCII letters without regard to case (Windows
-// takes PC042 and pc042 for one computer), other bytes as they are.
+// How much of a name Windows keeps as the computer's name: a name is cut
+// to 15 bytes in %COMPUTERNAME%.
+const size_t kComputerNameKept = 15;
+
+// Orders computer names as Windows tells computers apart: by the first
+// label (a DNS name's part before the first dot; an IPv4 address, whose
+// first label is digits, whole) and of that the first kComputerNameKept
+// bytes, ASCII letters without regard to case (PC042, pc042.corp.local
+// and \\PC042 are one computer), other bytes as they are.
 int CompareComputerNames(const char* a, const char* b);
 
 // The outcome of a record's return code.
@@ -39,6 +46,7 @@ struct ReportRow {
   int outcome;
   int32_t return_code;
   uint32_t order;  // in order of reading: of two equal times, the later
+  uint32_t log;    // the number of the log the row comes from
   uint32_t package_hash;  // of the package key: most rows differ in it
   uint64_t stamp;  // the record's date and time as YYYYMMDDhhmmss
   char update[kVersionValueSize];
@@ -53,6 +61,15 @@ void FormatRowTime(const ReportRow& row, char* time);
 struct PackageSlot {
   uint32_t log;  // the slot is the current log's when this is its number
   uint32_t row;
+};
+
+// One log read, and where its records' hashes lie.
+struct LogCopy {
+  const char* computer;
+  uint32_t number;
+  bool superseded;  // its records lead another copy's: an older state
+  size_t first_hash;
+  size_t records;
 };
 
 // The rows, in memory that grows as logs are read (the C runtime's heap:
@@ -74,6 +91,14 @@ struct ReportTable {
   size_t slot_capacity;  // a power of two, at least twice the log's rows
   uint32_t log_number;
   size_t first_row;
+  // Each log's records as running hashes (one per record, of it and all
+  // before it), to find a copy that another copy of the log has grown
+  // from.
+  LogCopy* logs;
+  size_t log_capacity;
+  uint64_t* hashes;
+  size_t hash_count;
+  size_t hash_capacity;
 };
 
 void StartTable(ReportTable* table);
@@ -83,8 +108,14 @@ void FreeTable(ReportTable* table);
 // memory runs out.
 const char* AddComputer(ReportTable* table, const char* name);
 
-// Starts the rows of the next log.
-void StartLogRows(ReportTable* table);
+// Starts the rows of the next log, of `computer` (a name kept by
+// AddComputer); false when memory runs out.
+bool StartLogRows(ReportTable* table, const char* computer);
+
+// Takes a record line of the log being read (`length` bytes), every
+// package's, to tell whether this copy of the log leads another; false
+// when memory runs out.
+bool AddLogRecordLine(ReportTable* table, const char* line, size_t length);
 
 // Takes a record of the log being read: it replaces the row of its
 // package in that log, as a later record of the same log, or adds one.
@@ -99,9 +130,11 @@ bool AddLogRow(ReportTable* table, const char* computer, int outcome);
 // Puts the rows in the table's order: by computer (ASCII letters without
 // regard to case), then update, then new, bytewise; a log's own row comes
 // before its computer's packages. Logs of one computer are taken
-// together: of a package's rows the one with the latest date and time
-// stays (the later read if equal), a computer's log rows of one kind
-// become one, and a log without a record gives no row to a computer with
+// together: a copy whose records are a leading part of another copy's
+// gives no row (the longer copy's last record wins whatever the clock
+// said); of the other copies' rows of a package the one with the latest
+// date and time stays (the later read if equal), a computer's log rows of one
+// kind become one, and a log without a record gives no row to a computer with
 // records in another log. A computer's rows all show its name as the
 // first of them spells it. With `new_only`, each computer keeps one row:
 // its record if it has one, else no-record if a log of it was read, else

@@ -1,5 +1,6 @@
 #include "report/run-report.h"
 
+#include <stdlib.h>
 #include <string.h>
 
 #include "console/message-text.h"
@@ -19,6 +20,16 @@ namespace {
 const char kAllPattern[] = "*";
 // Where a PC's log lies in a folder of copies collected one folder per PC.
 const char* const kLogsInFolder[] = {"ZR.log", "ZRLOG\\ZR.log"};
+// A file that is no log (setupapi.log) is named, not read out line by line.
+const unsigned kRejectsSaid = 3;
+// Versions told apart while no record of --package is found, and named.
+const size_t kVersionsKept = 256;
+const size_t kVersionsNamed = 10;
+
+struct SeenVersion {
+  char name[kVersionValueSize];
+  unsigned records;
+};
 
 struct Report {
   ReportTable table;
@@ -27,6 +38,10 @@ struct Report {
   const char* package;    // --package, or null
   bool trouble;        // a PATH or list that gave nothing to read
   bool out_of_memory;  // the table is not whole
+  bool refused;        // a list that cannot be read as text
+  unsigned matched;    // records of --package
+  SeenVersion* seen;   // the other versions, while `matched` is 0
+  size_t seen_count;
 };
 
 // The log being read and its records of the package asked for.
@@ -35,6 +50,7 @@ struct LogReading {
   const char* path;
   const char* computer;
   unsigned records;
+  unsigned rejected;  // lines that are no record
 };
 
 struct ListReading {
@@ -106,6 +122,61 @@ bool JoinPath(const char* folder, const char* name, char* path) {
   return true;
 }
 
+// Tallies a version other than --package's while none of that is found,
+// to name what the logs hold instead.
+void CountVersion(Report* report, const char* version) {
+  if (report->matched > 0)
+    return;
+  if (report->seen == nullptr) {
+    report->seen =
+        static_cast<SeenVersion*>(calloc(kVersionsKept, sizeof(SeenVersion)));
+    if (report->seen == nullptr)
+      return;  // the versions go unnamed; the table is whole
+  }
+  size_t i = 0;
+  while (i < report->seen_count && strcmp(report->seen[i].name, version) != 0)
+    ++i;
+  if (i == kVersionsKept)
+    return;
+  if (i == report->seen_count) {
+    strcpy(report->seen[i].name, version);
+    ++report->seen_count;
+  }
+  ++report->seen[i].records;
+}
+
+int CompareSeen(const void* left, const void* right) {
+  const SeenVersion& a = *static_cast<const SeenVersion*>(left);
+  const SeenVersion& b = *static_cast<const SeenVersion*>(right);
+  if (a.records != b.records)
+    return a.records > b.records ? -1 : 1;
+  return strcmp(a.name, b.name);
+}
+
+// No record of --package at all: what was asked is likely mistyped, so
+// the versions the logs do hold are named, the commonest first.
+void ReportVersionsSeen(Report* report) {
+  if (report->package == nullptr || report->matched > 0)
+    return;
+  Message message = {};
+  Say(&message, "zrreport: no log holds a record of version ");
+  Say(&message, report->package);
+  if (report->seen_count == 0) {
+    Say(&message, "; the logs hold no record of any version");
+  } else {
+    qsort(report->seen, report->seen_count, sizeof(SeenVersion), CompareSeen);
+    Say(&message, "; versions found:");
+    for (size_t i = 0; i < report->seen_count && i < kVersionsNamed; ++i) {
+      Say(&message, i == 0 ? " " : ", ");
+      Say(&message, report->seen[i].name);
+      Say(&message, " (");
+      SayNumber(&message, report->seen[i].records);
+      Say(&message, ")");
+    }
+  }
+  ReportErrorLine(message.text);
+}
+
 // A record is a whole line as the program writes it: a last line without
 // its line end was cut short.
 void TakeLogLine(void* context, const char* line, size_t length,
@@ -115,24 +186,34 @@ void TakeLogLine(void* context, const char* line, size_t length,
     return;
   LogRecord record;
   if (end != LineEnded || !ParseLogRecord(line, length, &record)) {
-    ReportNumberedLine(log->path, number, ": not a result record");
+    if (++log->rejected <= kRejectsSaid)
+      ReportNumberedLine(log->path, number, ": not a result record");
+    return;
+  }
+  if (!AddLogRecordLine(&log->report->table, line, length)) {
+    log->report->out_of_memory = true;
     return;
   }
   if (log->report->package != nullptr &&
-      strcmp(record.new_version, log->report->package) != 0)
+      strcmp(record.new_version, log->report->package) != 0) {
+    CountVersion(log->report, record.new_version);
     return;
+  }
   ++log->records;
+  ++log->report->matched;
   if (!AddRecordRow(&log->report->table, log->computer, record))
     log->report->out_of_memory = true;
 }
 
-// A log of a computer outside --computers is named, and still read.
-void CheckListed(Report* report, const char* path, const char* computer) {
+// A log of a computer outside --computers is named, and still read; a
+// listed computer's rows take the name as the list spells it.
+void CheckListed(Report* report, const char* path, char* computer) {
   if (report->list_path == nullptr)
     return;
   ListedComputer* listed = FindListedComputer(report->listed, computer);
   if (listed != nullptr) {
     listed->has_log = true;
+    strcpy(computer, listed->name);
     return;
   }
   Message message = {};
@@ -147,23 +228,42 @@ void CheckListed(Report* report, const char* path, const char* computer) {
 void ReadLog(Report* report, const char* path) {
   char name[kComputerSize];
   ComputerOfLog(path, name);
-  LogReading log = {report, path, AddComputer(&report->table, name), 0};
-  if (log.computer == nullptr) {
+  CheckListed(report, path, name);
+  LogReading log = {report, path, AddComputer(&report->table, name), 0, 0};
+  if (log.computer == nullptr || !StartLogRows(&report->table, log.computer)) {
     report->out_of_memory = true;
     return;
   }
-  CheckListed(report, path, log.computer);
-  StartLogRows(&report->table);
-  DWORD error = ReadTextLines(path, TakeLogLine, &log);
+  TextSaving saving;
+  DWORD error = ReadSavedTextLines(path, TakeLogLine, &log, &saving);
+  if (error == ERROR_SUCCESS && saving == SavedUtf16)
+    error = ReadUtf16Log(path, TakeLogLine, &log);
   if (report->out_of_memory)
     return;
+  if (log.rejected > kRejectsSaid) {
+    Message message = {};
+    Say(&message, path);
+    Say(&message, ": ");
+    SayNumber(&message, log.rejected - kRejectsSaid);
+    Say(&message, " more lines are not result records");
+    ReportErrorLine(message.text);
+  }
   int outcome = -1;
-  if (error != ERROR_SUCCESS) {
+  if (error == ERROR_SUCCESS && saving == SavedUtf16Unmarked) {
+    ReportErrorLine(path,
+                    ": cannot read the log: it looks like UTF-16 "
+                    "without a byte order mark");
+    outcome = OutcomeUnreadable;
+  } else if (error != ERROR_SUCCESS) {
     ReportError(path, ": cannot read the log (error ", error);
     outcome = OutcomeUnreadable;
   } else if (log.records == 0) {
     outcome = OutcomeNoRecord;
   }
+  // Unreadable is said in the exit code even where another copy's record
+  // fills the computer's one row.
+  if (outcome == OutcomeUnreadable)
+    report->trouble = true;
   if (outcome >= 0 && !AddLogRow(&report->table, log.computer, outcome))
     report->out_of_memory = true;
 }
@@ -257,7 +357,7 @@ void TakeListLine(void* context, const char* line, size_t length,
   }
   while (length > 0 && IsBlank(line[length - 1]))
     --length;
-  if (length == 0)
+  if (length == 0 || line[0] == ';')
     return;
   ++list->paths;
   if (length >= MAX_PATH) {
@@ -271,10 +371,22 @@ void TakeListLine(void* context, const char* line, size_t length,
   ReadPath(list->report, path);
 }
 
+// A list that holds NUL bytes without a byte order mark cannot be read
+// as text; its lines would name wrong paths and computers.
+void RefuseList(Report* report, const char* path) {
+  ReportErrorLine(path,
+                  ": cannot read the list: it holds NUL bytes, as "
+                  "UTF-16 without a byte order mark does; save it as "
+                  "ANSI or Unicode");
+  report->refused = true;
+}
+
 void ReadList(Report* report, const char* path) {
   ListReading list = {report, path, 0};
   DWORD error = ReadListFile(path, TakeListLine, &list);
-  if (error == ERROR_NOT_ENOUGH_MEMORY) {
+  if (error == kUnmarkedUtf16) {
+    RefuseList(report, path);
+  } else if (error == ERROR_NOT_ENOUGH_MEMORY) {
     report->out_of_memory = true;
   } else if (error != ERROR_SUCCESS) {
     ReportError(path, ": cannot read the list (error ", error);
@@ -286,13 +398,16 @@ void ReadList(Report* report, const char* path) {
 }
 
 // A line of --computers: its first word is a name (the log pull's
-// computers.txt adds a drive letter after it).
+// computers.txt adds a drive letter after it); a line starting with ";"
+// is a comment, as the log pull's "for /f" takes it.
 void TakeComputerLine(void* context, const char* line, size_t length,
                       unsigned, TextLineEnd) {
   Report* report = static_cast<Report*>(context);
   size_t start = 0;
   while (start < length && IsBlank(line[start]))
     ++start;
+  if (start < length && line[start] == ';')
+    return;
   size_t end = start;
   while (end < length && !IsBlank(line[end]))
     ++end;
@@ -311,6 +426,10 @@ bool ReadComputerList(Report* report, const char* path) {
   if (error == ERROR_NOT_ENOUGH_MEMORY || report->out_of_memory) {
     report->out_of_memory = true;
     return true;
+  }
+  if (error == kUnmarkedUtf16) {
+    RefuseList(report, path);
+    return false;
   }
   if (error != ERROR_SUCCESS) {
     ReportError(path, ": cannot read the list of computers (error ", error);
@@ -383,7 +502,7 @@ int ReadAndWrite(Report* report, int argc, char** argv,
   if (options.computers != nullptr &&
       !ReadComputerList(report, options.computers))
     return ReportUsage;
-  for (int i = 1; i < argc && !report->out_of_memory; ++i) {
+  for (int i = 1; i < argc && !report->out_of_memory && !report->refused; ++i) {
     if (!IsPathArgument(argv, &i))
       continue;
     if (argv[i][0] == '@')
@@ -391,11 +510,14 @@ int ReadAndWrite(Report* report, int argc, char** argv,
     else
       ReadPath(report, argv[i]);
   }
+  if (report->refused)
+    return ReportUsage;
   AddMissingComputers(report);
   if (report->out_of_memory) {
     ReportErrorLine("zrreport: out of memory; no table is written");
     return ReportUsage;
   }
+  ReportVersionsSeen(report);
   if (!WriteTable(report))
     return ReportUsage;
   return report->trouble ? ReportAttention : ReportAllWell;
@@ -409,6 +531,8 @@ int RunReport(int argc, char** argv) {
     if (options.wrong != nullptr)
       ReportErrorLine("zrreport: unknown option, or one without its value: ",
                       options.wrong);
+    else if (argc > 1)
+      ReportErrorLine("zrreport: no log given");
     ReportErrorLine(kReportUsage);
     return ReportUsage;
   }
@@ -422,5 +546,6 @@ int RunReport(int argc, char** argv) {
   int code = ReadAndWrite(&report, argc, argv, options);
   FreeTable(&report.table);
   FreeComputerList(&report.listed);
+  free(report.seen);
   return code;
 }

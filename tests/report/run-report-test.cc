@@ -11,6 +11,7 @@
 #include "os/posix/host-control.h"
 #include "report/computer-name.h"
 #include "report/report-options.h"
+#include "report/report-table.h"
 #include "support/host-machine.h"
 
 namespace {
@@ -34,6 +35,14 @@ std::string Record(const char* stamp, const char* update,
   unsigned length = BuildLogRecord(date.c_str(), time.c_str(), update,
                                    new_version, code, record);
   return std::string(record, length);
+}
+
+// The text in UTF-16 after its byte order mark, as PowerShell's ">" saves.
+std::string Utf16(const std::string& text, const char* mark = "\xFF\xFE") {
+  std::string saved = mark;
+  for (char c : text)
+    saved += std::string(1, c) + '\0';
+  return saved;
 }
 
 class RunReportTest : public HostMachineTest {
@@ -61,8 +70,9 @@ class RunReportTest : public HostMachineTest {
 // Folders, files and lists, how each log finds its computer, bad lines,
 // logs that are missing or empty, the order of the rows and the exit code.
 TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
-  for (const char* folder : {"logs/sub", "single", "ZRLOG", "fine", "empty",
-                             "logs/PC100", "logs/PC101/ZRLOG"})
+  for (const char* folder :
+       {"logs/sub", "single", "ZRLOG", "fine", "empty", "logs/PC100",
+        "logs/PC101/ZRLOG", "fleet", "fleet/PC004"})
     MakeFolder(folder);
   MakeFile("logs/PC042.log",
            Record("03-07-2005 09:05:41", "1.0", "2.0", 1) +
@@ -82,13 +92,10 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   MakeFile("logs/sub/PC777.log", Record("12-31-2006 23:59:59", "s", "s", 5));
   MakeFile("single/PC5.txt", Record("01-02-2006 00:03:04", "1.0", "2.0", -1));
   // Saved by Notepad as "Unicode": UTF-16 with its byte order mark.
-  std::string list = "\xFF\xFE";
-  for (char c : std::string("  C:\\single\\PC5.txt \r\n\r\n \t\r\n"
-                            "\\\\PC900\\C$\\ZRLOG\\ZR.log\r\n"
-                            "\\\\server\\zrlogs\\PC102\\ZRLOG\\ZR.log\r\n"
-                            "C:\\gone\\Missing.log"))
-    list += std::string(1, c) + '\0';
-  MakeFile("list.txt", list);
+  MakeFile("list.txt", Utf16("  C:\\single\\PC5.txt \r\n\r\n \t\r\n"
+                             "\\\\PC900\\C$\\ZRLOG\\ZR.log\r\n"
+                             "\\\\server\\zrlogs\\PC102\\ZRLOG\\ZR.log\r\n"
+                             " ;C:\\old.log\r\nC:\\gone\\Missing.log"));
 
   EXPECT_EQ(Run({"C:\\logs\\", "@C:\\list.txt"}), ReportAttention);
   EXPECT_EQ(out_, std::string(kHeader) +
@@ -126,7 +133,7 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
                       "PC100,,,,,,no-record\r\n"
                       "PC101,,,,,,no-record\r\n"
                       "PC404,,,,,,no-log\r\n"
-                      "PC5,2006-01-02,00:03:04,1.0,2.0,-1,failed\r\n"
+                      "pc5,2006-01-02,00:03:04,1.0,2.0,-1,failed\r\n"
                       "Zeta,,,,,,no-record\r\n");
   EXPECT_EQ(err_, "C:\\logs\\pc001.log: pc001 is not in C:\\computers.txt\n"
                   "C:\\logs\\PC042.log:3: not a result record\n"
@@ -147,6 +154,69 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   EXPECT_EQ(err_, Summary("1 computer", 1, 0,
                           "0 no-record, 0 no-log, 0 unreadable"));
 
+  // Logs as collecting scripts save them, listed by DNS names and names
+  // longer than Windows keeps, beside comments and CR-only line ends.
+  MakeFile("fleet/PC001.log",
+           Utf16(Record("03-07-2005 09:05:41", "1", "2.0", 0)));
+  MakeFile("fleet.txt", "pc001.corp.local\r  ; old PCs\r\n");
+  EXPECT_EQ(
+      Run({"--computers", "C:\\fleet.txt", "--package", "2.0", "C:\\fleet"}),
+      ReportAllWell);
+  EXPECT_EQ(out_,
+            std::string(kHeader) +
+                "pc001.corp.local,2005-03-07,09:05:41,1,2.0,0,success\r\n");
+  MakeFile("fleet/ACCOUNTING-PC-0.log",
+           "\xEF\xBB\xBF" + Record("03-07-2005 09:05:41", "-1", "=1+1", -1) +
+               Record("03-07-2005 09:05:42", "@1", "=1+1", -1));
+  MakeFile("fleet/PC003.log",
+           Utf16(Record("03-07-2005 09:05:41", "1", "2", 0), ""));
+  std::string big = Utf16(Record("03-07-2005 09:05:41", "1", "2", 0), "");
+  MakeFile("fleet/PC005.log",
+           std::string("\xFE\xFF\0", 3) + big.substr(0, big.size() - 1));
+  MakeFile("fleet/setupapi.log", "a\nb\nc\nd\ne\n");
+  // The clock went back between two runs; the longer copy holds both.
+  std::string early = Record("03-07-2005 10:00:00", "a", "2.0", 1);
+  MakeFile("fleet/PC004/ZR.log", early);
+  MakeFile("fleet/PC004.log",
+           early + Record("03-07-2005 09:30:00", "a", "2.0", 0));
+  MakeFile("fleet.txt",
+           "pc001.corp.local\r;x\rACCOUNTING-PC-0001\rPC003\r\n"
+           "PC004 D\r\nPC005.corp\r\n");
+  EXPECT_EQ(Run({"--computers", "C:\\fleet.txt", "C:\\fleet"}),
+            ReportAttention);
+  EXPECT_EQ(out_,
+            std::string(kHeader) +
+                "ACCOUNTING-PC-0001,2005-03-07,09:05:41,'-1,'=1+1,-1,failed\r\n"
+                "ACCOUNTING-PC-0001,2005-03-07,09:05:42,'@1,'=1+1,-1,failed\r\n"
+                "pc001.corp.local,2005-03-07,09:05:41,1,2.0,0,success\r\n"
+                "PC003,,,,,,unreadable\r\n"
+                "PC004,2005-03-07,09:30:00,a,2.0,0,success\r\n"
+                "PC005.corp,2005-03-07,09:05:41,1,2,0,success\r\n"
+                "setupapi,,,,,,no-record\r\n");
+  EXPECT_EQ(
+      err_,
+      "C:\\fleet\\PC003.log: cannot read the log: it looks like "
+      "UTF-16 without a byte order mark\n"
+      "C:\\fleet\\setupapi.log: setupapi is not in C:\\fleet.txt\n"
+      "C:\\fleet\\setupapi.log:1: not a result record\n"
+      "C:\\fleet\\setupapi.log:2: not a result record\n"
+      "C:\\fleet\\setupapi.log:3: not a result record\n"
+      "C:\\fleet\\setupapi.log: 2 more lines are not result records\n" +
+          Summary("6 computers", 3, 2, "1 no-record, 0 no-log, 1 unreadable"));
+  // A version no log holds; an unreadable copy beside a good one.
+  EXPECT_EQ(Run({"--package", "2.00", "C:\\fleet\\PC001.log",
+                 "C:\\fleet\\ACCOUNTING-PC-0.log"}),
+            ReportAttention);
+  EXPECT_EQ(err_.substr(0, err_.find('\n')),
+            "zrreport: no log holds a record of version 2.00; versions found: "
+            "=1+1 (2), 2.0 (1)");
+  EXPECT_EQ(
+      Run({"--package", "2.0", "C:\\fleet\\PC001.log", "C:\\gone\\PC001.log"}),
+      ReportAttention);
+  EXPECT_EQ(out_, std::string(kHeader) +
+                      "PC001,2005-03-07,09:05:41,1,2.0,0,success\r\n");
+  EXPECT_NE(CompareComputerNames("10.0.0.5", "10.0.0.6"), 0);
+
   // Nothing but 0, 99, 3010 and 1641: all is well.
   MakeFile("fine/A.log", Record("03-07-2005 09:05:41", "1", "2", 99) +
                              Record("03-07-2005 09:05:42", "3", "4", 3010));
@@ -164,6 +234,14 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   EXPECT_EQ(Run({"C:\\fine", "C:\\empty", "@C:\\empty.txt"}), ReportAttention);
   EXPECT_EQ(err_, "C:\\empty: no .log file in this folder\n"
                   "C:\\empty.txt: the list names no path\n" + fine);
+  // A folder whose path leaves no room for a file's name in it.
+  std::string deep = std::string(85, 'd') + "/" + std::string(85, 'd') +
+                     "/" + std::string(83, 'd');
+  MakeFolder(deep);
+  std::replace(deep.begin(), deep.end(), '/', '\\');
+  deep = "C:\\" + deep;
+  EXPECT_EQ(Run({deep}), ReportAttention);
+  EXPECT_EQ(err_.substr(0, err_.find('\n')), deep + ": path too long");
   HostFailCall("FindFirstFileA", ERROR_ACCESS_DENIED, 1);
   EXPECT_EQ(Run({"C:\\fine"}), ReportAttention);
   EXPECT_EQ(err_, "C:\\fine: cannot list the folder (error 5)\n" +
@@ -179,15 +257,27 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
             "C:\\nolist.txt: cannot read the list (error 2)\n");
   EXPECT_EQ(Run({"--computers", "C:\\empty.txt", "C:\\fine"}), ReportUsage);
   EXPECT_EQ(err_, "C:\\empty.txt: the list names no computer\n");
+  MakeFile("unmarked.txt", std::string("P\0C\0\r\0\n\0", 8));
+  for (const char* list : {"--computers", "@C:\\unmarked.txt"}) {
+    EXPECT_EQ(Run({list, "C:\\unmarked.txt", "C:\\fine"}), ReportUsage);
+    EXPECT_EQ(err_,
+              "C:\\unmarked.txt: cannot read the list: it holds NUL bytes, "
+              "as UTF-16 without a byte order mark does; save it as ANSI or "
+              "Unicode\n");
+  }
 
   EXPECT_EQ(Run({}), ReportUsage);
   EXPECT_EQ(out_, "");
   EXPECT_EQ(err_, kUsage);
-  for (const char* wrong : {"--all", "--package"}) {
-    EXPECT_EQ(Run({"C:\\fine", wrong}), ReportUsage);
+  EXPECT_EQ(Run({"--package", "2.0"}), ReportUsage);
+  EXPECT_EQ(err_, "zrreport: no log given\n" + kUsage);
+  for (std::vector<std::string> wrong :
+       {std::vector<std::string>{"--all"}, {"--package"}, {"--package", ""}}) {
+    wrong.insert(wrong.begin(), "C:\\fine");
+    EXPECT_EQ(Run(wrong), ReportUsage);
     EXPECT_EQ(out_, "");
     EXPECT_EQ(err_, "zrreport: unknown option, or one without its value: " +
-                        std::string(wrong) + "\n" + kUsage);
+                        wrong[1] + "\n" + kUsage);
   }
   for (const char* help : {"-h", "--help", "-?", "/?"}) {
     EXPECT_EQ(Run({"C:\\fine", help}), ReportAllWell);
