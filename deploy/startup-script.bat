@@ -1,25 +1,59 @@
 @echo off
-rem Runs a package once per version of it at each start of the PC, and
-rem records each run on a share. Change the first three set lines.
-set "PKG=\\server\share\package"
+setlocal EnableExtensions DisableDelayedExpansion
+rem Runs the package that current.txt on SHARE names, once per version of
+rem it, at each start of the PC, and records each run on ZRLOGS. Change
+rem the three set lines below; the next version changes current.txt only.
+set "SHARE=\\server\share"
 set "ZRLOGS=\\server\zrlogs"
 set "NAME=tavix-driver"
-rem Markers, lock and console, in a folder only Administrators and SYSTEM
-rem may write: a marker stops the update on this PC.
+rem Markers, lock and console. Administrators, SYSTEM and Power Users may
+rem write here: a marker stops the update on this PC.
 set "STATE=%SystemRoot%\ZRDEPLOY"
 
-if not exist "%STATE%\" call :make_state
-rem mkdir and pushd set the errorlevel when they fail, not when they work.
-call :no_error
-mkdir "%STATE%\%NAME%.lock" 2>nul
-if errorlevel 1 goto locked
-if exist "%STATE%\%NAME%.new" del "%STATE%\%NAME%.new"
-copy /y "%PKG%\version.id" "%STATE%\%NAME%.new" >nul
-call :key "%STATE%\%NAME%.new"
+if not exist "%STATE%\" mkdir "%STATE%"
+rem The lock of earlier versions of this script, a folder a stopped run
+rem left behind: the lock is now NAME.held.
+if exist "%STATE%\%NAME%.lock\" rd "%STATE%\%NAME%.lock"
+rem The lock: cmd holds NAME.held open for writing, without write sharing,
+rem while :main runs (and so do the programs it starts), so that a second
+rem run's open fails and its :main never starts. Windows closes the handle
+rem when its holder ends, however it ends: a kill, a time-out, a power cut.
+rem :main sets HELD first, which tells a refused lock from its exit code.
+set "HELD="
+call :main 9>>"%STATE%\%NAME%.held"
+if defined HELD exit /b %errorlevel%
+call :say "%STATE%\%NAME%.held cannot be opened: another run of this script holds it, or this account cannot write there."
+call :tell "not run: %STATE%\%NAME%.held is held"
+exit /b 1
+
+:main
+set "HELD=1"
+rem The network may come up after the script starts (XP starts it before
+rem the network by default): current.txt is looked for up to 7 times, 10
+rem seconds apart. ping sends its 11 echoes a second apart.
+set "TRIES=1"
+:wait
+if exist "%SHARE%\current.txt" goto share
+if %TRIES% geq 7 goto share
+set /a TRIES+=1
+ping -n 11 127.0.0.1 >nul
+goto wait
+:share
+rem current.txt names the package's folder on SHARE, in its first line.
+set "DIR="
+if exist "%SHARE%\current.txt" for /f "usebackq delims=" %%f in ("%SHARE%\current.txt") do if not defined DIR set "DIR=%%f"
+set "PKG=%SHARE%\%DIR%"
+rem Without a version, nothing runs and nothing is marked: a run keyed on
+rem nothing would pass the done marker.
+call :version "%STATE%\%NAME%.new"
 set "NEWKEY=%KEY%"
-if "%NEWKEY%"=="" goto run
+if not "%NEWKEY%"=="" goto known
+call :say "%PKG%\version.id cannot be read, or names no version: nothing run."
+call :tell "not run: version.id cannot be read"
+exit /b 1
+:known
 call :key "%STATE%\%NAME%.done"
-if "%KEY%"=="%NEWKEY%" goto not_now
+if "%KEY%"=="%NEWKEY%" exit /b 0
 rem Not applicable (99) to this version: tried again at every 10th start.
 call :key "%STATE%\%NAME%.na"
 if not "%KEY%"=="%NEWKEY%" goto run
@@ -28,11 +62,11 @@ if exist "%STATE%\%NAME%.count" set /p COUNT=<"%STATE%\%NAME%.count"
 set /a COUNT+=1
 if %COUNT% geq 10 goto run
 >"%STATE%\%NAME%.count" echo %COUNT%
-goto not_now
+exit /b 0
 
 :run
 if exist "%STATE%\%NAME%.count" del "%STATE%\%NAME%.count"
->>"%ZRLOGS%\%COMPUTERNAME%.txt" echo %DATE% %TIME% %NAME% started
+call :tell "started"
 rem Started in the package folder, so that a run that stops before the
 rem update records its result with the package's version.id. A network
 rem folder cannot be current: pushd maps a drive letter to it.
@@ -45,28 +79,24 @@ set rc=%errorlevel%
 popd
 goto ran
 :unreachable
->"%STATE%\%NAME%.console.txt" echo %PKG% cannot be reached.
+call :say "%PKG% cannot be reached." >"%STATE%\%NAME%.console.txt"
 :ran
->>"%ZRLOGS%\%COMPUTERNAME%.txt" echo %DATE% %TIME% %NAME% exit code %rc%
+call :tell "exit code %rc%"
 copy /y "%STATE%\%NAME%.console.txt" "%ZRLOGS%\%COMPUTERNAME%.console.txt" >nul
 if exist "%SystemDrive%\ZRLOG\ZR.log" copy /y "%SystemDrive%\ZRLOG\ZR.log" "%ZRLOGS%\%COMPUTERNAME%.log" >nul
-if not "%NEWKEY%"=="" call :markers
-rd "%STATE%\%NAME%.lock"
+rem A version.id that changed during the run (a package copied over in
+rem place) or cannot be read again: what ran is not known, so nothing is
+rem marked and the next start runs what is there then.
+call :version "%STATE%\%NAME%.after"
+set "AFTER=%KEY%"
+if "%AFTER%"=="%NEWKEY%" call :markers
+if not "%AFTER%"=="%NEWKEY%" call :tell "nothing marked: version.id changed during the run"
 exit /b %rc%
-
-:not_now
-rd "%STATE%\%NAME%.lock"
-exit /b 0
-
-:locked
-echo %STATE%\%NAME%.lock is there: another run of this script is under way, or one was stopped.
->>"%ZRLOGS%\%COMPUTERNAME%.txt" echo %DATE% %TIME% %NAME% not run: %STATE%\%NAME%.lock is there
-exit /b 1
 
 :markers
 rem 0 marks the version done. 3010 and 1641 run it once more at the next
-rem start, after the restart; whatever that run returns but a failure marks
-rem it done. 99 marks it not applicable. A failure marks nothing.
+rem start, after the restart; 0, 3010 or 1641 from that run marks it done.
+rem 99 marks it not applicable. Any other code marks nothing.
 call :key "%STATE%\%NAME%.restart"
 set "RESTARTED=%KEY%"
 if exist "%STATE%\%NAME%.restart" del "%STATE%\%NAME%.restart"
@@ -83,22 +113,31 @@ if "%rc%"=="99" copy /y "%STATE%\%NAME%.new" "%STATE%\%NAME%.na" >nul
 goto :eof
 
 :no_error
+rem mkdir and pushd set the errorlevel when they fail, not when they work.
 exit /b 0
 
-:make_state
-rem Administrators (S-1-5-32-544) and SYSTEM (S-1-5-18) by their SIDs,
-rem which every language of Windows shares. Windows 2000 and XP have no
-rem icacls: there the folder keeps the Windows folder's permissions.
-mkdir "%STATE%"
-if exist "%SystemRoot%\system32\icacls.exe" icacls "%STATE%" /inheritance:r /grant:r "*S-1-5-32-544:(OI)(CI)F" "*S-1-5-18:(OI)(CI)F" >nul
-goto :eof
-
+:version
+rem KEY becomes the key of the package's version.id, copied to %1.
+if exist %1 del %1
+copy /y "%PKG%\version.id" %1 >nul 2>nul
 :key
-rem KEY becomes the lines of the file %1, each after a slash; empty without it.
+rem KEY becomes the lines of the file %1, each after a slash, but for blank
+rem lines and lines that begin with a semicolon; empty without the file.
 set "KEY="
 if not exist %1 goto :eof
-for /f "usebackq delims=" %%v in (%1) do call :addline "%%v"
+for /f "usebackq eol=; delims=" %%v in (%1) do call :addline "%%v"
 goto :eof
 :addline
-set "KEY=%KEY%/%~1"
+if not "%~1"=="" set "KEY=%KEY%/%~1"
+goto :eof
+
+:say
+rem Echoes %1 without its quotes: a for variable's value is not parsed
+rem again, so &, ( and ) in a name are echoed as they are.
+for %%m in (%1) do echo %%~m
+goto :eof
+
+:tell
+rem Appends the date, the time, NAME and %1 to this PC's file on ZRLOGS.
+call :say "%DATE% %TIME% %NAME% %~1" >>"%ZRLOGS%\%COMPUTERNAME%.txt"
 goto :eof
