@@ -26,7 +26,8 @@ const DWORD kLockPause = 25;  // milliseconds
 // FILE_SHARE_DELETE the folder and the file keep their names while they
 // are open, so that a checked name stays bound to what was checked.
 // Reading a folder's listing is a right that share modes count, where
-// reading attributes alone is not.
+// reading attributes alone is not; every default access list gives it to
+// whoever may add to the log.
 const DWORD kShareAllButDelete = FILE_SHARE_READ | FILE_SHARE_WRITE;
 
 // The folder is held without write sharing as well: nobody may open it for
@@ -100,7 +101,8 @@ bool IsOwnFile(HANDLE log, const char* path) {
 
 // The log file in the folder that `folder` holds, opened through that
 // handle (NtCreateFile), never by the folder's name again: whatever is put
-// under the name meanwhile, a mount point included, is not followed. Only
+// under the name meanwhile, a mount point included, is not followed, and
+// Windows 2000 has no call that would name the path a handle leads to. Only
 // where the system has no such call (Windows 9x, which has no accounts to
 // fear either) is `path` opened.
 HANDLE OpenInFolder(HANDLE folder, const char* path, DWORD access,
@@ -145,7 +147,9 @@ bool ReadByteAt(HANDLE log, uint64_t position, char* byte) {
 // Cuts the last byte of the file, of `size` bytes. The log handle may only
 // append, so the cut takes a second handle that may write, opened through
 // the held folder; the log handle, open without FILE_SHARE_DELETE, keeps
-// the name bound to the file that was checked.
+// the name bound to the file that was checked. A log whose rights allow
+// appending but not rewriting still gets its record: the mark then stays,
+// as on a file system without byte-range locks.
 bool CutLastByte(HANDLE folder, const char* path, uint64_t size) {
   HANDLE writer =
       OpenInFolder(folder, path, GENERIC_WRITE, kNtOpen, OPEN_EXISTING);

@@ -37,6 +37,8 @@ bool WriteLogRecord(const char* date, const char* time, const char* update,
   DWORD length =
       BuildLogRecord(date, time, update, new_version, result, record);
   DWORD written = 0;
+  // A write that fails once the log is open (a full disk) is not reported:
+  // the record is lost and the exit code stays the update's.
   WriteFile(log, record, length, &written, nullptr);
   CloseLogFile(log);
   return true;

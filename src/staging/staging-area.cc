@@ -103,7 +103,9 @@ HANDLE HoldMadeFolder(const char* root, const char* staging_path,
                       const StagingSecurity* security) {
   HANDLE held = PinFolder(staging_path);
   // A folder held may still be another account's, or one that others may
-  // write, moved in before the pin: that one is not touched at all. One
+  // write, moved in before the pin: that one is not touched at all, and no
+  // fresh name is tried: an account that swapped one name can swap the
+  // next, and a run that gives up says so. One
   // whose security cannot be read is taken for the one made, and goes as
   // an unpinned one does. Without security (Windows 9x) no folder has an
   // owner to ask.

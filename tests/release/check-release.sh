@@ -128,19 +128,22 @@ check "two builds in two folders at two times give the same exe, debug file and 
   same_bytes_from_two_folders
 check "the release archives hold what they should, SHA256SUMS verifies" release_archives
 
-# The pages for administrators and support people, from the copied sources:
-# the README at most 5 KB, with the three others at most 40 KB.
+# The pages, from the copied sources: the README at most 5 KB, with the
+# three others for administrators and support people at most 40 KB, and
+# the developers' page at most 25 KB.
 pages_within_size() {
-  local s=$work/a/zoderudo readme all
+  local s=$work/a/zoderudo readme all developing
   readme=$(wc -c <"$s/README.md") &&
+    developing=$(wc -c <"$s/docs/developing.md") &&
     all=$(wc -c "$s/README.md" "$s/docs/"{deploying,troubleshooting,reference}.md) ||
     return 1
   all=$(awk 'END { print $1 }' <<<"$all")
-  [ "$readme" -le 5120 ] && [ "$all" -le 40960 ] && return 0
-  echo "  README.md: $readme bytes (at most 5120); with deploying, troubleshooting and reference: $all (at most 40960)"
+  [ "$readme" -le 5120 ] && [ "$all" -le 40960 ] &&
+    [ "$developing" -le 25600 ] && return 0
+  echo "  README.md: $readme bytes (at most 5120); with deploying, troubleshooting and reference: $all (at most 40960); developing.md: $developing (at most 25600)"
   return 1
 }
-check "the README is at most 5 KB, the pages for administrators and support people at most 40 KB" \
+check "the README is at most 5 KB, the pages for administrators and support people at most 40 KB, the developers' page at most 25 KB" \
   pages_within_size
 check "every page in the release ZIP opens on Windows 2000, every link leading inside it" \
   pages_open_on_windows_2000
