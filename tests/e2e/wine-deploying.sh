@@ -229,7 +229,7 @@ startup_twice_at_once() {
     sleep 0.1
   done
   startup
-  expect_exit_code 1 && grep -q 'held cannot be opened' "$CASE_DIR/stdout" ||
+  expect_exit_code 1 && grep -q 'held is in use' "$CASE_DIR/stdout" ||
     status=1
   : >"$CASE_DIR/go"
   wait "$first"
@@ -246,6 +246,24 @@ e2e_case "startup-script: not applicable (99) runs again at the 10th start" \
 e2e_case "startup-script: a new version.id runs again" rerun_after 0 new-version 0
 e2e_case "startup-script twice at once: the second runs nothing" \
   startup_twice_at_once
+
+# report_rows PACKAGE ROW...: zrreport on the pushed logs of PC001 to PC003
+# gives these rows (computer, exit code, outcome) and exit code.
+report_rows() {
+  local pkg=$1
+  shift
+  printf 'PC001\r\nPC002 D\r\nPC003\r\n' >"$CASE_DIR/computers.txt"
+  printf '%s\r\n' '@echo off' "\"$(winpath "$REPORT_EXE")\" --computers \"$(
+    winpath "$CASE_DIR/computers.txt")\" --package $pkg \\\\server\\zrlogs" \
+    'echo %ERRORLEVEL%' >"$CASE_DIR/report.bat"
+  wine cmd /d /c "$(winpath "$CASE_DIR/report.bat")" \
+    </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
+  tr -d '\r' <"$CASE_DIR/stdout" |
+    awk -F, 'NR > 1 && NF > 1 { print $1, $6, $7 } NF == 1 { print "exit", $1 }' \
+    >"$CASE_DIR/rows"
+  printf '%s\n' "$@" | diff - "$CASE_DIR/rows" | sed 's/^/  /'
+  [ "${PIPESTATUS[1]}" -eq 0 ]
+}
 
 # A fleet: three PCs over a rollout of 2.0 and then 2.1, each PC's markers,
 # log and Windows version swapped into the one prefix for its start, with
@@ -360,24 +378,6 @@ pull_logs() {
 }
 e2e_case "pull-logs copies each PC's log from its system drive, names both ends of a failed copy" \
   pull_logs
-
-# report_rows PACKAGE ROW...: zrreport on the pushed logs of PC001 to PC003
-# gives these rows (computer, exit code, outcome) and exit code.
-report_rows() {
-  local pkg=$1
-  shift
-  printf 'PC001\r\nPC002 D\r\nPC003\r\n' >"$CASE_DIR/computers.txt"
-  printf '%s\r\n' '@echo off' "\"$(winpath "$REPORT_EXE")\" --computers \"$(
-    winpath "$CASE_DIR/computers.txt")\" --package $pkg \\\\server\\zrlogs" \
-    'echo %ERRORLEVEL%' >"$CASE_DIR/report.bat"
-  wine cmd /d /c "$(winpath "$CASE_DIR/report.bat")" \
-    </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
-  tr -d '\r' <"$CASE_DIR/stdout" |
-    awk -F, 'NR > 1 && NF > 1 { print $1, $6, $7 } NF == 1 { print "exit", $1 }' \
-    >"$CASE_DIR/rows"
-  printf '%s\n' "$@" | diff - "$CASE_DIR/rows" | sed 's/^/  /'
-  [ "${PIPESTATUS[1]}" -eq 0 ]
-}
 
 # Three PCs: one succeeds, one fails before the update (a path too deep to
 # copy: its record of 1 has the package's versions), one never runs;
