@@ -205,7 +205,9 @@ startup_not_applicable() {
   expect_exit_code 99 && expect_records 2
 }
 # Two runs of the script at once: the second finds the lock while the
-# first one's update runs, and runs nothing.
+# first one's update runs, and runs nothing. (Wine's cmd takes 9>> for
+# standard output, but opens the file as Windows does, without write
+# sharing: what the first run's :main echoes goes into NAME.held.)
 startup_twice_at_once() {
   startup_setup 0 || return 1
   printf '@echo off\r\necho started> "%s"\r\n:wait\r\nif not exist "%s" goto wait\r\nexit /b 3010\r\n' \
