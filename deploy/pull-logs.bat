@@ -1,11 +1,19 @@
 @echo off
-rem Copies each PC's log to \\server\zrlogs\PC.log, for the PCs in computers.txt.
+setlocal EnableExtensions DisableDelayedExpansion
+rem Copies each PC's log to ZRLOGS\PC.log, for the PCs in computers.txt.
+rem Ends with 1 when a copy failed. Change this line to your share:
+set "ZRLOGS=\\server\zrlogs"
+set "FAILED="
 for /f "tokens=1,2" %%p in (computers.txt) do call :pull %%p %%q
-goto :eof
+if defined FAILED exit /b 1
+exit /b 0
 
 :pull
 set "DRIVE=%2"
 if "%DRIVE%"=="" set "DRIVE=C"
-copy /y "\\%1\%DRIVE%$\ZRLOG\ZR.log" "\\server\zrlogs\%1.log" >nul
-if errorlevel 1 echo %1: no log at \\%1\%DRIVE%$\ZRLOG\ZR.log
+set "FROM=\\%1\%DRIVE%$\ZRLOG\ZR.log"
+copy /y "%FROM%" "%ZRLOGS%\%1.log" >nul
+if not errorlevel 1 goto :eof
+set "FAILED=1"
+for %%m in ("%1: %FROM% not copied to %ZRLOGS%\%1.log") do echo %%~m
 goto :eof

@@ -1,3 +1,29 @@
 @echo off
-rem Removes the staging folders left in the root of the system drive.
-for /d %%d in (%SystemDrive%\ZRT*.TMP) do rd /s /q "%%d"
+setlocal EnableExtensions DisableDelayedExpansion
+rem Removes the staging folders left in the root of the system drive: the
+rem long name (dir /b) ZRT, 1 to 4 hexadecimal digits, .TMP, in any case.
+set "LEFT="
+for /f "delims=" %%d in ('dir /b /ad "%SystemDrive%\" 2^>nul') do call :match "%%d"
+if defined LEFT exit /b 1
+exit /b 0
+
+:match
+set "N=%~1"
+if /i not "%N:~0,3%"=="ZRT" goto :eof
+if /i not "%N:~-4%"==".TMP" goto :eof
+set "HEX=%N:~3,-4%"
+if not defined HEX goto :eof
+if not "%HEX:~0,4%"=="%HEX%" goto :eof
+for %%h in (0 1 2 3 4 5 6 7 8 9 A B C D E F) do if defined HEX call set "HEX=%%HEX:%%h=%%"
+if defined HEX goto :eof
+rem A plain rd removes a link (junction) as a link, or an empty folder; a
+rem link it left (attribute l) is not gone into; rd /s /q does the rest.
+set "F=%SystemDrive%\%N%"
+rd "%F%" 2>nul
+if not exist "%F%\" goto :eof
+for %%i in ("%F%") do set "ATTR=%%~ai"
+if /i not "%ATTR:~8,1%"=="l" rd /s /q "%F%"
+if not exist "%F%\" goto :eof
+set "LEFT=1"
+for %%m in ("%F% is left: a link, or a file in it is in use.") do echo %%~m
+goto :eof

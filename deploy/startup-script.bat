@@ -1,26 +1,50 @@
 @echo off
-rem Runs a package once per version of it at each start of the PC, and
-rem records each run on a share. Change the first three set lines.
-set "PKG=\\server\share\package"
+setlocal EnableExtensions DisableDelayedExpansion
+rem Runs the package named in SHARE\current.txt once per version at each
+rem start of the PC, and records each run on ZRLOGS. Change the three set
+rem lines below; a new version changes only current.txt.
+set "SHARE=\\server\share"
 set "ZRLOGS=\\server\zrlogs"
 set "NAME=tavix-driver"
-rem Markers, lock and console, in a folder only Administrators and SYSTEM
-rem may write: a marker stops the update on this PC.
 set "STATE=%SystemRoot%\ZRDEPLOY"
 
-if not exist "%STATE%\" call :make_state
-rem mkdir and pushd set the errorlevel when they fail, not when they work.
-call :no_error
-mkdir "%STATE%\%NAME%.lock" 2>nul
-if errorlevel 1 goto locked
-if exist "%STATE%\%NAME%.new" del "%STATE%\%NAME%.new"
-copy /y "%PKG%\version.id" "%STATE%\%NAME%.new" >nul
-call :key "%STATE%\%NAME%.new"
+if not exist "%STATE%\" mkdir "%STATE%"
+rem The lock of an earlier version of this script, left by a stopped run.
+if exist "%STATE%\%NAME%.lock\" rd "%STATE%\%NAME%.lock"
+rem The lock: NAME.held stays open, without write sharing, while :main
+rem runs, and closes when its holders end, however they end. :main sets
+rem HELD first: without it, the file could not be opened.
+set "HELD="
+call :main 9>>"%STATE%\%NAME%.held"
+if defined HELD exit /b %errorlevel%
+call :say "%STATE%\%NAME%.held is in use by another run, or cannot be written."
+call :tell "not run: %NAME%.held is in use"
+exit /b 1
+
+:main
+set "HELD=1"
+rem Waits up to 60 s for the share: ping -n 11 takes 10 s.
+set "TRIES=1"
+:wait
+if exist "%SHARE%\current.txt" goto share
+if %TRIES% geq 7 goto share
+set /a TRIES+=1
+ping -n 11 127.0.0.1 >nul
+goto wait
+:share
+set "DIR="
+if exist "%SHARE%\current.txt" for /f "usebackq delims=" %%f in ("%SHARE%\current.txt") do if not defined DIR set "DIR=%%f"
+set "PKG=%SHARE%\%DIR%"
+rem No version, no run: a run keyed on nothing would pass the markers.
+call :version "%STATE%\%NAME%.new"
 set "NEWKEY=%KEY%"
-if "%NEWKEY%"=="" goto run
+if not "%NEWKEY%"=="" goto known
+call :say "%PKG%\version.id cannot be read or names no version."
+call :tell "not run: version.id cannot be read"
+exit /b 1
+:known
 call :key "%STATE%\%NAME%.done"
-if "%KEY%"=="%NEWKEY%" goto not_now
-rem Not applicable (99) to this version: tried again at every 10th start.
+if "%KEY%"=="%NEWKEY%" exit /b 0
 call :key "%STATE%\%NAME%.na"
 if not "%KEY%"=="%NEWKEY%" goto run
 set "COUNT=0"
@@ -28,14 +52,11 @@ if exist "%STATE%\%NAME%.count" set /p COUNT=<"%STATE%\%NAME%.count"
 set /a COUNT+=1
 if %COUNT% geq 10 goto run
 >"%STATE%\%NAME%.count" echo %COUNT%
-goto not_now
+exit /b 0
 
 :run
 if exist "%STATE%\%NAME%.count" del "%STATE%\%NAME%.count"
->>"%ZRLOGS%\%COMPUTERNAME%.txt" echo %DATE% %TIME% %NAME% started
-rem Started in the package folder, so that a run that stops before the
-rem update records its result with the package's version.id. A network
-rem folder cannot be current: pushd maps a drive letter to it.
+call :tell "started"
 set rc=1
 call :no_error
 pushd "%PKG%" 2>nul
@@ -45,28 +66,19 @@ set rc=%errorlevel%
 popd
 goto ran
 :unreachable
->"%STATE%\%NAME%.console.txt" echo %PKG% cannot be reached.
+call :say "%PKG% cannot be reached." >"%STATE%\%NAME%.console.txt"
 :ran
->>"%ZRLOGS%\%COMPUTERNAME%.txt" echo %DATE% %TIME% %NAME% exit code %rc%
+call :tell "exit code %rc%"
 copy /y "%STATE%\%NAME%.console.txt" "%ZRLOGS%\%COMPUTERNAME%.console.txt" >nul
 if exist "%SystemDrive%\ZRLOG\ZR.log" copy /y "%SystemDrive%\ZRLOG\ZR.log" "%ZRLOGS%\%COMPUTERNAME%.log" >nul
-if not "%NEWKEY%"=="" call :markers
-rd "%STATE%\%NAME%.lock"
+rem A version.id changed or gone during the run: what ran is not known.
+call :version "%STATE%\%NAME%.after"
+set "AFTER=%KEY%"
+if "%AFTER%"=="%NEWKEY%" call :markers
+if not "%AFTER%"=="%NEWKEY%" call :tell "nothing marked: version.id changed during the run"
 exit /b %rc%
 
-:not_now
-rd "%STATE%\%NAME%.lock"
-exit /b 0
-
-:locked
-echo %STATE%\%NAME%.lock is there: another run of this script is under way, or one was stopped.
->>"%ZRLOGS%\%COMPUTERNAME%.txt" echo %DATE% %TIME% %NAME% not run: %STATE%\%NAME%.lock is there
-exit /b 1
-
 :markers
-rem 0 marks the version done. 3010 and 1641 run it once more at the next
-rem start, after the restart; whatever that run returns but a failure marks
-rem it done. 99 marks it not applicable. A failure marks nothing.
 call :key "%STATE%\%NAME%.restart"
 set "RESTARTED=%KEY%"
 if exist "%STATE%\%NAME%.restart" del "%STATE%\%NAME%.restart"
@@ -83,22 +95,28 @@ if "%rc%"=="99" copy /y "%STATE%\%NAME%.new" "%STATE%\%NAME%.na" >nul
 goto :eof
 
 :no_error
+rem pushd sets the errorlevel when it fails, not when it works.
 exit /b 0
 
-:make_state
-rem Administrators (S-1-5-32-544) and SYSTEM (S-1-5-18) by their SIDs,
-rem which every language of Windows shares. Windows 2000 and XP have no
-rem icacls: there the folder keeps the Windows folder's permissions.
-mkdir "%STATE%"
-if exist "%SystemRoot%\system32\icacls.exe" icacls "%STATE%" /inheritance:r /grant:r "*S-1-5-32-544:(OI)(CI)F" "*S-1-5-18:(OI)(CI)F" >nul
-goto :eof
-
+:version
+rem KEY: the key of the package's version.id, copied to %1.
+if exist %1 del %1
+copy /y "%PKG%\version.id" %1 >nul 2>nul
 :key
-rem KEY becomes the lines of the file %1, each after a slash; empty without it.
+rem KEY: the lines of the file %1 but blank and ; lines, each after a /.
 set "KEY="
 if not exist %1 goto :eof
-for /f "usebackq delims=" %%v in (%1) do call :addline "%%v"
+for /f "usebackq eol=; delims=" %%v in (%1) do call :addline "%%v"
 goto :eof
 :addline
-set "KEY=%KEY%/%~1"
+if not "%~1"=="" set "KEY=%KEY%/%~1"
+goto :eof
+
+:say
+rem Echoes %1 unquoted: a for variable's &, ( and ) are not parsed again.
+for %%m in (%1) do echo %%~m
+goto :eof
+
+:tell
+call :say "%DATE% %TIME% %NAME% %~1" >>"%ZRLOGS%\%COMPUTERNAME%.txt"
 goto :eof

@@ -54,6 +54,7 @@ make_shared_package() {
   cp "$E2E_EXE" "$CASE_PACKAGE/zoderudo.exe"
   serve server share "$CASE_DIR/share"
   serve server zrlogs "$CASE_DIR/zrlogs"
+  printf 'package\r\n' >"$CASE_DIR/share/current.txt"
 }
 
 # run_batch BAT [FOLDER]: the batch file run by cmd /c as a tool or Group
@@ -187,8 +188,7 @@ startup_once() {
     expect_exit_code 3010 && expect_records 2 || return 1
   fi
   startup
-  expect_exit_code 0 && expect_not_run && expect_records $runs &&
-    [ ! -e "$STATE/tavix-driver.lock" ]
+  expect_exit_code 0 && expect_not_run && expect_records $runs
 }
 # Not applicable (99): nine starts run nothing, the tenth runs it again.
 startup_not_applicable() {
@@ -204,27 +204,10 @@ startup_not_applicable() {
   startup
   expect_exit_code 99 && expect_records 2
 }
-# rerun_after SETUP...: the first run ends with CODE; the second runs the
-# update again (a failure, 99, or a new version.id).
-rerun_after() {
-  startup_setup "$1" || return 1
-  [ "$2" = winxp ] && set_version winxp
-  startup
-  expect_exit_code "$3" || return 1
-  [ "$2" = new-version ] && printf '1.0\r\n2.1\r\n' >"$CASE_PACKAGE/version.id"
-  startup
-  expect_exit_code "$3" && expect_records 2
-}
-startup_locked() {
-  startup_setup 0 || return 1
-  mkdir -p "$STATE/tavix-driver.lock"
-  startup
-  expect_exit_code 1 && expect_not_run && expect_records 0 &&
-    grep -q 'tavix-driver.lock is there' "$CASE_DIR/stdout" &&
-    grep -q 'tavix-driver not run:' "$CASE_DIR/zrlogs/$COMPUTER.txt"
-}
 # Two runs of the script at once: the second finds the lock while the
-# first one's update runs, and runs nothing.
+# first one's update runs, and runs nothing. (Wine's cmd takes 9>> for
+# standard output, but opens the file as Windows does, without write
+# sharing: what the first run's :main echoes goes into NAME.held.)
 startup_twice_at_once() {
   startup_setup 0 || return 1
   printf '@echo off\r\necho started> "%s"\r\n:wait\r\nif not exist "%s" goto wait\r\nexit /b 3010\r\n' \
@@ -237,7 +220,8 @@ startup_twice_at_once() {
     sleep 0.1
   done
   startup
-  expect_exit_code 1 || status=1
+  expect_exit_code 1 && grep -q 'held is in use' "$CASE_DIR/stdout" ||
+    status=1
   : >"$CASE_DIR/go"
   wait "$first"
   CASE_DIR=$CASE_DIR/first expect_exit_code 3010 && expect_records 1 &&
@@ -247,28 +231,110 @@ for code in 0 3010; do
   e2e_case "startup-script, update $code: ends with $code, then (3010: once more) nothing" \
     startup_once $code
 done
-e2e_case "startup-script: a failure (5) runs again" rerun_after 5 - 5
 e2e_case "startup-script: not applicable (99) runs again at the 10th start" \
   startup_not_applicable
-e2e_case "startup-script: a new version.id runs again" rerun_after 0 new-version 0
-e2e_case "startup-script: a lock left behind: 1, nothing run" startup_locked
 e2e_case "startup-script twice at once: the second runs nothing" \
   startup_twice_at_once
 
+# report_rows PACKAGE ROW...: zrreport on the pushed logs of PC001 to PC003
+# gives these rows (computer, exit code, outcome) and exit code.
+report_rows() {
+  local pkg=$1
+  shift
+  printf 'PC001\r\nPC002 D\r\nPC003\r\n' >"$CASE_DIR/computers.txt"
+  printf '%s\r\n' '@echo off' "\"$(winpath "$REPORT_EXE")\" --computers \"$(
+    winpath "$CASE_DIR/computers.txt")\" --package $pkg \\\\server\\zrlogs" \
+    'echo %ERRORLEVEL%' >"$CASE_DIR/report.bat"
+  wine cmd /d /c "$(winpath "$CASE_DIR/report.bat")" \
+    </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
+  tr -d '\r' <"$CASE_DIR/stdout" |
+    awk -F, 'NR > 1 && NF > 1 { print $1, $6, $7 } NF == 1 { print "exit", $1 }' \
+    >"$CASE_DIR/rows"
+  printf '%s\n' "$@" | diff - "$CASE_DIR/rows" | sed 's/^/  /'
+  [ "${PIPESTATUS[1]}" -eq 0 ]
+}
+
+# A fleet: three PCs over a rollout of 2.0 and then 2.1, each PC's markers
+# and log swapped into the one prefix for its start, with faults before or
+# during a start. Each row: the PC (PC003 is XP), its update's exit code,
+# the fault, the script's exit code (- when killed), the versions that ran.
+FLEET='PC001 5    -         5    2.0
+PC001 0    -         0    2.0
+PC002 3010 -         3010 2.0
+PC003 0    -         99   -
+PC001 0    noshare   1    -
+PC002 0    noversion 1    -
+PC002 0    move      0    2.0
+PC001 0    kill      -    2.1
+PC001 0    oldlock   0    2.1
+PC002 0    inplace   0    2.1
+PC002 0    -         0    2.1
+PC003 0    -         99   -
+PC001 0    -         0    -'
+fleet_package() {
+  local d=$CASE_DIR/share/package-$1
+  mkdir -p "$d" && cp "$E2E_EXE" "$d/" && printf '1.0\r\n%s\r\n' $1 >"$d/version.id"
+  printf '@echo off\r\necho %s>>"%s"\r\necho.>"%s"\r\n:hold\r\nif exist "%s" goto hold\r\nset /p RC=<"%s"\r\nexit /b %%RC%%\r\n' \
+    $1 "$(winpath "$CASE_DIR/ran")" "$(winpath "$CASE_DIR/started")" \
+    "$(winpath "$CASE_DIR/hold")" "$(winpath "$CASE_DIR/code")" >"$d/ZELMOR_UPDATE.cmd"
+}
+fleet() {
+  startup_setup 0 && fleet_package 2.0 && fleet_package 2.1 || return 1
+  local pc code fault want ran id=$CASE_DIR/share/package-2.1/version.id
+  printf 'package-2.0\r\n' >"$CASE_DIR/share/current.txt"
+  while read -r pc code fault want ran; do
+    mkdir -p "$CASE_DIR/$pc/state" "$CASE_DIR/$pc/log" && rm -rf "$STATE" "$E2E_LOG_DIR" &&
+      mv "$CASE_DIR/$pc/state" "$STATE" && mv "$CASE_DIR/$pc/log" "$E2E_LOG_DIR" || return 1
+    set_version win2k; [ $pc = PC003 ] && set_version winxp
+    printf '%s\r\n' $code >"$CASE_DIR/code" && rm -f "$CASE_DIR/ran" "$CASE_DIR/started"
+    case $fault in
+      noshare) rm "$WINEPREFIX"/dosdevices/unc/server/{share,zrlogs} ;;
+      noversion) printf ';2.0\r\n\r\n' >"$CASE_DIR/share/package-2.0/version.id" ;;
+      oldlock) mkdir "$STATE/tavix-driver.lock" ;;
+      kill | move | inplace) : >"$CASE_DIR/hold" ;;
+    esac
+    PC=$pc startup &
+    while [ -e "$CASE_DIR/hold" ] && [ ! -e "$CASE_DIR/started" ]; do sleep 0.2; done
+    case $fault in
+      kill) wineserver -k; wait; wineserver -p </dev/null >/dev/null 2>&1; clear_staging ;;
+      move) printf 'package-2.1\r\n' >"$CASE_DIR/share/current.txt" ;;
+      inplace) printf '1.0\r\n2.2\r\n' >"$id" ;;
+    esac
+    rm -f "$CASE_DIR/hold"; wait
+    printf '1.0\r\n2.1\r\n' >"$id"; printf '1.0\r\n2.0\r\n' >"$CASE_DIR/share/package-2.0/version.id"
+    serve server share "$CASE_DIR/share" && serve server zrlogs "$CASE_DIR/zrlogs"
+    mv "$STATE" "$CASE_DIR/$pc/state" && mv "$E2E_LOG_DIR" "$CASE_DIR/$pc/log"
+    [ "$(tr -d '\r' 2>/dev/null <"$CASE_DIR/ran" | paste -sd,)" = "${ran/-/}" ] ||
+      { echo "  $pc, $fault: ran $(paste -sd, 2>/dev/null "$CASE_DIR/ran"), expected $ran"; return 1; }
+    [ $want = - ] || expect_exit_code $want || { echo "  at $pc, $fault"; return 1; }
+  done <<<"$FLEET"
+  grep -q ' tavix-driver not run: version.id cannot be read'$'\r' "$CASE_DIR/zrlogs/PC002.txt" &&
+    report_rows 2.1 'PC001 0 success' 'PC002 0 success' 'PC003 99 not-applicable' 'exit 0'
+}
+e2e_case "a fleet of three PCs converges on 2.1 through faults, each version run once after done" fleet
+
 # Staging folders left behind (a read-only file in one) are removed; the
-# log and everything else in the root stay.
+# log, a folder whose short name only is like one and everything else in
+# the root stay. A folder link named like one is never gone into: Wine's rd
+# cannot remove its links (Windows' removes a junction), so it stays here
+# and is named.
 remove_staging() {
   local root=$WINEPREFIX/drive_c
-  mkdir -p "$root/ZRT1A2.TMP/sub" "$root/zrtc947.tmp" "$E2E_LOG_DIR"
-  printf 'r\r\n' >"$root/ZRT1A2.TMP/sub/readonly.txt"
+  mkdir -p "$root/ZRT1A2.TMP/sub" "$root/zrtc947.tmp" "$root/ZRT1A2B.TMP_keep" \
+    "$E2E_LOG_DIR" "$CASE_DIR/target"
+  printf 'r\r\n' | tee "$CASE_DIR/target/t.txt" >"$root/ZRT1A2.TMP/sub/readonly.txt"
   chmod a-w "$root/ZRT1A2.TMP/sub/readonly.txt"
+  ln -s "$CASE_DIR/target" "$root/ZRTBEEF.TMP"
   printf 'kept\r\n' >"$E2E_LOG_DIR/ZR.log"
   run_batch "$(winpath "$(deployed remove-staging)")"
-  expect_exit_code 0 && [ -z "$(staging_leftovers)" ] &&
+  expect_exit_code 1 && grep -q 'ZRTBEEF.TMP is left: a link' "$CASE_DIR/stdout" &&
+    [ "$(staging_leftovers | paste -sd' ')" = 'ZRT1A2B.TMP_keep ZRTBEEF.TMP' ] &&
+    [ -f "$CASE_DIR/target/t.txt" ] &&
     [ "$(cat "$E2E_LOG_DIR/ZR.log")" = $'kept\r' ] && [ -d "$root/windows" ]
 }
-e2e_case "remove-staging removes left-over staging folders, nothing else" \
+e2e_case "remove-staging removes left-over staging folders, never goes into a link" \
   remove_staging
+clear_staging
 
 # Logs pulled from \\PC001\C$ and \\PC002\D$; PC003 has none.
 pull_logs() {
@@ -278,14 +344,22 @@ pull_logs() {
   mkdir -p "$CASE_DIR/pc001-c/ZRLOG" "$CASE_DIR/pc002-d/ZRLOG"
   printf 'one\r\n' >"$CASE_DIR/pc001-c/ZRLOG/ZR.log"
   printf 'two\r\n' >"$CASE_DIR/pc002-d/ZRLOG/ZR.log"
-  printf 'PC001\r\nPC002 D\r\nPC003\r\n' >"$CASE_DIR/computers.txt"
+  printf 'PC003\r\nPC001\r\nPC002 D\r\n' >"$CASE_DIR/computers.txt"
   run_batch "$(winpath "$(deployed pull-logs)")" "$(winpath "$CASE_DIR")"
   expect_exit_code 1 &&
     [ "$(cat "$CASE_DIR/zrlogs/PC001.log")" = $'one\r' ] &&
     [ "$(cat "$CASE_DIR/zrlogs/PC002.log")" = $'two\r' ] &&
-    grep -q '^PC003: no log at \\\\PC003\\C\$\\ZRLOG\\ZR.log' "$CASE_DIR/stdout"
+    grep -qxF $'PC003: \\\\PC003\\C$\\ZRLOG\\ZR.log not copied to \\\\server\\zrlogs\\PC003.log\r' \
+      "$CASE_DIR/stdout" || return 1
+  # The collecting share unreachable: each copy fails, named by both ends.
+  rm "$WINEPREFIX/dosdevices/unc/server/zrlogs"
+  run_batch "$(winpath "$CASE_DIR/pull-logs.bat")" "$(winpath "$CASE_DIR")"
+  expect_exit_code 1 &&
+    grep -qxF $'PC002: \\\\PC002\\D$\\ZRLOG\\ZR.log not copied to \\\\server\\zrlogs\\PC002.log\r' \
+      "$CASE_DIR/stdout"
 }
-e2e_case "pull-logs copies each PC's log from its system drive" pull_logs
+e2e_case "pull-logs copies each PC's log from its system drive, names both ends of a failed copy" \
+  pull_logs
 
 # Three PCs: one succeeds, one fails before the update (a path too deep to
 # copy: its record of 1 has the package's versions), one never runs;
@@ -299,18 +373,7 @@ three_pcs() {
   too_deep || return 1
   PC=PC002 startup
   expect_exit_code 1 || return 1
-  printf 'PC001\r\nPC002 D\r\nPC003\r\n' >"$CASE_DIR/computers.txt"
-  printf '%s\r\n' '@echo off' "\"$(winpath "$REPORT_EXE")\" --computers \"$(
-    winpath "$CASE_DIR/computers.txt")\" --package 2.0 \\\\server\\zrlogs" \
-    'echo %ERRORLEVEL%' >"$CASE_DIR/report.bat"
-  wine cmd /d /c "$(winpath "$CASE_DIR/report.bat")" \
-    </dev/null >"$CASE_DIR/stdout" 2>"$CASE_DIR/stderr"
-  tr -d '\r' <"$CASE_DIR/stdout" |
-    awk -F, 'NR > 1 && NF > 1 { print $1, $6, $7 } NF == 1 { print "exit", $1 }' \
-    >"$CASE_DIR/rows"
-  printf '%s\n' 'PC001 0 success' 'PC002 1 failed' 'PC003  no-log' 'exit 1' |
-    diff - "$CASE_DIR/rows" | sed 's/^/  /'
-  [ "${PIPESTATUS[1]}" -eq 0 ] &&
+  report_rows 2.0 'PC001 0 success' 'PC002 1 failed' 'PC003  no-log' 'exit 1' &&
     grep -q '^zrreport: 3 computers: 1 success, .* 1 failed, 0 no-record, 1 no-log, 0 unreadable' \
       "$CASE_DIR/stderr"
 }
