@@ -1,8 +1,7 @@
 @echo off
 setlocal EnableExtensions DisableDelayedExpansion
-rem Runs the package named in SHARE\current.txt once per version at each
-rem start of the PC, and records each run on ZRLOGS. Change the three set
-rem lines below; a new version changes only current.txt.
+rem Runs the package named in SHARE\current.txt at each start until done,
+rem and records each run on ZRLOGS. Change the three set lines below.
 set "SHARE=\\server\share"
 set "ZRLOGS=\\server\zrlogs"
 set "NAME=tavix-driver"
@@ -11,9 +10,8 @@ set "STATE=%SystemRoot%\ZRDEPLOY"
 if not exist "%STATE%\" mkdir "%STATE%"
 rem The lock of an earlier version of this script, left by a stopped run.
 if exist "%STATE%\%NAME%.lock\" rd "%STATE%\%NAME%.lock"
-rem The lock: NAME.held stays open, without write sharing, while :main
-rem runs, and closes when its holders end, however they end. :main sets
-rem HELD first: without it, the file could not be opened.
+rem The lock: NAME.held, open without write sharing while :main runs,
+rem closes with its holders. HELD stays unset when it cannot be opened.
 set "HELD="
 call :main 9>>"%STATE%\%NAME%.held"
 if defined HELD exit /b %errorlevel%
