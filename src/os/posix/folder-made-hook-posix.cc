@@ -11,26 +11,26 @@
 
 namespace {
 
-struct OwnerState {
+struct HookState {
   std::function<void(const char*)> on_folder_made;
 };
 
-std::mutex owner_mutex;
-std::optional<OwnerState> owner_state;
+std::mutex hook_mutex;
+std::optional<HookState> hook_state;
 
-// Callers hold owner_mutex.
-OwnerState& Loaded() {
-  if (!owner_state) owner_state = OwnerState();
-  return *owner_state;
+// Callers hold hook_mutex.
+HookState& Loaded() {
+  if (!hook_state) hook_state = HookState();
+  return *hook_state;
 }
 
-void ForgetOwners() {
-  std::lock_guard<std::mutex> lock(owner_mutex);
-  owner_state.reset();
+void ForgetHook() {
+  std::lock_guard<std::mutex> lock(hook_mutex);
+  hook_state.reset();
 }
 
 [[maybe_unused]] const bool kKept =
-    (os_posix::KeepMachinePart(ForgetOwners, nullptr), true);
+    (os_posix::KeepMachinePart(ForgetHook, nullptr), true);
 
 }  // namespace
 
@@ -39,7 +39,7 @@ namespace os_posix {
 void RecordMadeFolder(const std::string& windows_path) {
   std::function<void(const char*)> hook;
   {
-    std::lock_guard<std::mutex> lock(owner_mutex);
+    std::lock_guard<std::mutex> lock(hook_mutex);
     hook = Loaded().on_folder_made;
   }
   if (hook) hook(windows_path.c_str());
@@ -48,6 +48,6 @@ void RecordMadeFolder(const std::string& windows_path) {
 }  // namespace os_posix
 
 void HostOnFolderMade(std::function<void(const char* windows_path)> hook) {
-  std::lock_guard<std::mutex> lock(owner_mutex);
+  std::lock_guard<std::mutex> lock(hook_mutex);
   Loaded().on_folder_made = std::move(hook);
 }
