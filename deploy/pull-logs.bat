@@ -4,6 +4,7 @@ rem Copies each PC's log to ZRLOGS\PC.log, for the PCs in computers.txt.
 rem Ends with 1 when a copy failed. Change this line to your share:
 set "ZRLOGS=\\server\zrlogs"
 set "FAILED="
+if not exist computers.txt echo computers.txt is not in this folder.& exit /b 1
 for /f "tokens=1,2" %%p in (computers.txt) do call :pull %%p %%q
 if defined FAILED exit /b 1
 exit /b 0

@@ -16,14 +16,21 @@ if not defined HEX goto :eof
 if not "%HEX:~0,4%"=="%HEX%" goto :eof
 for %%h in (0 1 2 3 4 5 6 7 8 9 A B C D E F) do if defined HEX call set "HEX=%%HEX:%%h=%%"
 if defined HEX goto :eof
-rem A plain rd removes a link (junction) as a link, or an empty folder; a
-rem link it left (attribute l) is not gone into; rd /s /q does the rest.
 set "F=%SystemDrive%\%N%"
-rd "%F%" 2>nul
-if not exist "%F%\" goto :eof
-for %%i in ("%F%") do set "ATTR=%%~ai"
-if /i not "%ATTR:~8,1%"=="l" rd /s /q "%F%"
+call :remove "%F%"
 if not exist "%F%\" goto :eof
 set "LEFT=1"
 for %%m in ("%F% is left: a link, or a file in it is in use.") do echo %%~m
+goto :eof
+
+:remove
+rem No rd /s, which goes into links on 2000. A plain rd removes a link as
+rem a link, or an empty folder; a link left (attribute l) is not entered.
+rd "%~1" 2>nul
+if not exist "%~1\" goto :eof
+for %%i in ("%~1") do set "ATTR=%%~ai"
+if /i "%ATTR:~8,1%"=="l" goto :eof
+for /f "delims=" %%e in ('dir /b /ad "%~1" 2^>nul') do call :remove "%~1\%%e"
+del /f /q /a "%~1\*" 2>nul
+rd "%~1" 2>nul
 goto :eof

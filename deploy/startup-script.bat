@@ -21,19 +21,15 @@ exit /b 1
 
 :main
 set "HELD=1"
-rem Waits up to 60 s for the share: ping -n 11 takes 10 s.
-set "TRIES=1"
-:wait
-if exist "%SHARE%\current.txt" goto share
-if %TRIES% geq 7 goto share
-set /a TRIES+=1
-ping -n 11 127.0.0.1 >nul
-goto wait
-:share
+call :reach
 set "DIR="
 if exist "%SHARE%\current.txt" for /f "usebackq delims=" %%f in ("%SHARE%\current.txt") do if not defined DIR set "DIR=%%f"
+if defined DIR goto named
+call :say "%SHARE%\current.txt cannot be read or names no folder."
+call :tell "not run: current.txt names no folder"
+exit /b 1
+:named
 set "PKG=%SHARE%\%DIR%"
-rem No version, no run: a run keyed on nothing would pass the markers.
 call :version "%STATE%\%NAME%.new"
 set "NEWKEY=%KEY%"
 if not "%NEWKEY%"=="" goto known
@@ -66,12 +62,16 @@ goto ran
 :unreachable
 call :say "%PKG% cannot be reached." >"%STATE%\%NAME%.console.txt"
 :ran
+rem A network driver's update may have taken the network down.
+call :reach
 call :tell "exit code %rc%"
 copy /y "%STATE%\%NAME%.console.txt" "%ZRLOGS%\%COMPUTERNAME%.console.txt" >nul
 if exist "%SystemDrive%\ZRLOG\ZR.log" copy /y "%SystemDrive%\ZRLOG\ZR.log" "%ZRLOGS%\%COMPUTERNAME%.log" >nul
-rem A version.id changed or gone during the run: what ran is not known.
+rem version.id changed during the run: what ran is not known; unread, the
+rem key read before stands.
 call :version "%STATE%\%NAME%.after"
 set "AFTER=%KEY%"
+if not defined AFTER set "AFTER=%NEWKEY%"
 if "%AFTER%"=="%NEWKEY%" call :markers
 if not "%AFTER%"=="%NEWKEY%" call :tell "nothing marked: version.id changed during the run"
 exit /b %rc%
@@ -91,6 +91,16 @@ if "%rc%"=="3010" copy /y "%STATE%\%NAME%.new" "%STATE%\%NAME%.restart" >nul
 if "%rc%"=="1641" copy /y "%STATE%\%NAME%.new" "%STATE%\%NAME%.restart" >nul
 if "%rc%"=="99" copy /y "%STATE%\%NAME%.new" "%STATE%\%NAME%.na" >nul
 goto :eof
+
+:reach
+rem Waits up to 60 s for the share: ping -n 11 takes 10 s.
+set "TRIES=1"
+:wait
+if exist "%SHARE%\current.txt" goto :eof
+if %TRIES% geq 7 goto :eof
+set /a TRIES+=1
+ping -n 11 127.0.0.1 >nul
+goto wait
 
 :no_error
 rem pushd sets the errorlevel when it fails, not when it works.

@@ -268,9 +268,10 @@ PC002 0    move      0    2.0
 PC001 0    kill      -    2.1
 PC001 0    oldlock   0    2.1
 PC002 0    inplace   0    2.1
-PC002 0    -         0    2.1
+PC002 0    gone      0    2.1
 PC003 0    -         99   -
-PC001 0    -         0    -'
+PC001 0    -         0    -
+PC002 0    -         0    -'
 fleet_package() {
   local d=$CASE_DIR/share/package-$1
   mkdir -p "$d" && cp "$E2E_EXE" "$d/" && printf '1.0\r\n%s\r\n' $1 >"$d/version.id"
@@ -291,7 +292,7 @@ fleet() {
       noshare) rm "$WINEPREFIX"/dosdevices/unc/server/{share,zrlogs} ;;
       noversion) printf ';2.0\r\n\r\n' >"$CASE_DIR/share/package-2.0/version.id" ;;
       oldlock) mkdir "$STATE/tavix-driver.lock" ;;
-      kill | move | inplace) : >"$CASE_DIR/hold" ;;
+      kill | move | inplace | gone) : >"$CASE_DIR/hold" ;;
     esac
     PC=$pc startup &
     while [ -e "$CASE_DIR/hold" ] && [ ! -e "$CASE_DIR/started" ]; do sleep 0.2; done
@@ -299,6 +300,7 @@ fleet() {
       kill) wineserver -k; wait; wineserver -p </dev/null >/dev/null 2>&1; clear_staging ;;
       move) printf 'package-2.1\r\n' >"$CASE_DIR/share/current.txt" ;;
       inplace) printf '1.0\r\n2.2\r\n' >"$id" ;;
+      gone) rm "$id" ;;
     esac
     rm -f "$CASE_DIR/hold"; wait
     printf '1.0\r\n2.1\r\n' >"$id"; printf '1.0\r\n2.0\r\n' >"$CASE_DIR/share/package-2.0/version.id"
@@ -315,9 +317,9 @@ e2e_case "a fleet of three PCs converges on 2.1 through faults, each version run
 
 # Staging folders left behind (a read-only file in one) are removed; the
 # log, a folder whose short name only is like one and everything else in
-# the root stay. A folder link named like one is never gone into: Wine's rd
-# cannot remove its links (Windows' removes a junction), so it stays here
-# and is named.
+# the root stay. A folder link named like one, or inside one, is never gone
+# into: Wine's rd cannot remove its links (Windows' removes a junction), so
+# it stays here and is named.
 remove_staging() {
   local root=$WINEPREFIX/drive_c
   mkdir -p "$root/ZRT1A2.TMP/sub" "$root/zrtc947.tmp" "$root/ZRT1A2B.TMP_keep" \
@@ -325,10 +327,11 @@ remove_staging() {
   printf 'r\r\n' | tee "$CASE_DIR/target/t.txt" >"$root/ZRT1A2.TMP/sub/readonly.txt"
   chmod a-w "$root/ZRT1A2.TMP/sub/readonly.txt"
   ln -s "$CASE_DIR/target" "$root/ZRTBEEF.TMP"
+  mkdir "$root/ZRT5.TMP" && ln -s "$CASE_DIR/target" "$root/ZRT5.TMP/in"
   printf 'kept\r\n' >"$E2E_LOG_DIR/ZR.log"
   run_batch "$(winpath "$(deployed remove-staging)")"
   expect_exit_code 1 && grep -q 'ZRTBEEF.TMP is left: a link' "$CASE_DIR/stdout" &&
-    [ "$(staging_leftovers | paste -sd' ')" = 'ZRT1A2B.TMP_keep ZRTBEEF.TMP' ] &&
+    [ "$(staging_leftovers | paste -sd' ')" = 'ZRT1A2B.TMP_keep ZRT5.TMP ZRTBEEF.TMP' ] &&
     [ -f "$CASE_DIR/target/t.txt" ] &&
     [ "$(cat "$E2E_LOG_DIR/ZR.log")" = $'kept\r' ] && [ -d "$root/windows" ]
 }
