@@ -137,7 +137,10 @@ HANDLE OpenInFolder(HANDLE folder, const char* path, DWORD access,
                            kNtOpenReparsePoint,
                        nullptr);
   if (file == INVALID_HANDLE_VALUE && GetLastError() == ERROR_PROC_NOT_FOUND) {
-    file = CreateFileA(path, access, share, nullptr, disposition,
+    // Windows 9x knows only the generic rights: append-only access is
+    // write access there, each write put at the end (AppendLogRecord).
+    DWORD generic = access == FILE_APPEND_DATA ? GENERIC_WRITE : access;
+    file = CreateFileA(path, generic, share, nullptr, disposition,
                        FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   }
   return file;
@@ -256,6 +259,9 @@ bool OpenLogFile(LogFile* log) {
     // Only the lock's holder cuts; a run that waited in vain appends.
     if (TakeLogLock(log->reader))
       CutEndOfFileMark(folder, path);
+    // The time spent on the lock was no holder's: a holder met now is
+    // waited for as long as one met before.
+    sharing = Patience();
     // Append-only access (no FILE_WRITE_DATA): the system puts every
     // write at the end of the file at once, whatever other handles do.
     // The reader, open without FILE_SHARE_DELETE, keeps the name bound
@@ -282,6 +288,10 @@ bool AppendLogRecord(const LogFile& log, const char* record, DWORD length) {
   memcpy(line + sizeof kLineEnd - 1, record, length);
   DWORD total = sizeof kLineEnd - 1 + length - start;
   DWORD written = 0;
+  // An append-only handle writes at the end whatever its position; the
+  // write handle of Windows 9x is moved there.
+  LONG high = 0;
+  SetFilePointer(log.append, 0, &high, FILE_END);
   // A full drive (the update may have filled it) writes part or nothing.
   if (!WriteFile(log.append, line + start, total, &written, nullptr) ||
       written != total) {

@@ -17,11 +17,11 @@ DWORD ErrorOf(NtStatus status) {
   switch (status) {
     case kNtNameCollision:
       return ERROR_ALREADY_EXISTS;
-    // A name whose file is still "delete pending" is refused like one the
-    // account may not use, as CreateDirectoryA refuses it.
     case kNtAccessDenied:
-    case kNtDeletePending:
       return ERROR_ACCESS_DENIED;
+    // A name whose file is removed once its last holder lets go.
+    case kNtDeletePending:
+      return ERROR_DELETE_PENDING;
     case kNtSharingViolation:
       return ERROR_SHARING_VIOLATION;
     case kNtNameNotFound:

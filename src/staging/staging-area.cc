@@ -68,8 +68,8 @@ void FormStagingName(const char* root, DWORD number, char* path) {
 // handle. Only where it is missing (Windows 9x) CreateDirectoryA makes
 // it, bare, and `held` stays INVALID_HANDLE_VALUE; a descriptor built
 // then is a fault, and nothing is made. False, with the error of the
-// call, when nothing was made; ERROR_ALREADY_EXISTS only for a name in
-// use.
+// call, when nothing was made; ERROR_ALREADY_EXISTS or
+// ERROR_DELETE_PENDING only for a name in use.
 bool MakeFolder(const char* path, void* descriptor, HANDLE* held) {
   *held = NtOpen(nullptr, path, kHeldAccess, kShareAllButDelete, kNtCreate,
                  kNtDirectoryFile, descriptor);
@@ -84,8 +84,9 @@ bool MakeFolder(const char* path, void* descriptor, HANDLE* held) {
 
 // Claims a name by making its folder: the tick count gives the first
 // number, as for Windows' own temporary names, so that runs started
-// apart begin apart; a name in use moves to the next. Another account
-// that takes names can only make the search longer, never end it.
+// apart begin apart; a name in use, or still held after its removal,
+// moves to the next. Another account that takes names makes the search
+// longer; only one that takes all of them ends it.
 bool CreateStagingDirectory(const char* root, char* staging_path,
                             void* descriptor, HANDLE* held) {
   // Without the system drive there is no place for the folder: a name
@@ -100,7 +101,8 @@ bool CreateStagingDirectory(const char* root, char* staging_path,
       strcat(staging_path, kSeparator);
       return true;
     }
-    if (GetLastError() != ERROR_ALREADY_EXISTS)
+    DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_DELETE_PENDING)
       break;
   }
   memset(staging_path, 0, kStagingPathSize);

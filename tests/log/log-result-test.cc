@@ -80,6 +80,12 @@ TEST_F(LogResultTest, LaterRecordsFollowAndTheFolderIsLeftAlone) {
   EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
             std::string("old line\r\n") + kRecord0 + kRecord99);
   EXPECT_EQ(ReadFile("ZRLOG/other.txt"), "keep");
+  // Without NtCreateFile (Windows 9x) the file is opened by its name.
+  HostFailCall("GetModuleHandleA", ERROR_MOD_NOT_FOUND, 1000);
+  EXPECT_EQ(Log(0), 0);
+  HostFailCall("GetModuleHandleA", ERROR_MOD_NOT_FOUND, 0);
+  EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
+            std::string("old line\r\n") + kRecord0 + kRecord99 + kRecord0);
 }
 
 TEST_F(LogResultTest, AnEmptyFolderGetsANewFile) {
@@ -218,9 +224,19 @@ TEST_F(LogResultTest, ALockHeldForGoodIsWaitedForFiveSeconds) {
   HostFailCall("NtCreateFile", ERROR_SHARING_VIOLATION, 80);
   EXPECT_EQ(Log(0), 0);
   EXPECT_EQ(waited(), 7000u);
+  // A brief holder of the folder before the lock's wait, and one of the
+  // file after it, are each waited for.
+  HostFailNthCall("CreateFileA", ERROR_SHARING_VIOLATION, 2);
+  int opens = 0;
+  HostBeforeCall("NtCreateFile", [&] {
+    if (++opens == 2) HostFailCall("NtCreateFile", ERROR_SHARING_VIOLATION, 1);
+  });
+  EXPECT_EQ(Log(0), 0);
+  HostBeforeCall("NtCreateFile", nullptr);
+  EXPECT_EQ(waited(), 5050u);
   EXPECT_TRUE(other.Release());
   EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
-            std::string("old\r\n\x1A\r\n") + kRecord0);
+            std::string("old\r\n\x1A\r\n") + kRecord0 + kRecord0);
   HostFailCall("NtCreateFile", ERROR_SHARING_VIOLATION, 1000);
   ExpectLogFailure();
   EXPECT_EQ(waited(), 5000u);

@@ -113,7 +113,8 @@ TEST_F(StagingAreaTest, UnknownFreeSpaceStopsBeforeAnythingIsMade) {
 }
 
 // Any failure but a name in use ends the search at once; names in use
-// are passed over through all 65,535 of them.
+// (a folder still held after its removal too) are passed over through all
+// 65,535 of them.
 TEST_F(StagingAreaTest, StagingFolderThatCannotBeMadeCopiesNothing) {
   auto attempts = [] {
     size_t made = 0;
@@ -123,8 +124,9 @@ TEST_F(StagingAreaTest, StagingFolderThatCannotBeMadeCopiesNothing) {
   };
   HostTraceCalls(true);
   for (DWORD error : {ERROR_PATH_NOT_FOUND, ERROR_DISK_FULL,
-                      ERROR_ACCESS_DENIED, ERROR_ALREADY_EXISTS}) {
-    bool taken = error == ERROR_ALREADY_EXISTS;
+                      ERROR_ACCESS_DENIED, ERROR_ALREADY_EXISTS,
+                      ERROR_DELETE_PENDING}) {
+    bool taken = error == ERROR_ALREADY_EXISTS || error == ERROR_DELETE_PENDING;
     HostFailCall("NtCreateFile", error, taken ? 70000 : 1);
     std::map<std::string, std::string> before = Snapshot(drive_c_);
     HostTakeTrace();

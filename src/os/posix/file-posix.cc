@@ -230,6 +230,8 @@ NtStatus StatusOf(DWORD error) {
       return kNtNameCollision;
     case ERROR_ACCESS_DENIED:
       return kNtAccessDenied;
+    case ERROR_DELETE_PENDING:
+      return kNtDeletePending;
     case ERROR_SHARING_VIOLATION:
       return kNtSharingViolation;
     case ERROR_FILE_NOT_FOUND:

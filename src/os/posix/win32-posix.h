@@ -83,6 +83,7 @@ typedef uint16_t WCHAR;  // UTF-16, as on Windows
 #define ERROR_BAD_EXE_FORMAT 193
 #define ERROR_FILENAME_EXCED_RANGE 206
 #define ERROR_DIRECTORY 267
+#define ERROR_DELETE_PENDING 303
 
 // Files, the environment and the clock (the result log).
 #define GENERIC_READ 0x80000000u
