@@ -171,8 +171,14 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   MakeFile("fleet/PC003.log",
            Utf16(Record("03-07-2005 09:05:41", "1", "2", 0), ""));
   std::string big = Utf16(Record("03-07-2005 09:05:41", "1", "2", 0), "");
-  MakeFile("fleet/PC005.log",
-           std::string("\xFE\xFF\0", 3) + big.substr(0, big.size() - 1));
+  // Records the program appended in ANSI after CR LF, or after the LF
+  // that ends big-endian UTF-16, follow the older UTF-16 text.
+  MakeFile("fleet/PC005.log", std::string("\xFE\xFF\0", 3) +
+                                  big.substr(0, big.size() - 1) +
+                                  Record("03-07-2005 09:05:43", "1", "2", 1));
+  std::string cut = Utf16(Record("03-07-2005 09:05:41", "1", "2", 0) + "x");
+  MakeFile("fleet/PC006.log", cut.substr(0, cut.size() - 1) + "\r\n" +
+                                  Record("03-07-2005 09:05:43", "1", "2", 1));
   MakeFile("fleet/setupapi.log", "a\nb\nc\nd\ne\n");
   // The clock went back between two runs; the longer copy holds both.
   std::string early = Record("03-07-2005 10:00:00", "a", "2.0", 1);
@@ -181,7 +187,7 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
            early + Record("03-07-2005 09:30:00", "a", "2.0", 0));
   MakeFile("fleet.txt",
            "pc001.corp.local\r;x\rACCOUNTING-PC-0001\rPC003\r\n"
-           "PC004 D\r\nPC005.corp\r\n");
+           "PC004 D\r\nPC005.corp\r\nPC006\r\n");
   EXPECT_EQ(Run({"--computers", "C:\\fleet.txt", "C:\\fleet"}),
             ReportAttention);
   EXPECT_EQ(out_,
@@ -191,18 +197,20 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
                 "pc001.corp.local,2005-03-07,09:05:41,1,2.0,0,success\r\n"
                 "PC003,,,,,,unreadable\r\n"
                 "PC004,2005-03-07,09:30:00,a,2.0,0,success\r\n"
-                "PC005.corp,2005-03-07,09:05:41,1,2,0,success\r\n"
+                "PC005.corp,2005-03-07,09:05:43,1,2,1,failed\r\n"
+                "PC006,2005-03-07,09:05:43,1,2,1,failed\r\n"
                 "setupapi,,,,,,no-record\r\n");
   EXPECT_EQ(
       err_,
       "C:\\fleet\\PC003.log: cannot read the log: it looks like "
       "UTF-16 without a byte order mark\n"
+      "C:\\fleet\\PC006.log:2: not a result record\n"
       "C:\\fleet\\setupapi.log: setupapi is not in C:\\fleet.txt\n"
       "C:\\fleet\\setupapi.log:1: not a result record\n"
       "C:\\fleet\\setupapi.log:2: not a result record\n"
       "C:\\fleet\\setupapi.log:3: not a result record\n"
       "C:\\fleet\\setupapi.log: 2 more lines are not result records\n" +
-          Summary("6 computers", 3, 2, "1 no-record, 0 no-log, 1 unreadable"));
+          Summary("7 computers", 2, 4, "1 no-record, 0 no-log, 1 unreadable"));
   // A version no log holds; an unreadable copy beside a good one.
   EXPECT_EQ(Run({"--package", "2.00", "C:\\fleet\\PC001.log",
                  "C:\\fleet\\ACCOUNTING-PC-0.log"}),
