@@ -167,7 +167,7 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
                 "pc001.corp.local,2005-03-07,09:05:41,1,2.0,0,success\r\n");
   MakeFile("fleet/ACCOUNTING-PC-0.log",
            "\xEF\xBB\xBF" + Record("03-07-2005 09:05:41", "-1", "=1+1", -1) +
-               Record("03-07-2005 09:05:42", "@1", "=1+1", -1));
+               Record("03-07-2005 09:05:42", "@1;=1\t-1;;+", "=1+1", -1));
   MakeFile("fleet/PC003.log",
            Utf16(Record("03-07-2005 09:05:41", "1", "2", 0), ""));
   std::string big = Utf16(Record("03-07-2005 09:05:41", "1", "2", 0), "");
@@ -193,7 +193,8 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   EXPECT_EQ(out_,
             std::string(kHeader) +
                 "ACCOUNTING-PC-0001,2005-03-07,09:05:41,'-1,'=1+1,-1,failed\r\n"
-                "ACCOUNTING-PC-0001,2005-03-07,09:05:42,'@1,'=1+1,-1,failed\r\n"
+                "ACCOUNTING-PC-0001,2005-03-07,09:05:42,'@1;'=1\t'-1;;'+,"
+                "'=1+1,-1,failed\r\n"
                 "pc001.corp.local,2005-03-07,09:05:41,1,2.0,0,success\r\n"
                 "PC003,,,,,,unreadable\r\n"
                 "PC004,2005-03-07,09:30:00,a,2.0,0,success\r\n"
