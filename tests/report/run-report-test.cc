@@ -158,7 +158,7 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   // longer than Windows keeps, beside comments and CR-only line ends.
   MakeFile("fleet/PC001.log",
            Utf16(Record("03-07-2005 09:05:41", "1", "2.0", 0)));
-  MakeFile("fleet.txt", "pc001.corp.local\r  ; old PCs\r\n");
+  MakeFile("fleet.txt", "pc001.corp.local\r  ; old PCs\r\nPC001.CORP.local");
   EXPECT_EQ(
       Run({"--computers", "C:\\fleet.txt", "--package", "2.0", "C:\\fleet"}),
       ReportAllWell);
@@ -234,6 +234,13 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   // A list whose first line is its byte order mark alone.
   MakeFile("bom.txt", "\xEF\xBB\xBF\r\nC:\\fine\r\n");
   EXPECT_EQ(Run({"@C:\\bom.txt"}), ReportAllWell);
+  // Two PCs that Windows takes for one get one row: that needs a look.
+  MakeFile("ab.txt", "A\r\nb\r\na.hr.corp\r\n");
+  EXPECT_EQ(Run({"--computers", "C:\\ab.txt", "C:\\fine"}), ReportAttention);
+  EXPECT_EQ(err_.substr(0, err_.find('\n')),
+            "C:\\ab.txt:3: a.hr.corp is one computer with A of line 1 to "
+            "Windows, which keeps of a name the first 15 bytes before the "
+            "dot; list each PC by its computer name");
 
   // A folder without logs, an empty list: nothing to read needs a look too.
   const std::string fine =
