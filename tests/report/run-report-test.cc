@@ -328,6 +328,9 @@ TEST_F(RunReportTest, DoubleByteNamesKeepTheirTrailBytes) {
   EXPECT_EQ(out_, std::string(kHeader) + "\x95\x5C,,,,,,unreadable\r\n");
   const char path[] = "C:\\PC\x95\0\\x";
   EXPECT_STREQ(LastNameOf(path), "PC\x95");
+  // A trail byte 0x41 is no A: PC-\x83\x41 and PC-\x83\x61 are two PCs.
+  EXPECT_NE(CompareComputerNames("PC-\x83\x41", "pc-\x83\x61"), 0);
+  EXPECT_EQ(CompareComputerNames("PC-\x83\x41", "pc-\x83\x41"), 0);
 }
 
 // Texts that need quoting, and a log longer than a read block with a line
