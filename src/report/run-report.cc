@@ -408,6 +408,9 @@ void TakeComputerLine(void* context, const char* line, size_t length,
     ++start;
   if (start < length && line[start] == ';')
     return;
+  // \\PC042, as "net view" names it, is PC042.
+  while (start < length && line[start] == '\\')
+    ++start;
   size_t end = start;
   while (end < length && !IsBlank(line[end]))
     ++end;

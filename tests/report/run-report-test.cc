@@ -187,7 +187,7 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
            early + Record("03-07-2005 09:30:00", "a", "2.0", 0));
   MakeFile("fleet.txt",
            "pc001.corp.local\r;x\rACCOUNTING-PC-0001\rPC003\r\n"
-           "PC004 D\r\nPC005.corp\r\nPC006\r\n");
+           "PC004 D\r\nPC005.corp\r\n\\\\PC006\r\n");
   EXPECT_EQ(Run({"--computers", "C:\\fleet.txt", "C:\\fleet"}),
             ReportAttention);
   EXPECT_EQ(out_,
