@@ -42,7 +42,8 @@ make_exe example/zoderudo.exe 1.0.0.0
     'for %%f in (a b) do start %%f' 'if "%x%"=="y" (echo) else start b' \
     'call start c' 'cmd /c "start d"' 'if /i %x% equ y start e' 'start /w f' \
     'start "t" /wait g' 'start h /wait' 'echo "a & start i" ^& start j' \
-    'if not errorlevel 1 cmd.exe /q /c start k'
+    'if not errorlevel 1 cmd.exe /q /c start k' \
+    'start "" /d "%~dp0bin" /wait l' 'start /d C:\x /wait m' 'start /dC:\x /wait n'
   "$exe" starts; echo "exit $?"
   # The folder's own name, device names, links, the bare update name.
   cp -r example Łódź && : >'Łódź/NUL .txt' && : >Łódź/ZELMOR_UPDATE
