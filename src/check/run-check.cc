@@ -225,8 +225,20 @@ int RunCheck(int argc, char** argv) {
   int usage = ParseOptions(argc, argv, &options);
   if (usage >= 0)
     return usage;
-  if (options.pages.count == 0)
-    options.pages.pages[options.pages.count++] = GetACP();
+  if (options.pages.count == 0) {
+    // A page it cannot judge in (UTF-8, 65001, which Windows 10 offers)
+    // would make every name that is not ASCII one without an exact form.
+    UINT page = GetACP();
+    if (!KnownCodePage(page)) {
+      FindingText text = {};
+      Say(&text, "zrcheck: this machine's ANSI code page, ");
+      SayNumber(&text, page);
+      Say(&text, ", is not one zrcheck knows: give the PCs' code page "
+                 "with --code-page N");
+      return UsageError(text.text, nullptr);
+    }
+    options.pages.pages[options.pages.count++] = page;
+  }
   // The test of the folder's own name may leave another folder current:
   // the package is then entered again from where zrcheck started (its
   // name as this machine gives it may lead nowhere).

@@ -63,6 +63,7 @@ make_exe example/zoderudo.exe 1.0.0.0
   cp -r example many && for i in $(seq 300); do : >"many/nul.$i"; done
   "$exe" many | tail -1; echo "exit ${PIPESTATUS[0]}"
   "$exe" /? | head -1; "$exe" --code-page 12345 . 2>&1 | head -1
+  ZODERUDO_CODEPAGE=65001 "$exe" example 2>&1 | head -1; echo "exit ${PIPESTATUS[0]}"
 } >output
 diff -u "$here/expected-host.txt" output >diff ||
   problem "output differs from expected-host.txt: $(cat diff)"
