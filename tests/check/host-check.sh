@@ -50,6 +50,7 @@ make_exe example/zoderudo.exe 1.0.0.0
   ln -s version.id Łódź/link.id
   "$exe" --code-page 1252 Łódź; echo "exit $?"
   "$exe" --at 'D:\aux\' Łódź | head -1
+  "$exe" --at '\\Łódź\s\\Ω\Łódź\' --code-page 1252 example; echo "exit $?"
   # The exact limits pass: on the CD, and read from a share.
   cp -r example limits && mkdir -p "limits/$(name 64)/$(name 64)/$(name 64)/$(name 37)"
   : >"limits/$(name 64)/$(name 64)/$(name 64)/$(name 37)/$(name 11)"
