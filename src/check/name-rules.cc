@@ -127,3 +127,8 @@ void CheckName(Findings* findings, const PackageEntry& entry,
   CheckCharacters(findings, entry);
   CheckCodePages(findings, entry, pages, on_cd);
 }
+
+void CheckNameAbove(Findings* findings, const PackageEntry& entry,
+                    const CodePages& pages) {
+  CheckCodePages(findings, entry, pages, false);
+}

@@ -16,4 +16,10 @@ const int kLongestJolietName = 64;
 void CheckName(Findings* findings, const PackageEntry& entry,
                const CodePages& pages, bool on_cd);
 
+// The rule on a name of the path above the package folder where it is
+// run (a share's server, share and folders): an error for no exact form
+// in one of `pages`, where that path leads nowhere.
+void CheckNameAbove(Findings* findings, const PackageEntry& entry,
+                    const CodePages& pages);
+
 #endif  // ZODERUDO_CHECK_NAME_RULES_H_

@@ -140,11 +140,38 @@ void PlaceOnCd(const char* at, char* folder, CdPlace* cd) {
   }
 }
 
+// Each name above the package folder where it stands when run, each a
+// finding of its path up to that name.
+void CheckNamesAbove(Findings* findings, const CodePages& pages,
+                     const char* folder) {
+  char path[2 * MAX_PATH];
+  strcpy(path, folder);
+  size_t begin = 0, name = 0, name_end = 0;
+  for (size_t at = 0, step; (step = ListedCharacterLength(path + at));
+       at += step) {
+    if (step != 1 || path[at] != '\\' || at == begin) {
+      begin = step == 1 && path[at] == '\\' ? at + 1 : begin;
+      continue;
+    }
+    if (name_end > 0) {  // a name before this one
+      path[name_end] = '\0';
+      PackageEntry above = {path, path + name, true, 0, 0};
+      CheckNameAbove(findings, above, pages);
+      path[name_end] = '\\';
+    }
+    name = begin;
+    name_end = at;
+    begin = at + 1;
+  }
+}
+
 // The package folder's own name, where it stands when run, is read like
-// every name in it; and the name this machine gives the folder must lead
-// back to it, as a staged run tests before it copies.
+// every name in it, and the names above it as a PC reads them; and the
+// name this machine gives the folder must lead back to it, as a staged
+// run tests before it copies.
 void CheckOwnName(Findings* findings, const CodePages& pages,
                   const CdPlace& cd) {
+  CheckNamesAbove(findings, pages, cd.folder);
   char name[MAX_PATH];
   LastName(cd.folder, name);
   if (name[0] != '\0') {
@@ -225,8 +252,20 @@ int RunCheck(int argc, char** argv) {
   int usage = ParseOptions(argc, argv, &options);
   if (usage >= 0)
     return usage;
-  if (options.pages.count == 0)
-    options.pages.pages[options.pages.count++] = GetACP();
+  if (options.pages.count == 0) {
+    // A page it cannot judge in (UTF-8, 65001, which Windows 10 offers)
+    // would make every name that is not ASCII one without an exact form.
+    UINT page = GetACP();
+    if (!KnownCodePage(page)) {
+      FindingText text = {};
+      Say(&text, "zrcheck: this machine's ANSI code page, ");
+      SayNumber(&text, page);
+      Say(&text, ", is not one zrcheck knows: give the PCs' code page "
+                 "with --code-page N");
+      return UsageError(text.text, nullptr);
+    }
+    options.pages.pages[options.pages.count++] = page;
+  }
   // The test of the folder's own name may leave another folder current:
   // the package is then entered again from where zrcheck started (its
   // name as this machine gives it may lead nowhere).

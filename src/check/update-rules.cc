@@ -124,7 +124,8 @@ void SkipCondition(Words* words) {
 }
 
 // Whether `start`'s own switches, the first quoted word being its title,
-// hold /WAIT or /W before the program.
+// hold /WAIT or /W before the program. A /D standing alone takes the next
+// word for its folder.
 bool StartWaits(Words* words) {
   bool titled = false;
   for (;;) {
@@ -137,6 +138,8 @@ bool StartWaits(Words* words) {
       if (WordIs(*words, begin, length, "/WAIT") ||
           WordIs(*words, begin, length, "/W"))
         return true;
+      if (WordIs(*words, begin, length, "/D"))
+        NextWord(words, &begin);
     } else {
       return false;  // the program, or nothing
     }

@@ -12,6 +12,26 @@ int CompareListed(const void* left, const void* right) {
                               static_cast<const ListedComputer*>(right)->name);
 }
 
+// By computer, then in the list's order.
+int CompareListedLines(const void* left, const void* right) {
+  int order = CompareListed(left, right);
+  unsigned a = static_cast<const ListedComputer*>(left)->line;
+  unsigned b = static_cast<const ListedComputer*>(right)->line;
+  return order != 0 ? order : a < b ? -1 : a > b ? 1 : 0;
+}
+
+// ASCII letters without regard to case, the rest as it is.
+bool SameSpelling(const char* a, const char* b) {
+  for (;; ++a, ++b) {
+    char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a + 32) : *a;
+    char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b + 32) : *b;
+    if (x != y)
+      return false;
+    if (x == '\0')
+      return true;
+  }
+}
+
 }  // namespace
 
 void StartComputerList(ComputerList* list) { memset(list, 0, sizeof *list); }
@@ -23,7 +43,8 @@ void FreeComputerList(ComputerList* list) {
   StartComputerList(list);
 }
 
-bool AddListedComputer(ComputerList* list, const char* name, size_t length) {
+bool AddListedComputer(ComputerList* list, const char* name, size_t length,
+                       unsigned line) {
   if (list->count == list->capacity) {
     size_t wanted = list->capacity == 0 ? 256 : list->capacity * 2;
     if (wanted > static_cast<size_t>(-1) / sizeof(ListedComputer))
@@ -39,15 +60,26 @@ bool AddListedComputer(ComputerList* list, const char* name, size_t length) {
     return false;
   memcpy(copy, name, length);
   copy[length] = '\0';
-  list->computers[list->count].name = copy;
-  list->computers[list->count++].has_log = false;
+  list->computers[list->count++] = {copy, line, false};
   return true;
 }
 
-void SortComputerList(ComputerList* list) {
+void SortComputerList(ComputerList* list, MergedComputer merged,
+                      void* context) {
   if (list->count == 0)
     return;
-  qsort(list->computers, list->count, sizeof(ListedComputer), CompareListed);
+  qsort(list->computers, list->count, sizeof(ListedComputer),
+        CompareListedLines);
+  size_t first = 0;
+  for (size_t i = 1; i < list->count; ++i) {
+    const ListedComputer& next = list->computers[i];
+    // Each other spelling is named once; letter case alone is none.
+    if (CompareListed(&list->computers[first], &next) != 0)
+      first = i;
+    else if (!SameSpelling(list->computers[first].name, next.name) &&
+             !SameSpelling(list->computers[i - 1].name, next.name))
+      merged(context, list->computers[first], next);
+  }
   size_t kept = 1;
   for (size_t i = 1; i < list->count; ++i) {
     if (CompareListed(&list->computers[kept - 1], &list->computers[i]) == 0)
@@ -61,7 +93,7 @@ void SortComputerList(ComputerList* list) {
 ListedComputer* FindListedComputer(const ComputerList& list, const char* name) {
   if (list.count == 0)
     return nullptr;
-  ListedComputer key = {const_cast<char*>(name), false};
+  ListedComputer key = {const_cast<char*>(name), 0, false};
   return static_cast<ListedComputer*>(bsearch(&key, list.computers, list.count,
                                               sizeof(ListedComputer),
                                               CompareListed));

@@ -8,7 +8,8 @@
 // CompareComputerNames has it.
 struct ListedComputer {
   char* name;
-  bool has_log;  // some log of it was given
+  unsigned line;  // of the list
+  bool has_log;   // some log of it was given
 };
 
 struct ComputerList {
@@ -20,11 +21,20 @@ struct ComputerList {
 void StartComputerList(ComputerList* list);
 void FreeComputerList(ComputerList* list);
 
-// Adds the name (`length` bytes); false when memory runs out.
-bool AddListedComputer(ComputerList* list, const char* name, size_t length);
+// Adds the name (`length` bytes) of the list's `line`; false when memory
+// runs out.
+bool AddListedComputer(ComputerList* list, const char* name, size_t length,
+                       unsigned line);
 
-// Sorts the names and keeps each once; then FindListedComputer works.
-void SortComputerList(ComputerList* list);
+// Called for a name that is the computer of an earlier line's `kept`
+// although they differ in more than letter case.
+typedef void (*MergedComputer)(void* context, const ListedComputer& kept,
+                               const ListedComputer& merged);
+
+// Sorts the names and keeps each computer once, as its first line names
+// it; then FindListedComputer works.
+void SortComputerList(ComputerList* list, MergedComputer merged,
+                      void* context);
 
 // The listed computer of that name, or null.
 ListedComputer* FindListedComputer(const ComputerList& list, const char* name);

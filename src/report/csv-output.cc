@@ -41,6 +41,23 @@ void Put(Output* out, const char* bytes, size_t count) {
 
 void PutText(Output* out, const char* text) { Put(out, text, strlen(text)); }
 
+bool IsFormulaStart(char c) {
+  return c != '\0' && strchr("=+-@", c) != nullptr;
+}
+
+// The text's bytes, each quote doubled within quotes, and a quote after
+// a ";" or tab that a formula's first character follows: a spreadsheet
+// whose list separator is ";" splits lines there, inside quotes too.
+void PutFieldText(Output* out, const char* text, bool quoted) {
+  for (; *text != '\0'; ++text) {
+    Put(out, text, 1);
+    if (quoted && *text == '"')
+      Put(out, "\"", 1);
+    if ((*text == ';' || *text == '\t') && IsFormulaStart(text[1]))
+      Put(out, "'", 1);
+  }
+}
+
 void PutField(Output* out, const char* text) {
   // A spreadsheet opening the file takes a text that starts so for a
   // formula, and runs what a PC wrote: a quote before it keeps it text.
@@ -50,17 +67,9 @@ void PutField(Output* out, const char* text) {
     Put(out, "\"", 1);
   if (formula)
     Put(out, "'", 1);
-  if (!quoted) {
-    PutText(out, text);
-    return;
-  }
-  for (const char* quote; (quote = strchr(text, '"')) != nullptr;
-       text = quote + 1) {
-    Put(out, text, static_cast<size_t>(quote - text) + 1);
+  PutFieldText(out, text, quoted);
+  if (quoted)
     Put(out, "\"", 1);
-  }
-  PutText(out, text);
-  Put(out, "\"", 1);
 }
 
 void PutRow(Output* out, const ReportRow& row) {

@@ -35,13 +35,15 @@ DWORD ReadWhole(const char* path, char** bytes, DWORD* length) {
 }
 
 // UTF-16 text after its byte order mark into the ANSI code page; the
-// characters it lacks become "?", which names no file or computer.
+// characters it lacks become "?", which names no file or computer. The
+// `tail` of bytes already in the code page follows it.
 DWORD FromUtf16(const char* bytes, DWORD length, bool big_endian,
-                char** text, DWORD* text_length) {
+                const char* tail, DWORD tail_length, char** text,
+                DWORD* text_length) {
   DWORD count = length / 2;
   WCHAR* wide = static_cast<WCHAR*>(malloc((count + 1) * sizeof(WCHAR)));
   // A character takes at most two bytes of a double-byte code page.
-  *text = static_cast<char*>(malloc(count * 2 + 1));
+  *text = static_cast<char*>(malloc(count * 2 + tail_length + 1));
   if (wide == nullptr || *text == nullptr) {
     free(wide);
     free(*text);
@@ -61,8 +63,38 @@ DWORD FromUtf16(const char* bytes, DWORD length, bool big_endian,
                                  nullptr);
   DWORD error = count > 0 && written == 0 ? GetLastError() : ERROR_SUCCESS;
   free(wide);
-  *text_length = static_cast<DWORD>(written);
+  // The CR LF that the program put before its first record, when the text
+  // already ends its line.
+  if (tail_length >= 2 && tail[0] == '\r' && tail[1] == '\n' &&
+      (written == 0 || (*text)[written - 1] == '\n')) {
+    tail += 2;
+    tail_length -= 2;
+  }
+  memcpy(*text + written, tail, tail_length);
+  *text_length = static_cast<DWORD>(written) + tail_length;
   return error;
+}
+
+// Where the records that the program appended to a log saved anew in
+// UTF-16 begin (`length` if none were): the program writes them in the
+// ANSI code page, after CR LF unless the file ended with the byte LF (as
+// big-endian UTF-16 ends its lines). No ANSI text holds a NUL byte, and
+// the bytes 0D 0A, at either offset, are no characters of UTF-16 text
+// converted from an ANSI code page. So they start at the first 0D 0A, or
+// where the UTF-16 text's last LF is followed by no NUL up to it.
+DWORD AppendedStart(const unsigned char* in, DWORD length, bool big_endian) {
+  DWORD pair = 2;
+  while (pair + 1 < length && !(in[pair] == '\r' && in[pair + 1] == '\n'))
+    ++pair;
+  if (pair + 1 >= length)
+    pair = length;
+  DWORD line_end = 2;
+  for (DWORD i = 2; i + 1 < pair; i += 2) {
+    if (in[i + big_endian] == '\n' && in[i + !big_endian] == 0)
+      line_end = i + 2;
+  }
+  return memchr(in + line_end, 0, pair - line_end) != nullptr ? pair
+                                                              : line_end;
 }
 
 // A CR alone ends a line of a list, as an editor shows it; a log's lines
@@ -89,9 +121,11 @@ DWORD ReadSavedFile(const char* path, TextLineHandler handler, void* context,
   char* converted = nullptr;
   TextSaving saving = TextSavingOf(bytes, length);
   if (saving == SavedUtf16) {
-    error = FromUtf16(bytes + 2, length - 2,
-                      static_cast<unsigned char>(bytes[0]) == 0xFE, &converted,
-                      &text_length);
+    const unsigned char* in = reinterpret_cast<const unsigned char*>(bytes);
+    bool big_endian = in[0] == 0xFE;
+    DWORD utf16_end = list ? length : AppendedStart(in, length, big_endian);
+    error = FromUtf16(bytes + 2, utf16_end - 2, big_endian, bytes + utf16_end,
+                      length - utf16_end, &converted, &text_length);
     text = converted;
   } else if (saving == SavedUtf8) {
     text += 3;

@@ -19,7 +19,9 @@ DWORD ReadListFile(const char* path, TextLineHandler handler, void* context);
 const DWORD kUnmarkedUtf16 = 0x20000001;
 
 // Reads a log that a collecting script saved anew in UTF-16 (with its byte
-// order mark), converted as a list is; a CR alone stays in its line.
+// order mark), converted as a list is; a CR alone stays in its line. The
+// records the program appended to it later, in the ANSI code page, follow
+// as they are.
 DWORD ReadUtf16Log(const char* path, TextLineHandler handler, void* context);
 
 #endif  // ZODERUDO_REPORT_LIST_FILE_H_

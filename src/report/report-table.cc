@@ -3,6 +3,8 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "os/os.h"
+
 namespace {
 
 const char* const kOutcomeNames[OutcomeCount] = {
@@ -74,23 +76,29 @@ uint32_t HashPackage(const char* update, const char* new_version) {
 namespace {
 
 // The byte of a name at `i` as computers are told apart, 0 past the part
-// that tells; `digits` is whether all before `i` were digits and dots.
-unsigned char NameByte(const char* name, size_t i, bool* digits) {
+// that tells; `digits` is whether all before `i` were digits and dots,
+// `trail` whether the byte is the second of a double-byte character (one
+// in 0x41-0x5A is no letter).
+unsigned char NameByte(const char* name, size_t i, bool* digits,
+                       bool* trail) {
   unsigned char c = static_cast<unsigned char>(name[i]);
-  if (i == kComputerNameKept || (c == '.' && !*digits))
+  bool letter = !*trail;
+  *trail = letter && IsDBCSLeadByte(c);
+  if (i == kComputerNameKept || (c == '.' && !*digits && letter))
     return '\0';
   if (c != '.' && (c < '0' || c > '9'))
     *digits = false;
-  return c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32) : c;
+  return letter && c >= 'A' && c <= 'Z' ? static_cast<unsigned char>(c + 32)
+                                        : c;
 }
 
 }  // namespace
 
 int CompareComputerNames(const char* a, const char* b) {
-  bool a_digits = true, b_digits = true;
+  bool a_digits = true, b_digits = true, a_trail = false, b_trail = false;
   for (size_t i = 0;; ++i) {
-    unsigned char x = NameByte(a, i, &a_digits);
-    unsigned char y = NameByte(b, i, &b_digits);
+    unsigned char x = NameByte(a, i, &a_digits, &a_trail);
+    unsigned char y = NameByte(b, i, &b_digits, &b_trail);
     if (x != y || x == '\0')
       return x < y ? -1 : x > y ? 1 : 0;
   }

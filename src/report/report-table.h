@@ -32,8 +32,9 @@ const size_t kComputerNameKept = 15;
 // Orders computer names as Windows tells computers apart: by the first
 // label (a DNS name's part before the first dot; an IPv4 address, whose
 // first label is digits, whole) and of that the first kComputerNameKept
-// bytes, ASCII letters without regard to case (PC042, pc042.corp.local
-// and \\PC042 are one computer), other bytes as they are.
+// bytes, ASCII letters without regard to case (PC042 and pc042.corp.local
+// are one computer), other bytes (a double-byte character's second byte
+// too) as they are.
 int CompareComputerNames(const char* a, const char* b);
 
 // The outcome of a record's return code.

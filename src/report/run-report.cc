@@ -401,13 +401,16 @@ void ReadList(Report* report, const char* path) {
 // computers.txt adds a drive letter after it); a line starting with ";"
 // is a comment, as the log pull's "for /f" takes it.
 void TakeComputerLine(void* context, const char* line, size_t length,
-                      unsigned, TextLineEnd) {
+                      unsigned number, TextLineEnd) {
   Report* report = static_cast<Report*>(context);
   size_t start = 0;
   while (start < length && IsBlank(line[start]))
     ++start;
   if (start < length && line[start] == ';')
     return;
+  // \\PC042, as "net view" names it, is PC042.
+  while (start < length && line[start] == '\\')
+    ++start;
   size_t end = start;
   while (end < length && !IsBlank(line[end]))
     ++end;
@@ -415,8 +418,31 @@ void TakeComputerLine(void* context, const char* line, size_t length,
   if (end - start >= kComputerSize)
     end = start + kComputerSize - 1;
   if (end > start &&
-      !AddListedComputer(&report->listed, line + start, end - start))
+      !AddListedComputer(&report->listed, line + start, end - start,
+                         number))
     report->out_of_memory = true;
+}
+
+// Two lines of --computers that Windows takes for one computer get one
+// row: a PC of the two that never reported would go unseen.
+void ReportMergedComputer(void* context, const ListedComputer& kept,
+                          const ListedComputer& merged) {
+  Report* report = static_cast<Report*>(context);
+  Message message = {};
+  Say(&message, report->list_path);
+  Say(&message, ":");
+  SayNumber(&message, merged.line);
+  Say(&message, ": ");
+  Say(&message, merged.name);
+  Say(&message, " is one computer with ");
+  Say(&message, kept.name);
+  Say(&message, " of line ");
+  SayNumber(&message, kept.line);
+  Say(&message, " to Windows, which keeps of a name the first ");
+  SayNumber(&message, kComputerNameKept);
+  Say(&message, " bytes before the dot; list each PC by its computer name");
+  ReportErrorLine(message.text);
+  report->trouble = true;
 }
 
 // False when the list gives no computer to check the logs against.
@@ -439,7 +465,7 @@ bool ReadComputerList(Report* report, const char* path) {
     ReportErrorLine(path, ": the list names no computer");
     return false;
   }
-  SortComputerList(&report->listed);
+  SortComputerList(&report->listed, ReportMergedComputer, report);
   return true;
 }
 

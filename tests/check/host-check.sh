@@ -42,13 +42,15 @@ make_exe example/zoderudo.exe 1.0.0.0
     'for %%f in (a b) do start %%f' 'if "%x%"=="y" (echo) else start b' \
     'call start c' 'cmd /c "start d"' 'if /i %x% equ y start e' 'start /w f' \
     'start "t" /wait g' 'start h /wait' 'echo "a & start i" ^& start j' \
-    'if not errorlevel 1 cmd.exe /q /c start k'
+    'if not errorlevel 1 cmd.exe /q /c start k' \
+    'start "" /d "%~dp0bin" /wait l' 'start /d C:\x /wait m' 'start /dC:\x /wait n'
   "$exe" starts; echo "exit $?"
   # The folder's own name, device names, links, the bare update name.
   cp -r example Łódź && : >'Łódź/NUL .txt' && : >Łódź/ZELMOR_UPDATE
   ln -s version.id Łódź/link.id
   "$exe" --code-page 1252 Łódź; echo "exit $?"
   "$exe" --at 'D:\aux\' Łódź | head -1
+  "$exe" --at '\\Łódź\s\\Ω\Łódź\' --code-page 1252 example; echo "exit $?"
   # The exact limits pass: on the CD, and read from a share.
   cp -r example limits && mkdir -p "limits/$(name 64)/$(name 64)/$(name 64)/$(name 37)"
   : >"limits/$(name 64)/$(name 64)/$(name 64)/$(name 37)/$(name 11)"
@@ -62,6 +64,7 @@ make_exe example/zoderudo.exe 1.0.0.0
   cp -r example many && for i in $(seq 300); do : >"many/nul.$i"; done
   "$exe" many | tail -1; echo "exit ${PIPESTATUS[0]}"
   "$exe" /? | head -1; "$exe" --code-page 12345 . 2>&1 | head -1
+  ZODERUDO_CODEPAGE=65001 "$exe" example 2>&1 | head -1; echo "exit ${PIPESTATUS[0]}"
 } >output
 diff -u "$here/expected-host.txt" output >diff ||
   problem "output differs from expected-host.txt: $(cat diff)"

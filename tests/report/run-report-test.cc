@@ -158,7 +158,7 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   // longer than Windows keeps, beside comments and CR-only line ends.
   MakeFile("fleet/PC001.log",
            Utf16(Record("03-07-2005 09:05:41", "1", "2.0", 0)));
-  MakeFile("fleet.txt", "pc001.corp.local\r  ; old PCs\r\n");
+  MakeFile("fleet.txt", "pc001.corp.local\r  ; old PCs\r\nPC001.CORP.local");
   EXPECT_EQ(
       Run({"--computers", "C:\\fleet.txt", "--package", "2.0", "C:\\fleet"}),
       ReportAllWell);
@@ -167,12 +167,18 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
                 "pc001.corp.local,2005-03-07,09:05:41,1,2.0,0,success\r\n");
   MakeFile("fleet/ACCOUNTING-PC-0.log",
            "\xEF\xBB\xBF" + Record("03-07-2005 09:05:41", "-1", "=1+1", -1) +
-               Record("03-07-2005 09:05:42", "@1", "=1+1", -1));
+               Record("03-07-2005 09:05:42", "@1;=1\t-1;;+", "=1+1", -1));
   MakeFile("fleet/PC003.log",
            Utf16(Record("03-07-2005 09:05:41", "1", "2", 0), ""));
   std::string big = Utf16(Record("03-07-2005 09:05:41", "1", "2", 0), "");
-  MakeFile("fleet/PC005.log",
-           std::string("\xFE\xFF\0", 3) + big.substr(0, big.size() - 1));
+  // Records the program appended in ANSI after CR LF, or after the LF
+  // that ends big-endian UTF-16, follow the older UTF-16 text.
+  MakeFile("fleet/PC005.log", std::string("\xFE\xFF\0", 3) +
+                                  big.substr(0, big.size() - 1) +
+                                  Record("03-07-2005 09:05:43", "1", "2", 1));
+  std::string cut = Utf16(Record("03-07-2005 09:05:41", "1", "2", 0) + "x");
+  MakeFile("fleet/PC006.log", cut.substr(0, cut.size() - 1) + "\r\n" +
+                                  Record("03-07-2005 09:05:43", "1", "2", 1));
   MakeFile("fleet/setupapi.log", "a\nb\nc\nd\ne\n");
   // The clock went back between two runs; the longer copy holds both.
   std::string early = Record("03-07-2005 10:00:00", "a", "2.0", 1);
@@ -181,28 +187,31 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
            early + Record("03-07-2005 09:30:00", "a", "2.0", 0));
   MakeFile("fleet.txt",
            "pc001.corp.local\r;x\rACCOUNTING-PC-0001\rPC003\r\n"
-           "PC004 D\r\nPC005.corp\r\n");
+           "PC004 D\r\nPC005.corp\r\n\\\\PC006\r\n");
   EXPECT_EQ(Run({"--computers", "C:\\fleet.txt", "C:\\fleet"}),
             ReportAttention);
   EXPECT_EQ(out_,
             std::string(kHeader) +
                 "ACCOUNTING-PC-0001,2005-03-07,09:05:41,'-1,'=1+1,-1,failed\r\n"
-                "ACCOUNTING-PC-0001,2005-03-07,09:05:42,'@1,'=1+1,-1,failed\r\n"
+                "ACCOUNTING-PC-0001,2005-03-07,09:05:42,'@1;'=1\t'-1;;'+,"
+                "'=1+1,-1,failed\r\n"
                 "pc001.corp.local,2005-03-07,09:05:41,1,2.0,0,success\r\n"
                 "PC003,,,,,,unreadable\r\n"
                 "PC004,2005-03-07,09:30:00,a,2.0,0,success\r\n"
-                "PC005.corp,2005-03-07,09:05:41,1,2,0,success\r\n"
+                "PC005.corp,2005-03-07,09:05:43,1,2,1,failed\r\n"
+                "PC006,2005-03-07,09:05:43,1,2,1,failed\r\n"
                 "setupapi,,,,,,no-record\r\n");
   EXPECT_EQ(
       err_,
       "C:\\fleet\\PC003.log: cannot read the log: it looks like "
       "UTF-16 without a byte order mark\n"
+      "C:\\fleet\\PC006.log:2: not a result record\n"
       "C:\\fleet\\setupapi.log: setupapi is not in C:\\fleet.txt\n"
       "C:\\fleet\\setupapi.log:1: not a result record\n"
       "C:\\fleet\\setupapi.log:2: not a result record\n"
       "C:\\fleet\\setupapi.log:3: not a result record\n"
       "C:\\fleet\\setupapi.log: 2 more lines are not result records\n" +
-          Summary("6 computers", 3, 2, "1 no-record, 0 no-log, 1 unreadable"));
+          Summary("7 computers", 2, 4, "1 no-record, 0 no-log, 1 unreadable"));
   // A version no log holds; an unreadable copy beside a good one.
   EXPECT_EQ(Run({"--package", "2.00", "C:\\fleet\\PC001.log",
                  "C:\\fleet\\ACCOUNTING-PC-0.log"}),
@@ -225,6 +234,13 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   // A list whose first line is its byte order mark alone.
   MakeFile("bom.txt", "\xEF\xBB\xBF\r\nC:\\fine\r\n");
   EXPECT_EQ(Run({"@C:\\bom.txt"}), ReportAllWell);
+  // Two PCs that Windows takes for one get one row: that needs a look.
+  MakeFile("ab.txt", "A\r\nb\r\na.hr.corp\r\n");
+  EXPECT_EQ(Run({"--computers", "C:\\ab.txt", "C:\\fine"}), ReportAttention);
+  EXPECT_EQ(err_.substr(0, err_.find('\n')),
+            "C:\\ab.txt:3: a.hr.corp is one computer with A of line 1 to "
+            "Windows, which keeps of a name the first 15 bytes before the "
+            "dot; list each PC by its computer name");
 
   // A folder without logs, an empty list: nothing to read needs a look too.
   const std::string fine =
@@ -312,6 +328,9 @@ TEST_F(RunReportTest, DoubleByteNamesKeepTheirTrailBytes) {
   EXPECT_EQ(out_, std::string(kHeader) + "\x95\x5C,,,,,,unreadable\r\n");
   const char path[] = "C:\\PC\x95\0\\x";
   EXPECT_STREQ(LastNameOf(path), "PC\x95");
+  // A trail byte 0x41 is no A: PC-\x83\x41 and PC-\x83\x61 are two PCs.
+  EXPECT_NE(CompareComputerNames("PC-\x83\x41", "pc-\x83\x61"), 0);
+  EXPECT_EQ(CompareComputerNames("PC-\x83\x41", "pc-\x83\x41"), 0);
 }
 
 // Texts that need quoting, and a log longer than a read block with a line
