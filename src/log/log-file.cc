@@ -257,11 +257,13 @@ bool OpenLogFile(LogFile* log) {
   }
   if (log->reader != INVALID_HANDLE_VALUE) {
     // Only the lock's holder cuts; a run that waited in vain appends.
+    DWORD before_lock = GetTickCount();
     if (TakeLogLock(log->reader))
       CutEndOfFileMark(folder, path);
-    // The time spent on the lock was no holder's: a holder met now is
-    // waited for as long as one met before.
-    sharing = Patience();
+    // The time spent on the lock was no holder's: it is left out of the
+    // wait for one, which stays 5 s in all.
+    if (sharing.started)
+      sharing.start += GetTickCount() - before_lock;
     // Append-only access (no FILE_WRITE_DATA): the system puts every
     // write at the end of the file at once, whatever other handles do.
     // The reader, open without FILE_SHARE_DELETE, keeps the name bound
@@ -289,9 +291,14 @@ bool AppendLogRecord(const LogFile& log, const char* record, DWORD length) {
   DWORD total = sizeof kLineEnd - 1 + length - start;
   DWORD written = 0;
   // An append-only handle writes at the end whatever its position; the
-  // write handle of Windows 9x is moved there.
+  // write handle of Windows 9x is moved there, or would overwrite the log.
   LONG high = 0;
-  SetFilePointer(log.append, 0, &high, FILE_END);
+  SetLastError(ERROR_SUCCESS);
+  if (SetFilePointer(log.append, 0, &high, FILE_END) ==
+          INVALID_SET_FILE_POINTER &&
+      GetLastError() != ERROR_SUCCESS) {
+    return FailToOpen();
+  }
   // A full drive (the update may have filled it) writes part or nothing.
   if (!WriteFile(log.append, line + start, total, &written, nullptr) ||
       written != total) {

@@ -20,16 +20,28 @@ int CompareListedLines(const void* left, const void* right) {
   return order != 0 ? order : a < b ? -1 : a > b ? 1 : 0;
 }
 
-// ASCII letters without regard to case, the rest as it is.
+// One name as a list may write it: ASCII letters without regard to case,
+// the rest as it is; and a full name (pc001.corp.local) is its short one
+// (pc001). Two domains, or a cut that drops what tells two names apart,
+// are two computers that Windows would take for one.
 bool SameSpelling(const char* a, const char* b) {
   for (;; ++a, ++b) {
     char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a + 32) : *a;
     char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b + 32) : *b;
     if (x != y)
-      return false;
+      return (x == '\0' && y == '.') || (x == '.' && y == '\0');
     if (x == '\0')
       return true;
   }
+}
+
+// Whether `at` is spelt as a name before it in its group.
+bool SpeltBefore(const ComputerList& list, size_t first, size_t at) {
+  for (size_t i = first; i < at; ++i) {
+    if (SameSpelling(list.computers[i].name, list.computers[at].name))
+      return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -76,8 +88,7 @@ void SortComputerList(ComputerList* list, MergedComputer merged,
     // Each other spelling is named once; letter case alone is none.
     if (CompareListed(&list->computers[first], &next) != 0)
       first = i;
-    else if (!SameSpelling(list->computers[first].name, next.name) &&
-             !SameSpelling(list->computers[i - 1].name, next.name))
+    else if (!SpeltBefore(*list, first, i))
       merged(context, list->computers[first], next);
   }
   size_t kept = 1;

@@ -46,14 +46,16 @@ bool IsFormulaStart(char c) {
 }
 
 // The text's bytes, each quote doubled within quotes, and a quote after
-// a ";" or tab that a formula's first character follows: a spreadsheet
-// whose list separator is ";" splits lines there, inside quotes too.
+// a ";" or tab that a formula's first character or a quote follows: a
+// spreadsheet whose list separator is ";" splits lines there, inside
+// quotes too, and may take a quote that begins a piece as an empty text.
 void PutFieldText(Output* out, const char* text, bool quoted) {
   for (; *text != '\0'; ++text) {
     Put(out, text, 1);
     if (quoted && *text == '"')
       Put(out, "\"", 1);
-    if ((*text == ';' || *text == '\t') && IsFormulaStart(text[1]))
+    if ((*text == ';' || *text == '\t') &&
+        (IsFormulaStart(text[1]) || text[1] == '"'))
       Put(out, "'", 1);
   }
 }

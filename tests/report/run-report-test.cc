@@ -167,7 +167,7 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
                 "pc001.corp.local,2005-03-07,09:05:41,1,2.0,0,success\r\n");
   MakeFile("fleet/ACCOUNTING-PC-0.log",
            "\xEF\xBB\xBF" + Record("03-07-2005 09:05:41", "-1", "=1+1", -1) +
-               Record("03-07-2005 09:05:42", "@1;=1\t-1;;+", "=1+1", -1));
+               Record("03-07-2005 09:05:42", "@1;=1\t-1;;+;\"=2", "=1+1", -1));
   MakeFile("fleet/PC003.log",
            Utf16(Record("03-07-2005 09:05:41", "1", "2", 0), ""));
   std::string big = Utf16(Record("03-07-2005 09:05:41", "1", "2", 0), "");
@@ -193,7 +193,7 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   EXPECT_EQ(out_,
             std::string(kHeader) +
                 "ACCOUNTING-PC-0001,2005-03-07,09:05:41,'-1,'=1+1,-1,failed\r\n"
-                "ACCOUNTING-PC-0001,2005-03-07,09:05:42,'@1;'=1\t'-1;;'+,"
+                "ACCOUNTING-PC-0001,2005-03-07,09:05:42,\"'@1;'=1\t'-1;;'+;'\"\"=2\","
                 "'=1+1,-1,failed\r\n"
                 "pc001.corp.local,2005-03-07,09:05:41,1,2.0,0,success\r\n"
                 "PC003,,,,,,unreadable\r\n"
@@ -235,12 +235,17 @@ TEST_F(RunReportTest, CollectedLogsGiveOneSortedTable) {
   MakeFile("bom.txt", "\xEF\xBB\xBF\r\nC:\\fine\r\n");
   EXPECT_EQ(Run({"@C:\\bom.txt"}), ReportAllWell);
   // Two PCs that Windows takes for one get one row: that needs a look.
-  MakeFile("ab.txt", "A\r\nb\r\na.hr.corp\r\n");
+  // A full name and its short one are one PC, written twice.
+  MakeFile("ab.txt", "ACCOUNTING-PC-0001\r\nb\r\nA\r\na.hr.corp\r\nA.HR.CORP\r\n"
+                     "a\r\naccounting-pc-0002.x\r\nhq.a\r\nhq.b\r\nHQ.A\r\nhq.b\r\n");
   EXPECT_EQ(Run({"--computers", "C:\\ab.txt", "C:\\fine"}), ReportAttention);
   EXPECT_EQ(err_.substr(0, err_.find('\n')),
-            "C:\\ab.txt:3: a.hr.corp is one computer with A of line 1 to "
-            "Windows, which keeps of a name the first 15 bytes before the "
-            "dot; list each PC by its computer name");
+            "C:\\ab.txt:7: accounting-pc-0002.x is one computer with "
+            "ACCOUNTING-PC-0001 of line 1 to Windows, which keeps of a name "
+            "the first 15 bytes before the dot; list each PC by its computer "
+            "name");
+  EXPECT_EQ(err_.find("hq.b is one"), err_.rfind("hq.b is one"));
+  EXPECT_NE(err_.find("C:\\ab.txt:9: hq.b is one"), std::string::npos);
 
   // A folder without logs, an empty list: nothing to read needs a look too.
   const std::string fine =
