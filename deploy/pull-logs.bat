@@ -1,7 +1,6 @@
 @echo off
 setlocal EnableExtensions DisableDelayedExpansion
-rem Copies each PC's log to ZRLOGS\PC.log, for the PCs in computers.txt.
-rem Ends with 1 when a copy failed. Change this line to your share:
+rem Copies the logs of computers.txt's PCs. Change this line to your share:
 set "ZRLOGS=\\server\zrlogs"
 set "FAILED="
 if not exist computers.txt echo computers.txt is not in this folder.& exit /b 1

@@ -1,14 +1,16 @@
 @echo off
 setlocal EnableExtensions DisableDelayedExpansion
-rem Runs the package named in SHARE\current.txt at each start until done,
-rem and records each run on ZRLOGS. Change the three set lines below.
+rem Runs SHARE\current.txt's package until done. Change these set lines:
 set "SHARE=\\server\share"
 set "ZRLOGS=\\server\zrlogs"
 set "NAME=tavix-driver"
 set "STATE=%SystemRoot%\ZRDEPLOY"
 
 if not exist "%STATE%\" mkdir "%STATE%"
-rem The lock of an earlier version of this script, left by a stopped run.
+rem cmd reads a script line by line as it runs: a copy on the PC goes on
+rem where an update took the network down.
+if /i not "%~dp0"=="%STATE%\" copy /y "%~f0" "%STATE%\%NAME%.bat" >nul && (call "%STATE%\%NAME%.bat" & exit /b)
+rem An older script's lock, left by a stopped run.
 if exist "%STATE%\%NAME%.lock\" rd "%STATE%\%NAME%.lock"
 rem The lock: NAME.held, open without write sharing while :main runs,
 rem closes with its holders. HELD stays unset when it cannot be opened.
@@ -58,22 +60,23 @@ if errorlevel 1 goto unreachable
 "%PKG%\zoderudo.exe" "%PKG%" >"%STATE%\%NAME%.console.txt" 2>&1
 set rc=%errorlevel%
 popd
-goto ran
-:unreachable
-call :say "%PKG% cannot be reached." >"%STATE%\%NAME%.console.txt"
-:ran
-rem A network driver's update may have taken the network down.
-call :reach
-call :tell "exit code %rc%"
-copy /y "%STATE%\%NAME%.console.txt" "%ZRLOGS%\%COMPUTERNAME%.console.txt" >nul
-if exist "%SystemDrive%\ZRLOG\ZR.log" copy /y "%SystemDrive%\ZRLOG\ZR.log" "%ZRLOGS%\%COMPUTERNAME%.log" >nul
 rem version.id changed during the run: what ran is not known; unread, the
-rem key read before stands.
+rem key read before stands. The markers go before the waits for the share.
 call :version "%STATE%\%NAME%.after"
 set "AFTER=%KEY%"
 if not defined AFTER set "AFTER=%NEWKEY%"
 if "%AFTER%"=="%NEWKEY%" call :markers
+goto ran
+:unreachable
+call :say "%PKG% cannot be reached." >"%STATE%\%NAME%.console.txt"
+set "AFTER=%NEWKEY%"
+:ran
+rem A network driver's update may have taken the network down.
+call :reach
+call :tell "exit code %rc%"
 if not "%AFTER%"=="%NEWKEY%" call :tell "nothing marked: version.id changed during the run"
+copy /y "%STATE%\%NAME%.console.txt" "%ZRLOGS%\%COMPUTERNAME%.console.txt" >nul
+if exist "%SystemDrive%\ZRLOG\ZR.log" copy /y "%SystemDrive%\ZRLOG\ZR.log" "%ZRLOGS%\%COMPUTERNAME%.log" >nul
 exit /b %rc%
 
 :markers
