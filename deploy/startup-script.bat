@@ -9,7 +9,7 @@ set "STATE=%SystemRoot%\ZRDEPLOY"
 if not exist "%STATE%\" mkdir "%STATE%"
 rem cmd reads a script line by line as it runs: a copy on the PC goes on
 rem where an update took the network down.
-if /i not "%~dp0"=="%STATE%\" copy /y "%~f0" "%STATE%\%NAME%.bat" >nul && (call "%STATE%\%NAME%.bat" & exit /b)
+if not defined ZRCOPY copy /y "%~f0" "%STATE%\%NAME%.bat" >nul && (set "ZRCOPY=1"& call "%STATE%\%NAME%.bat" & exit /b)
 rem An older script's lock, left by a stopped run.
 if exist "%STATE%\%NAME%.lock\" rd "%STATE%\%NAME%.lock"
 rem The lock: NAME.held, open without write sharing while :main runs,
