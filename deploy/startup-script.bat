@@ -7,9 +7,13 @@ set "NAME=tavix-driver"
 set "STATE=%SystemRoot%\ZRDEPLOY"
 
 if not exist "%STATE%\" mkdir "%STATE%"
-rem cmd reads a script line by line as it runs: a copy on the PC goes on
-rem where an update took the network down.
-if not defined ZRCOPY copy /y "%~f0" "%STATE%\%NAME%.bat" >nul && (set "ZRCOPY=1"& call "%STATE%\%NAME%.bat" & exit /b)
+rem From a copy on the PC: cmd reads a script as it runs, network or not.
+if defined ZRCOPY goto copied
+set "ZRCOPY=1"
+copy /y "%~f0" "%STATE%\%NAME%.bat" >nul || goto copied
+call "%STATE%\%NAME%.bat"
+exit /b %errorlevel%
+:copied
 rem An older script's lock, left by a stopped run.
 if exist "%STATE%\%NAME%.lock\" rd "%STATE%\%NAME%.lock"
 rem The lock: NAME.held, open without write sharing while :main runs,
