@@ -7,26 +7,27 @@ set "NAME=tavix-driver"
 set "STATE=%SystemRoot%\ZRDEPLOY"
 
 if not exist "%STATE%\" mkdir "%STATE%"
-rem From a copy on the PC: cmd reads a script as it runs, network or not.
-if defined ZRCOPY goto copied
-set "ZRCOPY=1"
-copy /y "%~f0" "%STATE%\%NAME%.bat" >nul || goto copied
-call "%STATE%\%NAME%.bat"
-exit /b %errorlevel%
-:copied
+if defined ZRCOPY goto main
 rem An older script's lock, left by a stopped run.
 if exist "%STATE%\%NAME%.lock\" rd "%STATE%\%NAME%.lock"
-rem The lock: NAME.held, open without write sharing while :main runs,
+rem The lock: NAME.held, open without write sharing while :locked runs,
 rem closes with its holders. HELD stays unset when it cannot be opened.
 set "HELD="
-call :main 9>>"%STATE%\%NAME%.held"
+call :locked 9>>"%STATE%\%NAME%.held"
 if defined HELD exit /b %errorlevel%
 call :say "%STATE%\%NAME%.held is in use by another run, or cannot be written."
 call :tell "not run: %NAME%.held is in use"
 exit /b 1
 
-:main
+:locked
 set "HELD=1"
+rem From a copy on the PC: cmd reads a script as it runs, network or not.
+set "ZRCOPY=1"
+copy /y "%~f0" "%STATE%\%NAME%.bat" >nul || goto main
+call "%STATE%\%NAME%.bat"
+exit /b %errorlevel%
+
+:main
 call :reach
 set "DIR="
 if exist "%SHARE%\current.txt" for /f "usebackq delims=" %%f in ("%SHARE%\current.txt") do if not defined DIR set "DIR=%%f"
@@ -44,7 +45,7 @@ call :tell "not run: version.id cannot be read"
 exit /b 1
 :known
 call :key "%STATE%\%NAME%.done"
-if "%KEY%"=="%NEWKEY%" exit /b 0
+if "%KEY%"=="%NEWKEY%" goto push
 call :key "%STATE%\%NAME%.na"
 if not "%KEY%"=="%NEWKEY%" goto run
 set "COUNT=0"
@@ -80,8 +81,13 @@ call :reach
 call :tell "exit code %rc%"
 if not "%AFTER%"=="%NEWKEY%" call :tell "nothing marked: version.id changed during the run"
 copy /y "%STATE%\%NAME%.console.txt" "%ZRLOGS%\%COMPUTERNAME%.console.txt" >nul
-if exist "%SystemDrive%\ZRLOG\ZR.log" copy /y "%SystemDrive%\ZRLOG\ZR.log" "%ZRLOGS%\%COMPUTERNAME%.log" >nul
+call :push
 exit /b %rc%
+
+:push
+rem Also once done: a run killed before it pushed its log.
+if exist "%SystemDrive%\ZRLOG\ZR.log" copy /y "%SystemDrive%\ZRLOG\ZR.log" "%ZRLOGS%\%COMPUTERNAME%.log" >nul
+exit /b 0
 
 :markers
 call :key "%STATE%\%NAME%.restart"
