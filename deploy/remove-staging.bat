@@ -1,8 +1,8 @@
 @echo off
 setlocal EnableExtensions DisableDelayedExpansion
 rem Removes the root's left-over ZRT(1-4 hex digits).TMP folders, no rd /s
-rem (into links on 2000): rd removes a link as one; a link left (attribute
-rem l), or a name call reads as another, is not entered.
+rem (into links on 2000): rd removes a link; a link left (attribute l), or
+rem a name not read as itself, is not entered.
 set "LEFT="
 for /d %%d in (%SystemDrive%\ZRT*.TMP) do (set "P=%%~fd"& set "N=%%~nxd"& call :top)
 if defined LEFT exit /b 1
@@ -22,7 +22,8 @@ for %%m in ("%P% is left: a link, or a file in it is in use.") do echo %%~m
 goto :eof
 
 :child
-set "P=%CD%\%~1"
+if not defined E goto :eof
+set "P=%CD%\%E%"
 for %%i in ("%P%") do set "FULL=%%~fi"
 if /i not "%FULL%"=="%P%" goto :eof
 :remove
@@ -35,7 +36,7 @@ if /i "%ATTR:~8,1%"=="l" goto :eof
 call :no_error
 pushd "%D%"
 if errorlevel 1 goto :eof
-for /d %%e in (*) do call :child "%%e"
+for /d %%e in (*) do (set "E=%%e"& call :child)
 del /f /q /a * 2>nul
 popd
 rd "%D%" 2>nul

@@ -328,7 +328,7 @@ remove_staging() {
   chmod a-w "$root/ZRT1A2.TMP/sub/readonly.txt"
   ln -s "$CASE_DIR/target" "$root/ZRTBEEF.TMP"
   mkdir "$root/ZRT5.TMP" && ln -s "$CASE_DIR/target" "$root/ZRT5.TMP/in"
-  # A name that call's second expansion of % makes "..": never entered.
+  # A name that a second expansion of % would make "..": never entered.
   mkdir -p "$root/ZRT6.TMP/.%X%.%X%/x" "$root/keep" && printf 'k' >"$root/keep/k.txt"
   printf 'kept\r\n' >"$E2E_LOG_DIR/ZR.log"
   run_batch "$(winpath "$(deployed remove-staging)")"
