@@ -3,6 +3,7 @@
 #include <stdlib.h>
 #include <string.h>
 
+#include "report/computer-name.h"
 #include "report/report-table.h"
 
 namespace {
@@ -26,8 +27,8 @@ int CompareListedLines(const void* left, const void* right) {
 // are two computers that Windows would take for one.
 bool SameSpelling(const char* a, const char* b) {
   for (;; ++a, ++b) {
-    char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a + 32) : *a;
-    char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b + 32) : *b;
+    char x = LowerAscii(*a);
+    char y = LowerAscii(*b);
     if (x != y)
       return (x == '\0' && y == '.') || (x == '.' && y == '\0');
     if (x == '\0')

@@ -10,8 +10,8 @@ bool IsSeparator(char c) { return c == '\\' || c == '/'; }
 // Windows, whatever the code page.
 bool SameNameNoCase(const char* a, const char* b) {
   for (;; ++a, ++b) {
-    char x = *a >= 'A' && *a <= 'Z' ? static_cast<char>(*a + 32) : *a;
-    char y = *b >= 'A' && *b <= 'Z' ? static_cast<char>(*b + 32) : *b;
+    char x = LowerAscii(*a);
+    char y = LowerAscii(*b);
     if (x != y)
       return false;
     if (x == '\0')

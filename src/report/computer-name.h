@@ -6,6 +6,12 @@
 // Size of a computer name: a file name's at most, and the zero.
 const unsigned kComputerSize = MAX_PATH;
 
+// An ASCII letter in lower case, any other byte as it is: names of files
+// and computers compare so on any Windows, whatever the code page.
+inline char LowerAscii(char c) {
+  return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c;
+}
+
 // Where the last name of `path` starts: after its last backslash or
 // slash (a trail byte 0x5C of a double-byte character is none).
 const char* LastNameOf(const char* path);

@@ -99,10 +99,7 @@ bool EndsWithNoCase(const char* text, const char* end) {
   if (length < end_length)
     return false;
   for (size_t i = 0; i < end_length; ++i) {
-    char c = text[length - end_length + i];
-    if (c >= 'A' && c <= 'Z')
-      c = static_cast<char>(c + 32);
-    if (c != end[i])
+    if (LowerAscii(text[length - end_length + i]) != end[i])
       return false;
   }
   return true;
