@@ -9,6 +9,7 @@
 
 #include <filesystem>
 #include <map>
+#include <set>
 #include <string>
 
 #include "os/posix/host-control.h"
@@ -114,12 +115,22 @@ TEST_F(StagingAreaTest, UnknownFreeSpaceStopsBeforeAnythingIsMade) {
 
 // Any failure but a name in use ends the search at once; names in use
 // (a folder still held after its removal too) are passed over through all
-// 65,535 of them.
+// 65,535 of them, each name once, each of 1 to 4 hexadecimal digits
+// without a leading zero.
 TEST_F(StagingAreaTest, StagingFolderThatCannotBeMadeCopiesNothing) {
   auto attempts = [] {
+    std::set<std::string> names;
     size_t made = 0;
-    for (const std::string& line : HostTakeTrace())
-      made += line.rfind("NtCreateFile C:\\ZRT", 0) == 0;
+    for (const std::string& line : HostTakeTrace()) {
+      if (line.rfind("NtCreateFile C:\\ZRT", 0) != 0)
+        continue;
+      std::string digits = line.substr(strlen("NtCreateFile C:\\ZRT"));
+      digits = digits.substr(0, digits.find(".TMP"));
+      bool hex =
+          digits.find_first_not_of("0123456789ABCDEF") == std::string::npos;
+      made += hex && digits.size() <= 4 && digits.rfind("0", 0) != 0 &&
+              names.insert(digits).second;
+    }
     return made;
   };
   HostTraceCalls(true);
