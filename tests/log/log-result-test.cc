@@ -83,6 +83,9 @@ TEST_F(LogResultTest, LaterRecordsFollowAndTheFolderIsLeftAlone) {
   // Without NtCreateFile (Windows 9x) the file is opened by its name.
   HostFailCall("GetModuleHandleA", ERROR_MOD_NOT_FOUND, 1000);
   EXPECT_EQ(Log(0), 0);
+  // A failed move there writes nothing, and says so.
+  HostFailNthCall("SetFilePointer", ERROR_INVALID_HANDLE, 3);
+  ExpectLogFailure();
   HostFailCall("GetModuleHandleA", ERROR_MOD_NOT_FOUND, 0);
   EXPECT_EQ(ReadFile("ZRLOG/ZR.log"),
             std::string("old line\r\n") + kRecord0 + kRecord99 + kRecord0);
