@@ -321,14 +321,19 @@ NtStatus WINAPI NtCreateFileHost(PHANDLE handle, DWORD access,
   HostFolderSecurity security;
   if (disposition == kNtCreate) {
     if (!folder) return kInvalid;
-    if (exists) return kNtNameCollision;
     if (object->security_descriptor &&
         ReadFolderSecurity(object->security_descriptor, &security) !=
             ERROR_SUCCESS) {
       return kInvalid;
     }
-    if (mkdir(host.c_str(), 0777) != 0)
-      return StatusOf(errno == ENOSPC ? ERROR_DISK_FULL : ErrorOfOpen(errno));
+    // mkdir alone says whether the name was free: a check before it would
+    // let another process take the name in between, and Windows answers
+    // such a race with a collision, as for any name in use.
+    if (mkdir(host.c_str(), 0777) != 0) {
+      return errno == EEXIST ? kNtNameCollision
+                             : StatusOf(errno == ENOSPC ? ERROR_DISK_FULL
+                                                        : ErrorOfOpen(errno));
+    }
   } else if (disposition != kNtOpen && disposition != kNtOpenIf) {
     return kInvalid;
   }
