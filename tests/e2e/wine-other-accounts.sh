@@ -85,6 +85,8 @@ int main(int argc, char** argv) {
   int tried = 0, swapped = 0;
   DWORD end = GetTickCount() + 60000;
   WIN32_FIND_DATAA f;
+  FILE* ready = fopen("C:\\watch-ready", "w");
+  if (ready) fclose(ready);
   while (argc == 2 && GetTickCount() < end &&
          GetFileAttributesA("C:\\stop-watch") == INVALID_FILE_ATTRIBUTES) {
     HANDLE search = FindFirstFileA("C:\\ZRT*.TMP", &f);
@@ -112,11 +114,15 @@ int main(int argc, char** argv) {
 EOF_C
   i686-w64-mingw32-gcc -o "$CASE_DIR/watch.exe" "$CASE_DIR/watch.c" ||
     { echo "  cannot build the watcher"; return 1; }
-  rm -f "$WINEPREFIX/drive_c/stop-watch"
+  rm -f "$WINEPREFIX"/drive_c/{stop-watch,watch-ready}
   wine "$(winpath "$CASE_DIR/watch.exe")" "$(winpath "$CASE_DIR/theirs-ran")" \
     >"$CASE_DIR/watched" 2>/dev/null &
-  local watcher=$! status=0 tried swapped
-  sleep 1
+  local watcher=$! status=0 tried swapped n=0
+  # Wine may take long to start it on a busy machine: the run starts only
+  # once the watcher looks.
+  while [ ! -e "$WINEPREFIX/drive_c/watch-ready" ] && [ $((n += 1)) -le 600 ]; do
+    sleep 0.1
+  done
   mkdir -p "$CASE_DIR/start"
   run_program_from "$CASE_DIR/start" "\"$(winpath "$CASE_PACKAGE")\""
   : >"$WINEPREFIX/drive_c/stop-watch"  # should the run have failed
@@ -130,7 +136,7 @@ EOF_C
       grep -q '^C:\\ZRT' "$CASE_RECORD" || status=1
   fi
   expect_no_staging_left || status=1
-  rm -rf "$WINEPREFIX"/drive_c/{stop-watch,away*,theirs}
+  rm -rf "$WINEPREFIX"/drive_c/{stop-watch,watch-ready,away*,theirs}
   clear_staging
   return $status
 }

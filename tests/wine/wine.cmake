@@ -19,10 +19,12 @@ add_test(NAME wine_stop COMMAND sh -c "wineserver -k || true")
 set_tests_properties(wine_stop PROPERTIES
   FIXTURES_CLEANUP wine ENVIRONMENT "${ZODERUDO_WINE_ENV}")
 
-# Marks tests as needing the Wine prefix and server.
+# Marks tests as needing the Wine prefix and server. They take the machine
+# in turn: a suite stops the server to kill a run, and would kill theirs.
 function(zoderudo_wine_tests)
   set_tests_properties(${ARGN} PROPERTIES
-    FIXTURES_REQUIRED wine ENVIRONMENT "${ZODERUDO_WINE_ENV}")
+    FIXTURES_REQUIRED wine ENVIRONMENT "${ZODERUDO_WINE_ENV}"
+    RESOURCE_LOCK zoderudo_wine_machine)
 endfunction()
 
 # A 64-bit Windows, where the 32-bit exe runs under WoW64.
