@@ -295,7 +295,9 @@ fleet() {
       kill | move | inplace | gone) : >"$CASE_DIR/hold" ;;
     esac
     PC=$pc startup &
-    while [ -e "$CASE_DIR/hold" ] && [ ! -e "$CASE_DIR/started" ]; do sleep 0.2; done
+    while [ -e "$CASE_DIR/hold" ] && [ ! -e "$CASE_DIR/started" ] && kill -0 $! 2>/dev/null; do
+      sleep 0.2
+    done
     case $fault in
       kill) wineserver -k; wait; wineserver -p </dev/null >/dev/null 2>&1; clear_staging ;;
       move) printf 'package-2.1\r\n' >"$CASE_DIR/share/current.txt" ;;

@@ -152,7 +152,8 @@ e2e_case "exit code 1000000000: Unknown, all ten digits" \
 # Eight runs at once, each update held until all eight have started, so
 # their records reach the log together; each exits with its own code. The
 # updates wait for "go" without a count of their own: a count is no time
-# on a busy machine, and the script makes "go" after its own bounded wait.
+# on a busy machine, and the script makes "go" after its own bounded wait;
+# a case folder removed (the script stopped) ends them too.
 eight_at_once() {
   add_driver tavixnt5.sys
   local i package pids=()
@@ -162,7 +163,8 @@ eight_at_once() {
     printf '1.0\r\n2.0\r\n' >"$package/version.id"
     printf '%s\r\n' '@echo off' \
       "echo.>\"$(winpath "$CASE_DIR/ready-$i")\"" \
-      ':wait' "if exist \"$(winpath "$CASE_DIR/go")\" exit /b 10$i" 'goto wait' \
+      ':wait' "if exist \"$(winpath "$CASE_DIR/go")\" exit /b 10$i" \
+      "if not exist \"$(winpath "$CASE_DIR/ready-$i")\" exit /b 97" 'goto wait' \
       >"$package/ZELMOR_UPDATE.cmd"
     write_run_bat "$CASE_DIR/run-$i.bat" "$package"
   done
