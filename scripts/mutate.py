@@ -141,10 +141,14 @@ def find_mutants(path, text):
     for m in re.finditer(r"(?<![\w.])(0x[0-9A-Fa-f]+|\d+)(?![\w.])", text):
         if not in_code(mask, m.start(), m.end()):
             continue
-        value = int(m.group(1), 0)
-        add(m.start(), m.end(), str(value + 1), "number moved by one")
+        digits = m.group(1)
+        # C reads a leading 0 as octal (0777); the moved number keeps it so.
+        octal = len(digits) > 1 and digits[0] == "0" and digits[1] not in "xX"
+        value = int(digits, 8 if octal else 0)
+        spell = (lambda v: "0%o" % v) if octal else str
+        add(m.start(), m.end(), spell(value + 1), "number moved by one")
         if value > 0:
-            add(m.start(), m.end(), str(value - 1), "number moved by one")
+            add(m.start(), m.end(), spell(value - 1), "number moved by one")
 
     for m in re.finditer(r"return (0|1|true|false);", text):
         if in_code(mask, m.start(), m.end()):
